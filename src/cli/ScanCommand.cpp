@@ -1,0 +1,119 @@
+#include "cli/ScanCommand.h"
+
+#include "platform/Text.h"
+
+namespace stowra::cli {
+
+void AddScanOptions(CLI::App& command, ScanOptions& o) {
+    command.add_option("SOURCE", o.source, "Folder whose files are packed")->required();
+    command.add_option("--cluster", o.profile.Cluster, "Bytes per sector");
+    command.add_option("--total", o.profile.Total, "Capacity of one disc in sectors");
+    command.add_option("--system", o.profile.System, "Sectors reserved for the disc's file system");
+    command.add_option("--slack", o.profile.Slack, "Sectors that may stay empty (with --use-slack)");
+    command.add_option("--min-size", o.minSize, "Files of this many bytes or fewer are left out")
+        ->check(CLI::Range(std::int64_t{0}, std::int64_t{0xFFFFFFFF}));
+    command.add_flag("--hidden", o.hidden, "Include hidden files (names starting with a dot)");
+    command.add_flag("--system-files", o.systemFiles, "Include entries that are neither files nor folders");
+    command.add_option("--group", o.group, "Grouping of a folder's files into one unit")
+        ->check(CLI::IsMember({"none", "leaf", "subfolder"}));
+    command.add_flag("--use-slack", o.useSlack, "Leave out discs filled below the slack bound");
+    command.add_flag("--json", o.json, "Print one JSON document");
+}
+
+ScanInput MakeScanInput(const ScanOptions& o) {
+    ScanInput in;
+    in.sourceFolder = o.source;
+    in.profile = o.profile;
+    in.minSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(o.minSize));
+    in.options = OptionFlags::ReadAtip;
+    if (o.hidden) in.options |= OptionFlags::IncludeHidden;
+    if (o.systemFiles) in.options |= OptionFlags::IncludeSystem;
+    if (o.useSlack) in.options |= OptionFlags::UseSlack;
+    if (o.group == "leaf") in.options |= OptionFlags::LeafFolderGrouping;
+    if (o.group == "subfolder") in.options |= OptionFlags::SubfolderGrouping;
+    return in;
+}
+
+namespace {
+
+nlohmann::json PathsOf(const UnitRecord& record) {
+    std::vector<const FileItem*> files;
+    BuildFileList(record, files);
+    nlohmann::json paths = nlohmann::json::array();
+    for (const FileItem* f : files) {
+        paths.push_back(std::string(f->path()));
+    }
+    return paths;
+}
+
+}  // namespace
+
+nlohmann::json ScanJson(const CliWindow& window) {
+    const ScanState& s = window.state;
+    nlohmann::json doc;
+    doc["stamp"] = s.scanStamp;
+    doc["log"] = window.Recorded().Lines();
+    nlohmann::json media = nlohmann::json::array();
+    for (std::size_t i = 0; i < s.result.media.size(); ++i) {
+        const PackedMedium& m = s.result.media[i];
+        media.push_back({{"number", i + 1},
+                         {"files", m.files},
+                         {"used", m.used},
+                         {"fill", m.fill},
+                         {"paths", PathsOf(m)}});
+    }
+    doc["media"] = media;
+    const Remainder& r = s.result.remainder;
+    doc["remainder"] = {{"files", r.files}, {"sectors", r.sectors}, {"paths", PathsOf(r)}};
+    return doc;
+}
+
+void PrintJson(const nlohmann::json& doc, std::FILE* out) {
+    std::string text = doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::fputs(text.c_str(), out);
+    std::fputc('\n', out);
+}
+
+void PrintScanText(const CliWindow& window, std::FILE* out) {
+    for (const std::string& line : window.Recorded().Lines()) {
+        std::fprintf(out, "%s\n", line.c_str());
+    }
+    const ScanState& s = window.state;
+    const auto cluster = static_cast<std::uint32_t>(s.profile.Cluster);
+    std::vector<const FileItem*> files;
+    for (std::size_t i = 0; i < s.result.media.size(); ++i) {
+        const PackedMedium& m = s.result.media[i];
+        std::fprintf(out, "\nメディア %zu: %u ファイル, %s, %s\n", i + 1, m.files, SizeText(m.used, cluster).c_str(),
+                     PercentText(m.fill).c_str());
+        BuildFileList(m, files);
+        for (const FileItem* f : files) {
+            std::fprintf(out, "  %.*s (%s)\n", static_cast<int>(f->pathSize), f->pathData,
+                         SizeText(f->sectors, cluster).c_str());
+        }
+    }
+    if (s.result.media.empty() && s.result.remainder.units.empty()) {
+        return;
+    }
+    const Remainder& r = s.result.remainder;
+    std::fprintf(out, "\n残り: %u ファイル, %s\n", r.files, SizeText(r.sectors, cluster).c_str());
+    BuildFileList(r, files);
+    for (const FileItem* f : files) {
+        std::fprintf(out, "  %.*s (%s)\n", static_cast<int>(f->pathSize), f->pathData,
+                     SizeText(f->sectors, cluster).c_str());
+    }
+}
+
+int RunScanCommand(const ScanOptions& options) {
+    CliWindow window(true);
+    if (!RunScan(MakeScanInput(options), window.state, window)) {
+        return 1;
+    }
+    if (options.json) {
+        PrintJson(ScanJson(window), stdout);
+    } else {
+        PrintScanText(window, stdout);
+    }
+    return 0;
+}
+
+}  // namespace stowra::cli

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "cli/CliWindow.h"
+
+namespace stowra::cli {
+
+// Options shared by every command that scans.
+struct ScanOptions {
+    std::string source;
+    MediaProfile profile;  // the built-in "CD-R 700MiB" unless told otherwise
+    std::int64_t minSize = 0;
+    bool hidden = false;
+    bool systemFiles = false;
+    std::string group = "none";
+    bool useSlack = false;
+    bool json = false;
+};
+
+void AddScanOptions(CLI::App& command, ScanOptions& options);
+ScanInput MakeScanInput(const ScanOptions& options);
+
+// The result of a scan as one JSON document.
+nlohmann::json ScanJson(const CliWindow& window);
+// The result of a scan as plain text: the log pane's lines, then every medium and the remainder.
+void PrintScanText(const CliWindow& window, std::FILE* out);
+// Prints a JSON document as UTF-8; bytes that are not UTF-8 become U+FFFD.
+void PrintJson(const nlohmann::json& doc, std::FILE* out);
+
+int RunScanCommand(const ScanOptions& options);
+
+}  // namespace stowra::cli

@@ -1,0 +1,31 @@
+// stowra-cli: the headless front end of the packing engine.
+
+#include <CLI/CLI.hpp>
+#include <clocale>
+
+#include "cli/ScanCommand.h"
+#include "platform/Process.h"
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    stowra::RaiseOpenFileLimit();
+
+    CLI::App app{"Spreads the files of one folder over recordable optical discs", "stowra-cli"};
+    app.require_subcommand(1);
+
+    stowra::cli::ScanOptions scan;
+    CLI::App* scanCommand = app.add_subcommand("scan", "Scan a folder and pack its files onto discs");
+    stowra::cli::AddScanOptions(*scanCommand, scan);
+
+    CLI11_PARSE(app, argc, argv);
+
+    try {
+        if (scanCommand->parsed()) {
+            return stowra::cli::RunScanCommand(scan);
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 2;
+    }
+    return 1;
+}

@@ -1,0 +1,79 @@
+#pragma once
+// The file inventory: every unit and member file of one scan. Items are allocated in chunks and
+// never move, so the references held by groups, media and file lists stay valid until Clear().
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace stowra {
+
+struct GroupInfo;
+
+struct FileItem {
+    static constexpr std::uint8_t Placed = 1;  // on a medium
+    static constexpr std::uint8_t Member = 2;  // belongs to a group unit, never packed alone
+    static constexpr std::uint8_t Group = 4;   // a group unit; link.group is its GroupInfo
+
+    std::uint8_t flags = 0;
+    std::uint32_t sectors = 0;
+    union {
+        FileItem* nextMember;  // member file: the next member of its group, or null
+        GroupInfo* group;      // group unit
+    } link{nullptr};
+    const char* pathData = nullptr;  // relative to the source folder, no leading delimiter
+    std::uint32_t pathSize = 0;
+
+    std::string_view path() const { return {pathData, pathSize}; }
+    bool IsGroup() const { return (flags & Group) != 0; }
+    bool IsMember() const { return (flags & Member) != 0; }
+    bool IsPlaced() const { return (flags & Placed) != 0; }
+};
+
+struct GroupInfo {
+    FileItem* first = nullptr;
+    std::uint32_t count = 0;
+};
+
+class FileInventory {
+public:
+    FileInventory();
+    ~FileInventory();
+    FileInventory(const FileInventory&) = delete;
+    FileInventory& operator=(const FileInventory&) = delete;
+
+    // Creates an item with a copy of the path and appends it to the order.
+    FileItem* Append(std::uint8_t flags, std::uint32_t sectors, std::string_view path);
+    GroupInfo* NewGroupInfo();
+
+    std::vector<FileItem*>& Items() { return order_; }
+    const std::vector<FileItem*>& Items() const { return order_; }
+    std::size_t size() const { return order_.size(); }
+    bool empty() const { return order_.empty(); }
+    FileItem* operator[](std::size_t i) const { return order_[i]; }
+
+    void Clear();
+
+    // Sum of the sectors of every collected file (group units add nothing). Kept in 64 bits so
+    // that trees above 8 TiB still pack.
+    std::uint64_t totalSectors = 0;
+    // Number of collected files (plain and member files; group units are not files).
+    std::uint64_t fileCount = 0;
+
+private:
+    const char* StorePath(std::string_view path);
+
+    static constexpr std::size_t kItemsPerChunk = 4096;
+    static constexpr std::size_t kTextChunk = 1 << 20;
+
+    std::vector<FileItem*> order_;
+    std::vector<std::unique_ptr<FileItem[]>> itemChunks_;
+    std::size_t itemsInLastChunk_ = kItemsPerChunk;
+    std::vector<std::unique_ptr<GroupInfo[]>> groupChunks_;
+    std::size_t groupsInLastChunk_ = kItemsPerChunk;
+    std::vector<std::unique_ptr<char[]>> textChunks_;
+    std::size_t textUsed_ = kTextChunk;
+};
+
+}  // namespace stowra

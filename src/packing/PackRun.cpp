@@ -1,0 +1,163 @@
+#include <algorithm>
+
+#include "packing/PackingSearch.h"
+#include "packing/ScanSession.h"
+#include "platform/Folder.h"
+#include "platform/Text.h"
+
+namespace stowra {
+
+namespace {
+
+std::string MakeScanStamp() {
+    LocalTime t = NowLocal();
+    return Format("%04d%02d%02d-%02d%02d%02d", t.year % 10000, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+// Largest first. Equal sizes keep their collection order, so a scan of the same tree always
+// packs the same way.
+void SortBySectors(std::vector<FileItem*>& items) {
+    std::vector<std::uint64_t> keys(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        keys[i] = (static_cast<std::uint64_t>(~items[i]->sectors) << 32) | static_cast<std::uint32_t>(i);
+    }
+    std::sort(keys.begin(), keys.end());
+    std::vector<FileItem*> sorted(items.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        sorted[i] = items[static_cast<std::uint32_t>(keys[i])];
+    }
+    items.swap(sorted);
+}
+
+std::uint32_t FilesOf(const FileItem* unit) { return unit->IsGroup() ? unit->link.group->count : 1; }
+
+std::uint32_t RecordMedium(std::vector<FileItem*>&& units, const MediaProfile& profile, MediaList& media) {
+    PackedMedium m;
+    std::uint32_t s = 0;
+    for (const FileItem* u : units) {
+        s += u->sectors;
+        m.files += FilesOf(u);
+    }
+    m.units = std::move(units);
+    m.used = s + static_cast<std::uint32_t>(profile.System);
+    m.fill = static_cast<float>(static_cast<long double>(m.used) / static_cast<long double>(profile.Total));
+    media.push_back(std::move(m));
+    return s;
+}
+
+void WriteReport(const ScanState& state, std::uint32_t cluster, LogPane& log) {
+    const PackResult& r = state.result;
+    log.SetColor(LogColor::WindowText);
+    log.Insert(Format("うまく詰め込めなかった残りファイル数 = %u （サイズ = %s）\n", r.remainder.files,
+                      SizeText(r.remainder.sectors, cluster).c_str()));
+    if (r.media.empty()) {
+        log.SetColor(LogColor::Red);
+        log.Insert("詰め込むのに十分なサイズがありませんでした。\nまたは、うまい組み合わせが見つかりませんでした。");
+        return;
+    }
+    log.Insert("必要なメディア枚数 = ");
+    log.SetColor(LogColor::Red);
+    log.Insert(Format("%zu\n", r.media.size()));
+    log.SetColor(LogColor::WindowText);
+    log.Insert("平均詰め込み率 = ");
+    float sum = 0.0f;
+    for (const PackedMedium& m : r.media) {
+        sum += m.fill;
+    }
+    float average = sum / static_cast<float>(r.media.size());
+    log.SetColor(LogColor::Red);
+    log.Insert(PercentText(average));
+    log.SetColor(LogColor::WindowText);
+    if (r.lowerBound > 0) {
+        log.Insert(Format(" (スラックサイズによる下限 = %.4f %%)\n", static_cast<double>(r.lowerBound) * 100.0));
+    } else {
+        log.Insert("\n");
+    }
+    log.SetColor(LogColor::Blue);
+    log.Insert("［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。");
+}
+
+}  // namespace
+
+float SlackLowerBound(const MediaProfile& profile) {
+    std::uint32_t capacity = static_cast<std::uint32_t>(profile.Total) - static_cast<std::uint32_t>(profile.System);
+    std::uint32_t slack = static_cast<std::uint32_t>(profile.Slack);
+    // A slack larger than the room for files would wrap around and discard every medium.
+    if (slack > capacity) {
+        return 0.0f;
+    }
+    return static_cast<float>(static_cast<long double>(capacity - slack) /
+                              static_cast<long double>(static_cast<std::uint32_t>(profile.Total)));
+}
+
+void PackMedia(const ScanInput& input, ScanState& state, ScanWindow& window) {
+    const MediaProfile& profile = input.profile;
+    state.scanStamp = MakeScanStamp();
+    auto& items = state.inventory.Items();
+    SortBySectors(items);
+
+    PackResult& result = state.result;
+    result.Clear();
+    const std::uint32_t capacity =
+        static_cast<std::uint32_t>(profile.Total) - static_cast<std::uint32_t>(profile.System);
+    std::uint64_t remainingTotal = state.inventory.totalSectors;
+    std::size_t firstFit = 0;
+    while (firstFit < items.size() && items[firstFit]->sectors > capacity) {
+        if (!items[firstFit]->IsMember()) {
+            remainingTotal -= std::min<std::uint64_t>(remainingTotal, items[firstFit]->sectors);
+        }
+        ++firstFit;
+    }
+
+    PackingSearch search(items);
+    std::uint32_t minUsed = capacity;
+    while (remainingTotal >= capacity) {
+        std::vector<FileItem*> units = search.SearchMedium(firstFit, capacity);
+        if (units.empty()) {
+            break;
+        }
+        std::uint32_t s = RecordMedium(std::move(units), profile, result.media);
+        minUsed = std::min(minUsed, s);
+        remainingTotal -= std::min<std::uint64_t>(remainingTotal, s);
+    }
+    if (remainingTotal >= minUsed) {
+        // The rest is then smaller than a medium and the search takes all of it.
+        std::uint32_t rest = static_cast<std::uint32_t>(std::min<std::uint64_t>(remainingTotal, capacity));
+        std::vector<FileItem*> units = search.SearchMedium(firstFit, rest);
+        if (!units.empty()) {
+            RecordMedium(std::move(units), profile, result.media);
+        }
+    }
+
+    if ((input.options & OptionFlags::UseSlack) != 0) {
+        result.lowerBound = SlackLowerBound(profile);
+        auto kept = std::remove_if(result.media.begin(), result.media.end(), [&](PackedMedium& m) {
+            if (m.fill >= result.lowerBound) {
+                return false;
+            }
+            for (FileItem* u : m.units) {
+                u->flags &= static_cast<std::uint8_t>(~FileItem::Placed);
+            }
+            return true;
+        });
+        result.media.erase(kept, result.media.end());
+    }
+
+    for (FileItem* item : items) {
+        if ((item->flags & (FileItem::Placed | FileItem::Member)) == 0) {
+            result.remainder.units.push_back(item);
+            result.remainder.sectors += item->sectors;
+            result.remainder.files += FilesOf(item);
+        }
+    }
+
+    if (!result.media.empty()) {
+        window.ShowResult();
+    }
+    WriteReport(state, static_cast<std::uint32_t>(profile.Cluster), window.Log());
+    if (!result.media.empty()) {
+        window.SetMoveEnabled(true);
+    }
+}
+
+}  // namespace stowra

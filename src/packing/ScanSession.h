@@ -1,0 +1,63 @@
+#pragma once
+// The state of the scan and its result, as the main window (or the command line, or a test) owns
+// it, and what the scan needs from the window that runs it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "packing/FileInventory.h"
+#include "packing/MediaProfile.h"
+#include "packing/PackResult.h"
+#include "platform/FrontEnd.h"
+
+namespace stowra {
+
+struct ScanInput {
+    std::string sourceFolder;           // as typed into the source field
+    std::int32_t options = 1;           // OptionFlags
+    std::int32_t minSize = 0;           // bytes; compared as unsigned
+    MediaProfile profile;
+};
+
+class ScanState {
+public:
+    FileInventory inventory;
+    PackResult result;
+    std::string scanStamp;   // "yyyymmdd-hhnnss" of the last packing run; survives Clear()
+    std::string sourceRoot;  // the folder the last scan walked, with its trailing delimiter
+    MediaProfile profile;    // the profile the last scan used
+    std::vector<const FileItem*> fileList;
+
+    bool HasResult() const { return !result.media.empty(); }
+    // Discards the inventory and the packing result.
+    void Clear();
+};
+
+// What the scan and the move need from the window that runs them.
+class ScanWindow {
+public:
+    virtual ~ScanWindow() = default;
+    virtual LogPane& Log() = 0;
+    virtual Prompter& Messages() = 0;
+    // Discards the inventory and the result and empties the tree, the list and the log pane.
+    virtual void ClearResults() = 0;
+    // A result with at least one medium is ready: build the disc tree and select its root.
+    virtual void ShowResult() {}
+    virtual void SetMoveEnabled(bool /*enabled*/) {}
+};
+
+// The scan command: checks the folder and the profile, collects the files and packs them.
+// Returns false when it refused to run (nothing was changed then).
+bool RunScan(const ScanInput& input, ScanState& state, ScanWindow& window);
+
+// Walks `folder` (ending in the delimiter) and everything below it into the inventory.
+void CollectFiles(const std::string& folder, const ScanInput& input, FileInventory& inventory);
+
+// The packing run and its report, on the inventory of the last scan.
+void PackMedia(const ScanInput& input, ScanState& state, ScanWindow& window);
+
+// The slack bound of the fill ratio for a profile, 0 when it removes nothing.
+float SlackLowerBound(const MediaProfile& profile);
+
+}  // namespace stowra

@@ -1,0 +1,86 @@
+#pragma once
+// Directory listing with the attribute filter the scan and the cleanup rely on.
+//
+// On Linux the Windows attributes are stood in for: hidden = the name starts with a dot;
+// system = neither a regular file nor a folder (FIFO, socket, device). Symbolic links are
+// followed, so a link to a folder lists as a folder and a link to a file as that file.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace stowra {
+
+enum class EntryKind : std::uint8_t { File, Folder };
+
+struct AttributeFilter {
+    bool includeHidden = false;
+    bool includeSystem = false;
+};
+
+// Identity of a folder on disk, so that a walk can tell a folder it has already entered.
+struct FolderId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FolderId&) const = default;
+};
+
+// One listing of a folder: names packed into one buffer, entries pointing into it.
+class DirListing {
+public:
+    struct Entry {
+        std::uint32_t nameOffset;
+        std::uint32_t nameSize;
+        EntryKind kind;
+        bool isLink;  // the name is a symbolic link (its target was listed)
+        std::uint64_t size;
+    };
+
+    std::string_view Name(const Entry& e) const { return {names_.data() + e.nameOffset, e.nameSize}; }
+    const std::vector<Entry>& Entries() const { return entries_; }
+    void Clear();
+    void Add(std::string_view name, EntryKind kind, bool isLink, std::uint64_t size);
+    void SortByName();
+
+private:
+    std::string names_;
+    std::vector<Entry> entries_;
+};
+
+// An open folder handle (RAII). Children are opened relative to it, so deep trees never
+// build long path texts for the operating system.
+class Folder {
+public:
+    Folder() = default;
+    ~Folder();
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    static std::optional<Folder> Open(const std::string& path);
+    std::optional<Folder> OpenChild(std::string_view name) const;
+
+    FolderId Id() const { return id_; }
+
+    // Lists the entries (without "." and "..") that pass the filter, in name order.
+    // Returns false when the folder cannot be listed; the listing is then empty.
+    bool List(const AttributeFilter& filter, DirListing& out) const;
+
+private:
+    explicit Folder(int fd);
+    int fd_ = -1;
+    FolderId id_;
+};
+
+bool FolderExists(const std::string& path);
+bool FileExists(const std::string& path);
+
+struct LocalTime {
+    int year, month, day, hour, minute, second;
+};
+LocalTime NowLocal();
+
+}  // namespace stowra

@@ -1,0 +1,82 @@
+#include "platform/Text.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace stowra {
+
+bool IsLeadByte(unsigned char c, Codepage cp) {
+    if (cp == Codepage::Cp932) {
+        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    }
+    return false;  // UTF-8 continuation bytes are never ASCII, so no byte hides a delimiter
+}
+
+namespace {
+
+// Walks the text character by character and calls visit(position) for each single-byte character.
+template <typename Visit>
+void ForEachSingleByte(std::string_view text, Codepage cp, Visit visit) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (IsLeadByte(static_cast<unsigned char>(text[i]), cp) && i + 1 < text.size()) {
+            i += 2;
+        } else {
+            visit(i);
+            ++i;
+        }
+    }
+}
+
+}  // namespace
+
+bool EndsWithDelimiter(std::string_view text, char delimiter, Codepage cp) {
+    bool last = false;
+    ForEachSingleByte(text, cp, [&](std::size_t i) { last = (i + 1 == text.size()) && text[i] == delimiter; });
+    return last;
+}
+
+std::string AddTrailingDelimiter(std::string_view text, char delimiter, Codepage cp) {
+    std::string out(text);
+    if (!out.empty() && !EndsWithDelimiter(text, delimiter, cp)) {
+        out.push_back(delimiter);
+    }
+    return out;
+}
+
+std::size_t CountDelimiters(std::string_view text, char delimiter, Codepage cp) {
+    std::size_t n = 0;
+    ForEachSingleByte(text, cp, [&](std::size_t i) { n += text[i] == delimiter ? 1 : 0; });
+    return n;
+}
+
+std::string AddTrailingBackslash(std::string_view text) {
+    return AddTrailingDelimiter(text, kPathDelimiter, kNativeCodepage);
+}
+
+std::string FormatV(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    char small[256];
+    int n = std::vsnprintf(small, sizeof small, format, copy);
+    va_end(copy);
+    if (n < 0) {
+        return {};
+    }
+    if (static_cast<std::size_t>(n) < sizeof small) {
+        return std::string(small, static_cast<std::size_t>(n));
+    }
+    std::string out(static_cast<std::size_t>(n), '\0');
+    std::vsnprintf(out.data(), out.size() + 1, format, args);
+    return out;
+}
+
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string out = FormatV(format, args);
+    va_end(args);
+    return out;
+}
+
+}  // namespace stowra

@@ -1,0 +1,41 @@
+#pragma once
+// Byte text in the platform's multibyte encoding, and the path-delimiter rules that depend on it.
+
+#include <cstdarg>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace stowra {
+
+enum class Codepage { Utf8, Cp932 };
+
+#ifdef _WIN32
+inline constexpr char kPathDelimiter = '\\';
+inline constexpr Codepage kNativeCodepage = Codepage::Cp932;
+#else
+inline constexpr char kPathDelimiter = '/';
+inline constexpr Codepage kNativeCodepage = Codepage::Utf8;
+#endif
+
+// True when byte c starts a double-byte character in the code page (its next byte is a trail byte
+// and may equal a delimiter's code, as the second byte of 表 or ソ does in code page 932).
+bool IsLeadByte(unsigned char c, Codepage cp);
+
+// True when the last character of text, read as characters of the code page, is the delimiter.
+bool EndsWithDelimiter(std::string_view text, char delimiter, Codepage cp);
+
+// The text with the delimiter appended unless it is empty or already ends in one.
+std::string AddTrailingDelimiter(std::string_view text, char delimiter, Codepage cp);
+
+// Number of delimiter characters, trail bytes of double-byte characters not counted.
+std::size_t CountDelimiters(std::string_view text, char delimiter, Codepage cp);
+
+// The platform's own rule: native delimiter, native code page.
+std::string AddTrailingBackslash(std::string_view text);
+
+// printf-style formatting into a string of whatever length it needs.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatV(const char* format, va_list args);
+
+}  // namespace stowra

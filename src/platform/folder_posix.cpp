@@ -1,0 +1,147 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <numeric>
+
+#include "platform/Folder.h"
+
+namespace stowra {
+
+void DirListing::Clear() {
+    names_.clear();
+    entries_.clear();
+}
+
+void DirListing::Add(std::string_view name, EntryKind kind, bool isLink, std::uint64_t size) {
+    entries_.push_back({static_cast<std::uint32_t>(names_.size()), static_cast<std::uint32_t>(name.size()), kind,
+                        isLink, size});
+    names_.append(name);
+}
+
+void DirListing::SortByName() {
+    std::sort(entries_.begin(), entries_.end(),
+              [this](const Entry& a, const Entry& b) { return Name(a) < Name(b); });
+}
+
+Folder::Folder(int fd) : fd_(fd) {
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0) {
+        id_ = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    }
+}
+
+Folder::~Folder() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+Folder::Folder(Folder&& other) noexcept : fd_(other.fd_), id_(other.id_) { other.fd_ = -1; }
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = other.fd_;
+        id_ = other.id_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+std::optional<Folder> Folder::Open(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    return Folder(fd);
+}
+
+std::optional<Folder> Folder::OpenChild(std::string_view name) const {
+    std::string n(name);
+    int fd = ::openat(fd_, n.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    return Folder(fd);
+}
+
+bool Folder::List(const AttributeFilter& filter, DirListing& out) const {
+    out.Clear();
+    if (fd_ < 0) {
+        return false;
+    }
+    // readdir consumes the descriptor's position, so list through a duplicate.
+    int dupFd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dupFd < 0) {
+        return false;
+    }
+    DIR* dir = ::fdopendir(dupFd);
+    if (dir == nullptr) {
+        ::close(dupFd);
+        return false;
+    }
+    while (dirent* d = ::readdir(dir)) {
+        const char* name = d->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
+            continue;
+        }
+        if (name[0] == '.' && !filter.includeHidden) {
+            continue;
+        }
+        bool isLink = d->d_type == DT_LNK || d->d_type == DT_UNKNOWN;
+        EntryKind kind;
+        std::uint64_t size = 0;
+        if (d->d_type == DT_DIR) {
+            kind = EntryKind::Folder;
+        } else {
+            struct stat st {};
+            // Follow links: a link to a folder is entered like a folder, a link to a file is that file.
+            if (::fstatat(fd_, name, &st, 0) != 0) {
+                continue;  // dangling link or vanished entry: nothing to pack
+            }
+            if (d->d_type == DT_UNKNOWN) {
+                struct stat lst {};
+                isLink = ::fstatat(fd_, name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode);
+            }
+            if (S_ISDIR(st.st_mode)) {
+                kind = EntryKind::Folder;
+            } else {
+                kind = EntryKind::File;
+                if (!S_ISREG(st.st_mode) && !filter.includeSystem) {
+                    continue;
+                }
+                size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+            }
+        }
+        out.Add(name, kind, isLink, size);
+    }
+    ::closedir(dir);
+    out.SortByName();
+    return true;
+}
+
+bool FolderExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+LocalTime NowLocal() {
+    std::time_t t = std::time(nullptr);
+    std::tm tm {};
+    ::localtime_r(&t, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+}  // namespace stowra

@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+
+#include "packing/ScanSession.h"
+#include "platform/Text.h"
+#include "support/Recorders.h"
+#include "support/TempTree.h"
+
+namespace stowra {
+namespace {
+
+const std::string D(1, kPathDelimiter);
+
+ScanInput Input(const std::string& source, std::int32_t options = 0, std::int32_t minSize = 0) {
+    ScanInput in;
+    in.sourceFolder = source;
+    in.options = options;
+    in.minSize = minSize;
+    in.profile = {2048, 359850, 256, 3840};
+    return in;
+}
+
+// Every inventory entry as path -> sectors, group units marked with a "G" and their member count.
+std::map<std::string, std::string> Units(const FileInventory& inv) {
+    std::map<std::string, std::string> out;
+    for (const FileItem* u : inv.Items()) {
+        if (u->IsMember()) continue;
+        out[std::string(u->path())] =
+            u->IsGroup() ? "G" + std::to_string(u->link.group->count) : std::to_string(u->sectors);
+    }
+    return out;
+}
+
+std::map<std::string, std::string> Collect(const std::string& root, std::int32_t options = 0,
+                                           std::int32_t minSize = 0) {
+    FileInventory inv;
+    CollectFiles(AddTrailingBackslash(root), Input(root, options, minSize), inv);
+    return Units(inv);
+}
+
+TEST(CollectFiles, MinimumSizeAndSectorRounding) {
+    test::TempTree t;
+    t.File("empty", 0);
+    t.File("one", 1);
+    t.File("hundred", 100);
+    t.File("hundred-one", 101);
+    t.File("sector", 2048);
+    t.File("sector-plus", 2049);
+    t.File("five-gib", 5368709120ull);
+    EXPECT_EQ(Collect(t.Root(), 0, 0),
+              (std::map<std::string, std::string>{{"five-gib", "2621440"},
+                                                  {"hundred", "1"},
+                                                  {"hundred-one", "1"},
+                                                  {"one", "1"},
+                                                  {"sector", "1"},
+                                                  {"sector-plus", "2"}}));
+    auto above100 = Collect(t.Root(), 0, 100);
+    EXPECT_EQ(above100.count("hundred"), 0u);
+    EXPECT_EQ(above100.count("hundred-one"), 1u);
+    EXPECT_EQ(above100.count("five-gib"), 1u);
+    // A stored -1 means 4294967295 bytes: only the 5 GiB file is larger.
+    EXPECT_EQ(Collect(t.Root(), 0, -1), (std::map<std::string, std::string>{{"five-gib", "2621440"}}));
+}
+
+TEST(CollectFiles, SourceWithOrWithoutTrailingDelimiterGivesTheSamePaths) {
+    test::TempTree t;
+    t.File("a.txt", 5);
+    t.File("sub/b.txt", 5);
+    auto expected = std::map<std::string, std::string>{{"a.txt", "1"}, {"sub" + D + "b.txt", "1"}};
+    EXPECT_EQ(Collect(t.Root()), expected);
+    EXPECT_EQ(Collect(t.Root() + D), expected);
+}
+
+TEST(CollectFiles, HiddenEntries) {
+    test::TempTree t;
+    t.File("leaf/a", 5);
+    t.File("leaf/.hidden/b", 5);
+    t.File(".top", 5);
+    EXPECT_EQ(Collect(t.Root()), (std::map<std::string, std::string>{{"leaf" + D + "a", "1"}}));
+    EXPECT_EQ(Collect(t.Root(), OptionFlags::IncludeHidden).size(), 3u);
+    // A hidden subfolder that is not listed does not stop its parent from being a leaf.
+    EXPECT_EQ(Collect(t.Root(), OptionFlags::LeafFolderGrouping),
+              (std::map<std::string, std::string>{{"leaf" + D, "G1"}}));
+}
+
+TEST(CollectFiles, SystemEntriesOnlyWhenAsked) {
+    test::TempTree t;
+    t.File("a", 5);
+    ASSERT_EQ(::mkfifo(t.Path("fifo").c_str(), 0644), 0);
+    EXPECT_EQ(Collect(t.Root()).size(), 1u);
+    // A FIFO has no size, so even when listed it is never larger than the minimum size.
+    EXPECT_EQ(Collect(t.Root(), OptionFlags::IncludeSystem).size(), 1u);
+}
+
+TEST(CollectFiles, GroupingModes) {
+    test::TempTree t;
+    t.File("a/x", 5);
+    t.File("a/b/y", 5);
+    t.File("a/b/z", 5);
+    t.File("t", 5);
+    using M = std::map<std::string, std::string>;
+    EXPECT_EQ(Collect(t.Root(), OptionFlags::LeafFolderGrouping),
+              (M{{"a" + D + "x", "1"}, {"t", "1"}, {"a" + D + "b" + D, "G2"}}));
+    EXPECT_EQ(Collect(t.Root(), OptionFlags::SubfolderGrouping), (M{{"t", "1"}, {"a" + D, "G3"}}));
+    // Leaf grouping wins when both bits are set.
+    EXPECT_EQ(Collect(t.Root(), OptionFlags::LeafFolderGrouping | OptionFlags::SubfolderGrouping),
+              (M{{"a" + D + "x", "1"}, {"t", "1"}, {"a" + D + "b" + D, "G2"}}));
+}
+
+TEST(CollectFiles, GroupMembersAreLinkedInCollectionOrder) {
+    test::TempTree t;
+    t.File("表/c", 4097);
+    t.File("表/a", 1);
+    t.File("表/sub/b", 2049);
+    FileInventory inv;
+    CollectFiles(t.Root() + D, Input(t.Root(), OptionFlags::SubfolderGrouping), inv);
+    ASSERT_EQ(inv.size(), 4u);
+    const FileItem* group = inv[3];
+    ASSERT_TRUE(group->IsGroup());
+    EXPECT_EQ(group->path(), "表" + D);
+    EXPECT_EQ(group->sectors, 1u + 3u + 2u);
+    std::vector<std::string> members;
+    for (const FileItem* m = group->link.group->first; m; m = m->link.nextMember) {
+        members.emplace_back(m->path());
+    }
+    EXPECT_EQ(members, (std::vector<std::string>{"表" + D + "a", "表" + D + "c", "表" + D + "sub" + D + "b"}));
+    EXPECT_EQ(inv.totalSectors, 6u);
+}
+
+TEST(CollectFiles, LeafGroupingOfASourceWithoutSubfolders) {
+    test::TempTree t;
+    t.File("a", 1);
+    t.File("b", 1);
+    t.File("c", 1);
+    test::RecordingWindow w;
+    ASSERT_TRUE(RunScan(Input(t.Root(), OptionFlags::LeafFolderGrouping), w.state, w));
+    EXPECT_EQ(w.state.inventory.size(), 4u);
+    EXPECT_EQ(Units(w.state.inventory), (std::map<std::string, std::string>{{"", "G3"}}));
+    EXPECT_EQ(w.log.Lines()[0], "対象ファイル数 = 3 （サイズ = 6.0000 KiB）");
+}
+
+TEST(CollectFiles, SymbolicLinkCyclesEnd) {
+    test::TempTree t;
+    t.File("a/f", 5);
+    t.Link("a/up", t.Root());
+    t.Link("a/self", t.Path("a"));
+    t.Link("loop1", t.Path("loop2"));
+    t.Link("loop2", t.Path("loop1"));
+    EXPECT_EQ(Collect(t.Root()), (std::map<std::string, std::string>{{"a" + D + "f", "1"}}));
+}
+
+TEST(CollectFiles, LinksToFoldersOutsideAreEnteredOnce) {
+    test::TempTree outside;
+    outside.File("x", 5);
+    test::TempTree t;
+    t.Link("l1", outside.Root());
+    t.Link("l2", outside.Root());
+    EXPECT_EQ(Collect(t.Root()), (std::map<std::string, std::string>{{"l1" + D + "x", "1"}}));
+}
+
+TEST(CollectFiles, OddNames) {
+    test::TempTree t;
+    const std::vector<std::string> names = {"with space.txt", "日本語のファイル.jpg", "bad\xff\xfe.bin",
+                                            "semi;colon", "tab\tname"};
+    for (const auto& n : names) {
+        t.File("dir one/" + n, 10);
+    }
+    auto units = Collect(t.Root());
+    ASSERT_EQ(units.size(), names.size());
+    for (const auto& n : names) {
+        EXPECT_EQ(units.count("dir one" + D + n), 1u) << n;
+    }
+}
+
+TEST(CollectFiles, DeepTree) {
+    test::TempTree t;
+    std::string rel;
+    for (int i = 0; i < 300; ++i) {
+        rel += "d" + std::to_string(i % 10) + "/";
+    }
+    t.File(rel + "deep.txt", 1);
+    auto units = Collect(t.Root(), OptionFlags::SubfolderGrouping);
+    EXPECT_EQ(units, (std::map<std::string, std::string>{{"d0" + D, "G1"}}));
+}
+
+TEST(CollectFiles, SectorCountsBeyondThirtyTwoBitsStayOversized) {
+    test::TempTree t;
+    t.File("huge", (1ull << 32) + 5);
+    FileInventory inv;
+    ScanInput in = Input(t.Root());
+    in.profile.Cluster = 1;
+    CollectFiles(t.Root() + D, in, inv);
+    ASSERT_EQ(inv.size(), 1u);
+    EXPECT_EQ(inv[0]->sectors, 0xFFFFFFFFu);
+}
+
+TEST(CollectFiles, UnreadableFoldersContributeNothing) {
+    test::TempTree t;
+    ::chmod(t.Root().c_str(), 0755);
+    t.File("open/a", 5);
+    t.File("closed/b", 5);
+    ::chmod(t.Path("open").c_str(), 0755);
+    ::chmod(t.Path("open/a").c_str(), 0644);
+    ::chmod(t.Path("closed").c_str(), 0000);
+    // Root reads every folder, so the walk runs as an unprivileged user in a child process.
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(90);
+        }
+        FileInventory inv;
+        CollectFiles(t.Root() + D, Input(t.Root()), inv);
+        ::_exit(inv.size() == 1 && inv[0]->path() == "open" + D + "a" ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(RunScan, MissingSourceChangesNothing) {
+    test::TempTree t;
+    t.File("a", 100 * 2048);
+    test::RecordingWindow w;
+    ScanInput in = Input(t.Root());
+    in.profile = {2048, 100, 10, 4};
+    ASSERT_TRUE(RunScan(in, w.state, w));
+    std::string before = w.log.Text();
+    int clears = w.clears;
+
+    for (const std::string& missing : {t.Path("nope"), std::string(), t.Path("a")}) {
+        in.sourceFolder = missing;
+        EXPECT_FALSE(RunScan(in, w.state, w));
+        ASSERT_FALSE(w.prompter.asked.empty());
+        EXPECT_EQ(w.prompter.asked.back().text, "入力フォルダが見つかりません");
+        EXPECT_EQ(w.prompter.asked.back().caption, "");
+        EXPECT_EQ(w.prompter.asked.back().icon, MessageIcon::Stop);
+        EXPECT_EQ(w.clears, clears);
+        EXPECT_EQ(w.log.Text(), before);
+    }
+}
+
+TEST(RunScan, ImpossibleProfilesAreRefusedBeforeScanning) {
+    test::TempTree t;
+    t.File("a", 10);
+    const MediaProfile bad[] = {{0, 100, 10, 4}, {2048, 100, 100, 4}, {2048, 100, 200, 4}};
+    for (const auto& p : bad) {
+        test::RecordingWindow w;
+        ScanInput in = Input(t.Root());
+        in.profile = p;
+        EXPECT_FALSE(RunScan(in, w.state, w));
+        ASSERT_EQ(w.prompter.asked.size(), 1u);
+        EXPECT_NE(w.prompter.asked[0].text.find("メディア設定"), std::string::npos);
+        EXPECT_EQ(w.clears, 0);
+    }
+}
+
+TEST(RunScan, EndToEndExample) {
+    test::TempTree t;
+    const std::uint32_t sectors[] = {95, 50, 45, 40, 30, 20, 12, 8};
+    for (std::uint32_t s : sectors) {
+        t.File("f" + std::to_string(s), s * 2048ull);
+    }
+    test::RecordingWindow w;
+    ScanInput in = Input(t.Root());
+    in.profile = {2048, 100, 10, 4};
+    ASSERT_TRUE(RunScan(in, w.state, w));
+    std::vector<std::string> expected = {
+        "対象ファイル数 = 8 （サイズ = 600.0000 KiB）",
+        "うまく詰め込めなかった残りファイル数 = 3 （サイズ = 246.0000 KiB）",
+        "必要なメディア枚数 = 2",
+        "平均詰め込み率 = 98.5000 %",
+        "［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。",
+    };
+    EXPECT_EQ(w.log.Lines(), expected);
+    EXPECT_EQ(w.clears, 1);
+    EXPECT_GE(w.log.Repaints(), 2);
+    EXPECT_EQ(w.state.sourceRoot, t.Root() + D);
+}
+
+TEST(RunScan, EmptySourceReportsNothingToPack) {
+    test::TempTree t;
+    test::RecordingWindow w;
+    ASSERT_TRUE(RunScan(Input(t.Root()), w.state, w));
+    EXPECT_EQ(w.log.Lines()[0], "対象ファイル数 = 0 （サイズ = 0 Byte）");
+    EXPECT_EQ(w.log.Lines()[2], "詰め込むのに十分なサイズがありませんでした。");
+    EXPECT_FALSE(w.moveEnabled);
+}
+
+}  // namespace
+}  // namespace stowra

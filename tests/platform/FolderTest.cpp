@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "platform/Folder.h"
+#include "support/TempTree.h"
+
+namespace stowra {
+namespace {
+
+std::vector<std::string> Names(const DirListing& l) {
+    std::vector<std::string> names;
+    for (const auto& e : l.Entries()) {
+        names.emplace_back(l.Name(e));
+    }
+    return names;
+}
+
+TEST(Folder, ListsWithTheAttributeFilter) {
+    test::TempTree t;
+    t.File("b.txt", 10);
+    t.File(".hidden", 1);
+    t.Folder("sub");
+    t.Folder(".git");
+    ASSERT_EQ(::mkfifo(t.Path("pipe").c_str(), 0644), 0);
+
+    struct Case {
+        AttributeFilter filter;
+        std::vector<std::string> names;
+    } cases[] = {
+        {{false, false}, {"b.txt", "sub"}},
+        {{true, false}, {".git", ".hidden", "b.txt", "sub"}},
+        {{false, true}, {"b.txt", "pipe", "sub"}},
+        {{true, true}, {".git", ".hidden", "b.txt", "pipe", "sub"}},
+    };
+    auto folder = Folder::Open(t.Root());
+    ASSERT_TRUE(folder);
+    for (const auto& c : cases) {
+        DirListing l;
+        ASSERT_TRUE(folder->List(c.filter, l));
+        EXPECT_EQ(Names(l), c.names);
+    }
+}
+
+TEST(Folder, ReportsSixtyFourBitSizesAndFollowsLinks) {
+    test::TempTree t;
+    t.File("big", 5368709120ull);
+    t.Folder("target");
+    t.Link("to-folder", t.Path("target"));
+    t.Link("to-file", t.Path("big"));
+    t.Link("dangling", t.Path("nowhere"));
+    auto folder = Folder::Open(t.Root());
+    DirListing l;
+    ASSERT_TRUE(folder->List({}, l));
+    ASSERT_EQ(Names(l), (std::vector<std::string>{"big", "target", "to-file", "to-folder"}));
+    const auto& e = l.Entries();
+    EXPECT_EQ(e[0].size, 5368709120ull);
+    EXPECT_EQ(e[2].kind, EntryKind::File);
+    EXPECT_TRUE(e[2].isLink);
+    EXPECT_EQ(e[2].size, 5368709120ull);
+    EXPECT_EQ(e[3].kind, EntryKind::Folder);
+    EXPECT_TRUE(e[3].isLink);
+    auto child = folder->OpenChild("to-folder");
+    ASSERT_TRUE(child);
+    EXPECT_EQ(child->Id(), folder->OpenChild("target")->Id());
+}
+
+TEST(Folder, ExistenceTests) {
+    test::TempTree t;
+    t.File("f", 1);
+    EXPECT_TRUE(FolderExists(t.Root()));
+    EXPECT_TRUE(FolderExists(t.Root() + "/"));
+    EXPECT_FALSE(FolderExists(t.Path("f")));
+    EXPECT_FALSE(FolderExists(t.Path("missing")));
+    EXPECT_FALSE(FolderExists(""));
+    EXPECT_TRUE(FileExists(t.Path("f")));
+    EXPECT_FALSE(FileExists(t.Root()));
+}
+
+TEST(LocalTime, IsPlausible) {
+    LocalTime now = NowLocal();
+    EXPECT_GE(now.year, 2024);
+    EXPECT_TRUE(now.month >= 1 && now.month <= 12);
+    EXPECT_TRUE(now.hour >= 0 && now.hour <= 23);
+}
+
+}  // namespace
+}  // namespace stowra

@@ -1,0 +1,61 @@
+#pragma once
+// Recorders that stand in for the window in tests: the log pane keeps its coloured text, the
+// prompter keeps every question and answers from a script.
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "packing/ScanSession.h"
+#include "platform/LogRecorder.h"
+
+namespace stowra::test {
+
+class ScriptedPrompter : public Prompter {
+public:
+    struct Question {
+        std::string text;
+        std::string caption;
+        MessageIcon icon;
+        MessageButtons buttons;
+    };
+
+    // Answers given in order; when they run out, OK (or Yes) is the answer.
+    std::deque<MessageAnswer> answers;
+    std::vector<Question> asked;
+
+    MessageAnswer Ask(std::string_view text, std::string_view caption, MessageIcon icon,
+                      MessageButtons buttons) override {
+        asked.push_back({std::string(text), std::string(caption), icon, buttons});
+        if (!answers.empty()) {
+            MessageAnswer a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return buttons == MessageButtons::YesNo || buttons == MessageButtons::YesAllNoCancel ? MessageAnswer::Yes
+                                                                                            : MessageAnswer::Ok;
+    }
+};
+
+class RecordingWindow : public ScanWindow {
+public:
+    LogRecorder log;
+    ScriptedPrompter prompter;
+    ScanState state;
+    int clears = 0;
+    int shows = 0;
+    bool moveEnabled = false;
+
+    LogPane& Log() override { return log; }
+    Prompter& Messages() override { return prompter; }
+    void ClearResults() override {
+        ++clears;
+        state.Clear();
+        log.Clear();
+        moveEnabled = false;
+    }
+    void ShowResult() override { ++shows; }
+    void SetMoveEnabled(bool enabled) override { moveEnabled = enabled; }
+};
+
+}  // namespace stowra::test

@@ -1,0 +1,39 @@
+#pragma once
+// A temporary folder tree for tests: real folders and real (sparse) files, removed afterwards,
+// including folders a test made unreadable.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace stowra::test {
+
+class TempTree {
+public:
+    TempTree();
+    ~TempTree();
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+
+    // Root path, without a trailing delimiter.
+    const std::string& Root() const { return root_; }
+    std::string Path(std::string_view relative) const;
+
+    // Creates the folders on the way.
+    void Folder(std::string_view relative) const;
+    // A sparse file of `size` bytes (holes read as zeros).
+    void File(std::string_view relative, std::uint64_t size) const;
+    // A file with the given content.
+    void Write(std::string_view relative, std::string_view content) const;
+    std::string Read(std::string_view relative) const;
+    void Link(std::string_view relative, const std::string& target) const;
+    bool Exists(std::string_view relative) const;
+
+private:
+    std::string root_;
+};
+
+// Removes a tree, first giving back permissions a test took away.
+void RemoveTree(const std::string& path);
+
+}  // namespace stowra::test
