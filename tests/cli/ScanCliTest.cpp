@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/CliRunner.h"
+#include "support/TempTree.h"
+
+namespace stowra::test {
+namespace {
+
+// Files of 95, 50, 45, 40, 30, 20, 12 and 8 sectors of 2048 bytes.
+void MakeExample(const TempTree& t) {
+    for (int s : {95, 50, 45, 40, 30, 20, 12, 8}) {
+        t.File("s" + std::to_string(s) + ".bin", s * 2048ull);
+    }
+}
+
+const std::vector<std::string> kExampleProfile = {"--cluster", "2048", "--total", "100", "--system", "10",
+                                                  "--slack", "4"};
+
+std::vector<std::string> Args(std::vector<std::string> head, const std::vector<std::string>& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+TEST(ScanCli, EndToEndExampleLineForLine) {
+    TempTree t;
+    MakeExample(t);
+    for (bool slack : {false, true}) {
+        auto args = Args({"scan", t.Root()}, kExampleProfile);
+        if (slack) args.push_back("--use-slack");
+        CliResult r = RunCli(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        std::string expected =
+            "対象ファイル数 = 8 （サイズ = 600.0000 KiB）\n"
+            "うまく詰め込めなかった残りファイル数 = 3 （サイズ = 246.0000 KiB）\n"
+            "必要なメディア枚数 = 2\n" +
+            std::string(slack ? "平均詰め込み率 = 98.5000 % (スラックサイズによる下限 = 86.0000 %)\n"
+                              : "平均詰め込み率 = 98.5000 %\n") +
+            "［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。\n"
+            "\nメディア 1: 2 ファイル, 200.0000 KiB, 100.0000 %\n"
+            "  s50.bin (100.0000 KiB)\n"
+            "  s40.bin (80.0000 KiB)\n"
+            "\nメディア 2: 3 ファイル, 194.0000 KiB, 97.0000 %\n"
+            "  s45.bin (90.0000 KiB)\n"
+            "  s30.bin (60.0000 KiB)\n"
+            "  s12.bin (24.0000 KiB)\n"
+            "\n残り: 3 ファイル, 246.0000 KiB\n"
+            "  s95.bin (190.0000 KiB)\n"
+            "  s20.bin (40.0000 KiB)\n"
+            "  s8.bin (16.0000 KiB)\n";
+        EXPECT_EQ(r.out, expected);
+    }
+}
+
+TEST(ScanCli, JsonDocument) {
+    TempTree t;
+    MakeExample(t);
+    t.File("sub/日本語.bin", 1);
+    CliResult r = RunCli(Args({"scan", t.Root(), "--json", "--min-size", "1"}, kExampleProfile));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto doc = nlohmann::json::parse(r.out);
+    EXPECT_EQ(doc["stamp"].get<std::string>().size(), 15u);
+    EXPECT_EQ(doc["log"][0], "対象ファイル数 = 8 （サイズ = 600.0000 KiB）");
+    ASSERT_EQ(doc["media"].size(), 2u);
+    EXPECT_EQ(doc["media"][1]["number"], 2);
+    EXPECT_EQ(doc["media"][1]["files"], 3);
+    EXPECT_EQ(doc["media"][1]["used"], 97);
+    EXPECT_NEAR(doc["media"][1]["fill"].get<double>(), 0.97, 1e-6);
+    EXPECT_EQ(doc["media"][1]["paths"], nlohmann::json({"s45.bin", "s30.bin", "s12.bin"}));
+    EXPECT_EQ(doc["remainder"]["files"], 3);
+    EXPECT_EQ(doc["remainder"]["sectors"], 123);
+}
+
+TEST(ScanCli, JsonWithGroupsAndOddNames) {
+    TempTree t;
+    t.File("a/x y.bin", 10 * 2048);
+    t.File("a/b/\xff.bin", 20 * 2048);
+    CliResult r = RunCli(Args({"scan", t.Root(), "--json", "--group", "subfolder"}, kExampleProfile));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto doc = nlohmann::json::parse(r.out);
+    // One group of 30 sectors: smaller than a medium's room, so it stays behind, as two files.
+    EXPECT_EQ(doc["remainder"]["files"], 2);
+    EXPECT_EQ(doc["remainder"]["paths"][0], "a/b/\xEF\xBF\xBD.bin");
+    EXPECT_EQ(doc["remainder"]["paths"][1], "a/x y.bin");
+}
+
+struct RefusalCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* message;
+};
+
+TEST(ScanCli, RefusalsGoToStandardErrorWithAFailingExitCode) {
+    TempTree t;
+    t.File("a", 10);
+    const RefusalCase cases[] = {
+        {"missing source", {"scan", t.Path("missing")}, "入力フォルダが見つかりません"},
+        {"zero cluster", {"scan", t.Root(), "--cluster", "0"}, "セクタサイズが0"},
+        {"system not below total", {"scan", t.Root(), "--total", "10", "--system", "10"}, "システムサイズが総サイズ以上"},
+    };
+    for (const auto& c : cases) {
+        CliResult r = RunCli(c.args);
+        EXPECT_NE(r.exitCode, 0) << c.name;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.name;
+    }
+    EXPECT_NE(RunCli({"scan", t.Root(), "--group", "sideways"}).exitCode, 0);
+    EXPECT_NE(RunCli({"scan"}).exitCode, 0);
+}
+
+}  // namespace
+}  // namespace stowra::test
