@@ -1,0 +1,20 @@
+#pragma once
+// The system's own exception type: file failures, and the blank media probe's errors.
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace stowra {
+
+// Thrown by value and caught as `LExcept&`. Every throw in the system sets the code to 0;
+// handlers read only the message.
+class LExcept {
+public:
+    LExcept(std::int32_t code, std::string message) : code(code), message(std::move(message)) {}
+
+    std::int32_t code;
+    std::string message;
+};
+
+}  // namespace stowra
