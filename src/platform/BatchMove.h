@@ -1,0 +1,58 @@
+#pragma once
+// The batch move: many files, each to its own destination path, in one call with one progress
+// display and one Cancel for the whole batch. The Win32 version hands the two lists to the shell
+// (FO_MOVE with FOF_MULTIDESTFILES | FOF_NOCONFIRMMKDIR); this interface keeps that contract.
+//
+// Each list is one byte string: every path followed by a NUL byte, and one more NUL byte after
+// the last path (a list without paths is a single NUL byte). Entry k of the source list moves to
+// entry k of the destination list.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/FrontEnd.h"
+
+namespace stowra {
+
+struct BatchMoveFailure {
+    std::string source;
+    std::string destination;
+    std::string reason;  // the operating system's words for what went wrong
+};
+
+struct BatchMoveResult {
+    // Some transfer did not happen because of an error (or the lists were malformed, and then
+    // nothing was moved at all).
+    bool failed = false;
+    // The user stopped the operation, or declined to replace an existing file: part of the batch
+    // was left undone on purpose.
+    bool cancelled = false;
+    std::uint64_t moved = 0;
+    std::vector<BatchMoveFailure> failures;
+};
+
+// Moves every source path to its destination path.
+// - Missing destination folders are created without asking.
+// - An existing destination file is never replaced silently: the prompter is asked (buttons
+//   YesAllNoCancel: Yes replaces, YesToAll replaces this and every later one, No leaves the file
+//   in the source and marks the batch cancelled, Cancel or any other answer stops the batch).
+// - Within one file system a file moves by rename. Across file systems it is copied to a
+//   temporary name (starting with kBatchMoveTempPrefix) in its destination folder, flushed to
+//   disk, given the source's modification time and permission bits, renamed into place, and only
+//   then is the source removed: at every instant the file exists whole under a final name.
+// - A transfer that fails leaves its source where it was and the batch goes on.
+// - The progress sink hears of every file and, during long copies, of the bytes; returning false
+//   stops the batch. Nothing that was already moved is moved back.
+BatchMoveResult BatchMove(std::string_view sources, std::string_view destinations, Prompter& prompter,
+                          ProgressSink& progress);
+
+// Names of unfinished copies left behind by a process that was killed start with this.
+inline constexpr std::string_view kBatchMoveTempPrefix = ".stowra-tmp-";
+
+// The question asked before an existing file is replaced.
+inline constexpr std::string_view kReplaceCaption = "ファイルの置き換えの確認";
+std::string ReplaceQuestion(std::string_view destination);
+
+}  // namespace stowra

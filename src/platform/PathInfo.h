@@ -1,0 +1,25 @@
+#pragma once
+// What the move needs to know about folders on disk: where a path really leads, which file system
+// holds it, and removing a folder that is empty.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace stowra {
+
+// The absolute path that `path` leads to, with every symbolic link, "." and ".." resolved and no
+// trailing delimiter (except for the root itself). Empty when the path does not exist.
+std::optional<std::string> ResolvePath(const std::string& path);
+
+// The absolute form of `path` by text alone, for a path that does not exist (yet): relative paths
+// are taken from the current folder, "." and ".." are folded, repeated delimiters merged.
+std::string AbsolutePathText(const std::string& path);
+
+// An identifier of the file system (volume) that holds `path`, or nothing when it cannot be read.
+std::optional<std::uint64_t> FileSystemOf(const std::string& path);
+
+// Removes the folder if it is empty. Never follows a symbolic link: a link is not removed.
+bool RemoveFolder(const std::string& path);
+
+}  // namespace stowra

@@ -1,0 +1,474 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <optional>
+
+#include "platform/BatchMove.h"
+#include "support/Recorders.h"
+#include "support/TempTree.h"
+#include "support/TreeDigest.h"
+
+namespace stowra {
+namespace {
+
+using Digests = std::map<std::string, std::uint64_t>;
+
+struct Lists {
+    std::string sources;
+    std::string destinations;
+    void Add(const std::string& from, const std::string& to) {
+        sources.append(from).push_back('\0');
+        destinations.append(to).push_back('\0');
+    }
+    Lists& Close() {
+        sources.push_back('\0');
+        destinations.push_back('\0');
+        return *this;
+    }
+};
+
+class Sink : public ProgressSink {
+public:
+    std::function<bool(int call)> onCall;
+    int calls = 0;
+    std::uint64_t files = 0, filesTotal = 0, bytes = 0, bytesTotal = 0;
+    bool Progress(std::uint64_t f, std::uint64_t ft, std::uint64_t b, std::uint64_t bt) override {
+        EXPECT_LE(f, ft);
+        EXPECT_LE(b, bt);
+        EXPECT_GE(b, bytes);
+        files = f, filesTotal = ft, bytes = b, bytesTotal = bt;
+        ++calls;
+        return onCall ? onCall(calls) : true;
+    }
+};
+
+// A folder on a second file system (tmpfs), when the machine has one apart from the temp folder.
+class OtherFileSystem {
+public:
+    OtherFileSystem() {
+        char base[] = "/dev/shm/stowra-test-XXXXXX";
+        if (::mkdtemp(base) != nullptr) {
+            root_ = base;
+        }
+    }
+    ~OtherFileSystem() {
+        if (!root_.empty()) {
+            test::RemoveTree(root_);
+        }
+    }
+    // Empty when there is no second file system to use.
+    std::string Root(const test::TempTree& near) const {
+        struct stat a {}, b {};
+        if (root_.empty() || ::stat(root_.c_str(), &a) != 0 || ::stat(near.Root().c_str(), &b) != 0 ||
+            a.st_dev == b.st_dev) {
+            return {};
+        }
+        return root_;
+    }
+
+private:
+    std::string root_;
+};
+
+// Writes files of the given sizes below root and returns their digests by relative path.
+Digests MakeFiles(const std::string& root, const std::vector<std::pair<std::string, std::size_t>>& files) {
+    Digests digests;
+    std::uint32_t seed = 1;
+    for (const auto& [rel, size] : files) {
+        std::string content = test::RandomContent(size, seed++);
+        std::filesystem::path p = root + "/" + rel;
+        std::filesystem::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary).write(content.data(), static_cast<std::streamsize>(content.size()));
+        digests[rel] = test::Digest(content);
+    }
+    return digests;
+}
+
+Lists ListsFor(const Digests& files, const std::string& from, const std::string& to) {
+    Lists lists;
+    for (const auto& [rel, digest] : files) {
+        lists.Add(from + "/" + rel, to + "/" + rel);
+    }
+    return lists.Close();
+}
+
+// After any move, interrupted or not: each file lies whole in the source or at its destination,
+// never partly under a final name; at most `maxBoth` files (one in flight when the process was
+// killed) lie whole in both. No other file appears at the destination apart from temporary copies.
+void ExpectEachFileOnce(const Digests& before, const std::string& from, const std::string& to,
+                        std::size_t maxBoth = 0, std::size_t maxTemps = 0) {
+    Digests src = test::DigestTree(from);
+    Digests dst = test::DigestTree(to);
+    Digests temps = test::TempLeftovers(dst);
+    std::size_t both = 0;
+    for (const auto& [rel, digest] : before) {
+        bool inSource = src.count(rel) != 0;
+        bool atDestination = dst.count(rel) != 0;
+        EXPECT_TRUE(inSource || atDestination) << rel << " was lost";
+        if (inSource) {
+            EXPECT_EQ(src[rel], digest) << rel << " changed in the source";
+        }
+        if (atDestination) {
+            EXPECT_EQ(dst[rel], digest) << rel << " is not whole at its destination";
+        }
+        both += inSource && atDestination ? 1 : 0;
+    }
+    EXPECT_LE(both, maxBoth);
+    EXPECT_LE(temps.size(), maxTemps);
+    for (const auto& [rel, digest] : dst) {
+        EXPECT_TRUE(before.count(rel) != 0 || temps.count(rel) != 0) << "unexpected " << rel;
+    }
+}
+
+TEST(BatchMove, RefusesMalformedListsAndMovesNothing) {
+    test::TempTree t;
+    t.Write("a", "x");
+    const std::string a = t.Path("a"), b = t.Path("b");
+    using namespace std::string_literals;
+    struct Case {
+        const char* what;
+        std::string sources, destinations;
+        bool failed;
+    } cases[] = {
+        {"well formed", a + "\0\0"s, b + "\0\0"s, false},
+        {"no closing NUL", a + "\0"s, b + "\0\0"s, true},
+        {"no NUL at all", a, b + "\0\0"s, true},
+        {"more sources than destinations", a + "\0"s + a + "\0\0"s, b + "\0\0"s, true},
+        {"bytes after the closing NUL", a + "\0\0junk"s, b + "\0\0"s, true},
+        {"empty string", "", "", true},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(b);
+        t.Write("a", "x");
+        test::ScriptedPrompter prompter;
+        Sink sink;
+        BatchMoveResult r = BatchMove(c.sources, c.destinations, prompter, sink);
+        EXPECT_EQ(r.failed, c.failed) << c.what;
+        EXPECT_FALSE(r.cancelled) << c.what;
+        if (c.failed) {
+            EXPECT_TRUE(t.Exists("a")) << c.what;
+            EXPECT_EQ(r.moved, 0u) << c.what;
+        }
+    }
+    test::ScriptedPrompter prompter;
+    Sink sink;
+    BatchMoveResult empty = BatchMove(std::string_view("\0", 1), std::string_view("\0", 1), prompter, sink);
+    EXPECT_FALSE(empty.failed);
+    EXPECT_EQ(empty.moved, 0u);
+}
+
+// The same batch within one file system and across two.
+class BatchMoveBoth : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        from = t.Path("src");
+        t.Folder("src");
+        if (GetParam()) {
+            to = other.Root(t);
+            if (to.empty()) {
+                GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) to move to";
+            }
+            to += "/dst";
+        } else {
+            to = t.Path("dst");
+        }
+    }
+    test::TempTree t;
+    OtherFileSystem other;
+    std::string from, to;
+};
+
+TEST_P(BatchMoveBoth, MovesEveryFileAndCreatesTheFolders) {
+    Digests files = MakeFiles(from, {{"a.txt", 10}, {"d/e/f/b.bin", 300000}, {"d/c", 0}, {"g/h", 70000}});
+    ::chmod((from + "/d/c").c_str(), 0640);
+    struct timespec old[2] = {{1000000000, 0}, {1000000000, 123456789}};
+    ::utimensat(AT_FDCWD, (from + "/g/h").c_str(), old, 0);
+    test::ScriptedPrompter prompter;
+    Sink sink;
+    Lists lists = ListsFor(files, from, to);
+    BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
+
+    EXPECT_FALSE(r.failed);
+    EXPECT_FALSE(r.cancelled);
+    EXPECT_EQ(r.moved, 4u);
+    EXPECT_TRUE(prompter.asked.empty());
+    EXPECT_EQ(test::DigestTree(to), files);
+    EXPECT_TRUE(test::DigestTree(from).empty());
+    EXPECT_EQ(sink.files, 4u);
+    EXPECT_EQ(sink.bytes, 370010u);
+    EXPECT_EQ(sink.bytesTotal, 370010u);
+    struct stat st {};
+    ASSERT_EQ(::stat((to + "/d/c").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    ASSERT_EQ(::stat((to + "/g/h").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
+}
+
+TEST_P(BatchMoveBoth, MovesALinkAsALink) {
+    t.Write("target", "outside");
+    t.Link("src/link", t.Path("target"));
+    Lists lists;
+    lists.Add(from + "/link", to + "/sub/link");
+    lists.Close();
+    test::ScriptedPrompter prompter;
+    Sink sink;
+    BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
+    EXPECT_FALSE(r.failed) << (r.failures.empty() ? "" : r.failures[0].reason);
+    char target[256] = {};
+    ASSERT_GT(::readlink((to + "/sub/link").c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), t.Path("target"));
+    EXPECT_FALSE(t.Exists("src/link"));
+    EXPECT_EQ(t.Read("target"), "outside");
+}
+
+TEST_P(BatchMoveBoth, AsksBeforeReplacingAnExistingFile) {
+    using A = MessageAnswer;
+    struct Case {
+        const char* what;
+        std::vector<A> answers;
+        std::size_t questions;
+        std::vector<bool> replaced;  // per conflicting file 1..3
+        bool cancelled;
+        bool laterFileMoved;  // the file without a conflict, handed over last
+    } cases[] = {
+        {"yes each time", {A::Yes, A::Yes, A::Yes}, 3, {true, true, true}, false, true},
+        {"yes to all", {A::YesToAll}, 1, {true, true, true}, false, true},
+        {"skip the second", {A::Yes, A::No, A::Yes}, 3, {true, false, true}, true, true},
+        {"cancel at the second", {A::Yes, A::Cancel}, 2, {true, false, false}, true, false},
+        {"closed without an answer", {A::Ok}, 1, {false, false, false}, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(from);
+        std::filesystem::remove_all(to);
+        Digests files = MakeFiles(from, {{"1", 100}, {"2", 200}, {"3", 300}, {"4", 400}});
+        Digests old = MakeFiles(to, {{"1", 11}, {"2", 22}, {"3", 33}});
+        test::ScriptedPrompter prompter;
+        prompter.answers.assign(c.answers.begin(), c.answers.end());
+        Sink sink;
+        Lists lists = ListsFor(files, from, to);
+        BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
+
+        EXPECT_FALSE(r.failed);
+        EXPECT_EQ(r.cancelled, c.cancelled);
+        ASSERT_EQ(prompter.asked.size(), c.questions);
+        EXPECT_EQ(prompter.asked[0].text, ReplaceQuestion(to + "/1"));
+        EXPECT_EQ(prompter.asked[0].caption, kReplaceCaption);
+        EXPECT_EQ(prompter.asked[0].buttons, MessageButtons::YesAllNoCancel);
+        Digests src = test::DigestTree(from), dst = test::DigestTree(to);
+        for (int i = 0; i < 3; ++i) {
+            std::string rel = std::to_string(i + 1);
+            EXPECT_EQ(dst[rel], c.replaced[i] ? files[rel] : old[rel]) << rel;
+            EXPECT_EQ(src.count(rel), c.replaced[i] ? 0u : 1u) << rel;
+        }
+        EXPECT_EQ(dst.count("4"), c.laterFileMoved ? 1u : 0u);
+        EXPECT_EQ(test::TempLeftovers(dst).size(), 0u);
+    }
+}
+
+TEST_P(BatchMoveBoth, AFolderInTheWayFailsThatFileOnly) {
+    Digests files = MakeFiles(from, {{"a", 10}, {"b", 20}});
+    std::filesystem::create_directories(to + "/a");
+    test::ScriptedPrompter prompter;
+    Sink sink;
+    Lists lists = ListsFor(files, from, to);
+    BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
+    EXPECT_TRUE(r.failed);
+    EXPECT_FALSE(r.cancelled);
+    EXPECT_TRUE(prompter.asked.empty());
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].source, from + "/a");
+    EXPECT_TRUE(t.Exists("src/a"));
+    EXPECT_EQ(test::DigestTree(to), (Digests{{"b", files["b"]}}));
+}
+
+TEST_P(BatchMoveBoth, AVanishedSourceFailsAndTheRestMoves) {
+    Digests files = MakeFiles(from, {{"a", 10}, {"b", 20}, {"c", 30}});
+    Lists lists = ListsFor(files, from, to);
+    std::filesystem::remove(from + "/b");
+    files.erase("b");
+    test::ScriptedPrompter prompter;
+    Sink sink;
+    BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
+    EXPECT_TRUE(r.failed);
+    EXPECT_FALSE(r.cancelled);
+    EXPECT_EQ(r.moved, 2u);
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].destination, to + "/b");
+    EXPECT_EQ(test::DigestTree(to), files);
+}
+
+TEST_P(BatchMoveBoth, CancelFromTheProgressDisplayStopsBetweenFiles) {
+    Digests files = MakeFiles(from, {{"a", 10}, {"b", 20}, {"c", 30}, {"d", 40}});
+    test::ScriptedPrompter prompter;
+    Sink sink;
+    sink.onCall = [&sink](int) { return sink.files < 2; };
+    Lists lists = ListsFor(files, from, to);
+    BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_FALSE(r.failed);
+    EXPECT_EQ(r.moved, 2u);
+    EXPECT_EQ(test::DigestTree(to), (Digests{{"a", files["a"]}, {"b", files["b"]}}));
+    ExpectEachFileOnce(files, from, to);
+}
+
+INSTANTIATE_TEST_SUITE_P(FileSystems, BatchMoveBoth, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Across" : "Within"; });
+
+TEST(BatchMove, CancelDuringALongCopyLeavesNoPartialFile) {
+    test::TempTree t;
+    OtherFileSystem other;
+    std::string to = other.Root(t);
+    if (to.empty()) {
+        GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) to move to";
+    }
+    Digests files = MakeFiles(t.Path("src"), {{"small", 5}, {"big", 20u << 20}});
+    test::ScriptedPrompter prompter;
+    Sink sink;
+    // Call 1: start; 2: the first chunk of "big" (files go in name order); then cancel.
+    sink.onCall = [](int call) { return call < 2; };
+    Lists lists = ListsFor(files, t.Path("src"), to);
+    BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_FALSE(r.failed);
+    EXPECT_EQ(r.moved, 0u);
+    EXPECT_GT(sink.bytes, 0u);
+    EXPECT_TRUE(test::DigestTree(to).empty());
+    EXPECT_EQ(test::DigestTree(t.Path("src")), files);
+}
+
+// Runs fn in a child process as an unprivileged user (when the tests run as root, permission bits
+// would not stop anything), and returns the child's exit status.
+int RunAsNobody(const std::function<int()>& fn) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(90);
+        }
+        ::_exit(fn());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+TEST(BatchMove, AReadOnlyDestinationFolderFailsEveryFileAndLosesNone) {
+    test::TempTree t;
+    Digests files = MakeFiles(t.Path("src"), {{"a", 10}, {"d/b", 20}});
+    ::chmod(t.Root().c_str(), 0777);
+    ::chmod(t.Path("src").c_str(), 0777);
+    ::chmod(t.Path("src/d").c_str(), 0777);
+    t.Folder("dst");
+    ::chmod(t.Path("dst").c_str(), 0555);
+    Lists lists = ListsFor(files, t.Path("src"), t.Path("dst/1"));
+    int status = RunAsNobody([&] {
+        test::ScriptedPrompter prompter;
+        Sink sink;
+        BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
+        return r.failed && !r.cancelled && r.moved == 0 && r.failures.size() == 2 ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(test::DigestTree(t.Path("src")), files);
+    EXPECT_TRUE(test::DigestTree(t.Path("dst")).empty());
+}
+
+// A small tmpfs mounted for the test, unmounted again at the end.
+class SmallFileSystem {
+public:
+    explicit SmallFileSystem(const std::string& where) : where_(where) {
+        std::filesystem::create_directories(where);
+        mounted_ = ::mount("tmpfs", where.c_str(), "tmpfs", 0, "size=1m") == 0;
+        error_ = mounted_ ? 0 : errno;
+    }
+    ~SmallFileSystem() {
+        if (mounted_) {
+            ::umount2(where_.c_str(), MNT_DETACH);
+        }
+    }
+    bool Mounted() const { return mounted_; }
+    std::string Why() const { return std::strerror(error_); }
+
+private:
+    std::string where_;
+    bool mounted_ = false;
+    int error_ = 0;
+};
+
+TEST(BatchMove, AFullDestinationFailsTheFilesThatDoNotFit) {
+    test::TempTree t;
+    SmallFileSystem small(t.Path("small"));
+    if (!small.Mounted()) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here: " << small.Why();
+    }
+    Digests files = MakeFiles(t.Path("src"), {{"1", 400000}, {"2", 400000}, {"3", 400000}, {"4", 1000}});
+    test::ScriptedPrompter prompter;
+    Sink sink;
+    Lists lists = ListsFor(files, t.Path("src"), t.Path("small/dst"));
+    BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
+    EXPECT_TRUE(r.failed);
+    EXPECT_FALSE(r.cancelled);
+    EXPECT_GE(r.failures.size(), 1u);
+    EXPECT_GE(r.moved, 2u);
+    ExpectEachFileOnce(files, t.Path("src"), t.Path("small/dst"));
+}
+
+// Moves across file systems in a child that is killed part-way, then checks what is left.
+void KillAndCheck(const std::function<bool(int call)>& killAt, int delay_ms) {
+    test::TempTree t;
+    OtherFileSystem other;
+    std::string from = other.Root(t);
+    if (from.empty()) {
+        GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) to move from";
+    }
+    from += "/src";
+    std::vector<std::pair<std::string, std::size_t>> spec;
+    for (int i = 0; i < 6; ++i) {
+        spec.emplace_back("d" + std::to_string(i % 2) + "/f" + std::to_string(i), (i % 3 + 1) * (6u << 20));
+    }
+    Digests files = MakeFiles(from, spec);
+    std::string to = t.Path("dst");
+    Lists lists = ListsFor(files, from, to);
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        test::ScriptedPrompter prompter;
+        Sink sink;
+        sink.onCall = [&](int call) {
+            if (killAt(call)) {
+                ::raise(SIGKILL);
+            }
+            return true;
+        };
+        BatchMove(lists.sources, lists.destinations, prompter, sink);
+        ::_exit(0);
+    }
+    if (delay_ms > 0) {
+        ::usleep(static_cast<useconds_t>(delay_ms) * 1000);
+        ::kill(pid, SIGKILL);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ExpectEachFileOnce(files, from, to, 1, 1);
+}
+
+TEST(BatchMove, KilledPartWayAcrossFileSystemsLosesNothing) {
+    for (int call : {1, 3, 6, 10}) {
+        SCOPED_TRACE("killed at progress call " + std::to_string(call));
+        KillAndCheck([call](int c) { return c == call; }, 0);
+    }
+    for (int ms : {10, 60}) {
+        SCOPED_TRACE("killed after " + std::to_string(ms) + " ms");
+        KillAndCheck([](int) { return false; }, ms);
+    }
+}
+
+}  // namespace
+}  // namespace stowra
