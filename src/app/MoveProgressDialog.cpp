@@ -1,0 +1,37 @@
+#include "app/MoveProgressDialog.h"
+
+#include <QApplication>
+
+#include "packing/PackResult.h"
+#include "platform/Text.h"
+#include "dialogs/QtPrompter.h"
+
+namespace stowra {
+
+bool MoveProgressDialog::Progress(std::uint64_t filesDone, std::uint64_t filesTotal, std::uint64_t bytesDone,
+                                  std::uint64_t bytesTotal) {
+    if (!dialog_) {
+        dialog_ = std::make_unique<QProgressDialog>(owner_);
+        dialog_->setWindowTitle(QStringLiteral("Stowra"));
+        dialog_->setWindowModality(Qt::ApplicationModal);
+        dialog_->setCancelButtonText(QStringLiteral("キャンセル"));
+        dialog_->setMinimumDuration(0);
+        dialog_->setAutoClose(false);
+        dialog_->setAutoReset(false);
+        dialog_->setRange(0, 1000);
+        dialog_->setMinimumWidth(360);
+        dialog_->show();
+    }
+    const std::uint64_t permille = bytesTotal > 0 ? bytesDone * 1000 / bytesTotal
+                                   : filesTotal > 0 ? filesDone * 1000 / filesTotal
+                                                    : 0;
+    dialog_->setValue(static_cast<int>(std::min<std::uint64_t>(permille, 1000)));
+    dialog_->setLabelText(ToQt(Format("ファイルを移動しています・・・\n%llu / %llu ファイル  (%s / %s)",
+                                      static_cast<unsigned long long>(filesDone),
+                                      static_cast<unsigned long long>(filesTotal), SizeText(bytesDone, 1).c_str(),
+                                      SizeText(bytesTotal, 1).c_str())));
+    QApplication::processEvents();
+    return !dialog_->wasCanceled();
+}
+
+}  // namespace stowra

@@ -1,0 +1,463 @@
+#include "app/TMainForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "dialogs/OptionBits.h"
+#include "dialogs/TGroupDialog.h"
+#include "dialogs/TMediaDialog.h"
+#include "dialogs/TOptDialog.h"
+#include "app/MoveProgressDialog.h"
+#include "relocate/FolderChooser.h"
+#include "relocate/LExcept.h"
+#include "relocate/MoveFiles.h"
+#include "settings/ProfileName.h"
+#include "settings/SettingsFile.h"
+
+namespace stowra {
+
+namespace {
+
+constexpr int kNodeIndexRole = Qt::UserRole + 1;
+
+// Holds the hourglass for the whole application while a command runs.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+std::string BrowseForFolder(QWidget* owner, const std::string& title) {
+    return FromQt(QFileDialog::getExistingDirectory(owner, ToQt(title)));
+}
+
+}  // namespace
+
+TMainForm::TMainForm(Services services, QWidget* parent)
+    : QMainWindow(parent),
+      services_(std::move(services)),
+      ownPrompter_(this),
+      prompter_(services_.prompter != nullptr ? services_.prompter : &ownPrompter_),
+      log_(nullptr),
+      listModel_(nullptr) {
+    if (!services_.selectFolder) {
+        services_.selectFolder = [this](const std::string& title) { return BrowseForFolder(this, title); };
+    }
+    BuildControls();
+    log_ = RichEditPane(RichEdit);
+    FormCreate();
+}
+
+TMainForm::~TMainForm() { FormDestroy(); }
+
+void TMainForm::BuildControls() {
+    setWindowTitle(QStringLiteral("Stowra (Ver 1.0)"));
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+
+    LabelMedia = new QLabel(QStringLiteral("対象メディア"), central);
+    ComboBox = new QComboBox(central);
+    ComboBox->setEditable(false);
+    ButtonEdt = new QPushButton(QStringLiteral("編集"), central);
+    ButtonAdd = new QPushButton(QStringLiteral("追加"), central);
+    ButtonDel = new QPushButton(QStringLiteral("削除"), central);
+    LabelSrc = new QLabel(QStringLiteral("入力フォルダ"), central);
+    EditSrc = new FolderEdit(central);
+    ButtonSrc = new QPushButton(QStringLiteral("選択"), central);
+    LabelDst = new QLabel(QStringLiteral("出力フォルダ"), central);
+    EditDst = new FolderEdit(central);
+    ButtonDst = new QPushButton(QStringLiteral("選択"), central);
+    ButtonScan = new QPushButton(QStringLiteral("１．詰込調査開始"), central);
+    LabelArrow = new QLabel(QStringLiteral("⇒"), central);
+    ButtonMove = new QPushButton(QStringLiteral("２．対象を移動"), central);
+    ButtonMove->setEnabled(false);
+    ButtonGroup = new QPushButton(QStringLiteral("簡易グループ化の設定"), central);
+    for (QPushButton* b : {ButtonEdt, ButtonAdd, ButtonDel, ButtonSrc, ButtonDst}) {
+        b->setAutoDefault(false);
+        b->setMaximumWidth(56);
+    }
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(LabelMedia, 0, 0);
+    auto* mediaRow = new QHBoxLayout;
+    mediaRow->addWidget(ComboBox, 1);
+    mediaRow->addWidget(ButtonEdt);
+    mediaRow->addWidget(ButtonAdd);
+    mediaRow->addWidget(ButtonDel);
+    grid->addLayout(mediaRow, 0, 1, 1, 2);
+    grid->addWidget(LabelSrc, 1, 0);
+    grid->addWidget(EditSrc, 1, 1);
+    grid->addWidget(ButtonSrc, 1, 2);
+    grid->addWidget(LabelDst, 2, 0);
+    grid->addWidget(EditDst, 2, 1);
+    grid->addWidget(ButtonDst, 2, 2);
+    auto* commands = new QHBoxLayout;
+    commands->addWidget(ButtonScan);
+    commands->addWidget(LabelArrow);
+    commands->addWidget(ButtonMove);
+    commands->addStretch();
+    commands->addWidget(ButtonGroup);
+    grid->addLayout(commands, 3, 0, 1, 3);
+
+    RichEdit = new QTextEdit(central);
+    RichEdit->setReadOnly(true);
+    RichEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit->setMinimumHeight(60);
+
+    TreeView = new QTreeWidget(central);
+    TreeView->setHeaderHidden(true);
+    TreeView->setMinimumSize(60, 60);
+    TreeView->setSelectionMode(QAbstractItemView::SingleSelection);
+    TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    listModel_ = new ResultListModel(state, this);
+    ListView = new QTreeView(central);
+    ListView->setModel(listModel_);
+    ListView->setRootIsDecorated(false);
+    ListView->setUniformRowHeights(true);
+    ListView->setItemsExpandable(false);
+    ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView->header()->setSectionsClickable(false);
+    ListView->header()->setStretchLastSection(false);
+    ListView->header()->setHidden(true);
+    ListView->setMinimumSize(60, 60);
+
+    SplitterV = new QSplitter(Qt::Horizontal);
+    SplitterV->addWidget(TreeView);
+    SplitterV->addWidget(ListView);
+    SplitterV->setChildrenCollapsible(false);
+    SplitterV->setOpaqueResize(true);
+    SplitterV->setSizes({185, 315});
+    SplitterH = new QSplitter(Qt::Vertical);
+    SplitterH->addWidget(RichEdit);
+    SplitterH->addWidget(SplitterV);
+    SplitterH->setChildrenCollapsible(false);
+    SplitterH->setOpaqueResize(true);
+    SplitterH->setSizes({110, 240});
+
+    auto* layout = new QVBoxLayout(central);
+    layout->addLayout(grid);
+    layout->addWidget(SplitterH, 1);
+
+    MenuOpt = menuBar()->addAction(QStringLiteral("オプション(&O)"));
+
+    connect(ComboBox, &QComboBox::activated, this, [this] { Guarded([this] { ComboBoxChange(); }); });
+    for (FolderEdit* e : {EditSrc, EditDst}) {
+        connect(e, &QLineEdit::textChanged, this, [this, e] { EditSrcChange(e); });
+    }
+    connect(ButtonSrc, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonSrcClick(); }); });
+    connect(ButtonDst, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonDstClick(); }); });
+    connect(ButtonScan, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonScanClick(); }); });
+    connect(ButtonMove, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonMoveClick(); }); });
+    connect(ButtonEdt, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonEdtClick(); }); });
+    connect(ButtonAdd, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonAddClick(); }); });
+    connect(ButtonDel, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonDelClick(); }); });
+    connect(ButtonGroup, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonGroupClick(); }); });
+    connect(MenuOpt, &QAction::triggered, this, [this] { Guarded([this] { MenuOptClick(); }); });
+    connect(TreeView, &QTreeWidget::itemSelectionChanged, this, [this] { Guarded([this] { TreeViewChange(); }); });
+
+    resize(512, 512);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
+void TMainForm::Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const LExcept& e) {
+        prompter_->Ask(e.message, "", MessageIcon::Stop, MessageButtons::Ok);
+    } catch (const std::exception& e) {
+        prompter_->Ask(e.what(), "", MessageIcon::Stop, MessageButtons::Ok);
+    }
+}
+
+void TMainForm::FormCreate() {
+    SetToolTipDurations(this);
+    Guarded([this] { LoadSettings(services_.settingsPath, settings); });
+    EditSrc->setText(ToQt(settings.SrcFolder));
+    EditDst->setText(ToQt(settings.DstFolder));
+    FillComboBox();
+    ComboBoxChange();
+    EditSrcChange(EditSrc);
+    EditSrcChange(EditDst);
+}
+
+void TMainForm::FormDestroy() {
+    settings.SrcFolder = FromQt(EditSrc->text());
+    settings.DstFolder = FromQt(EditDst->text());
+    settings.selected = static_cast<std::size_t>(std::max(ComboBox->currentIndex(), 0));
+    Guarded([this] { SaveSettings(services_.settingsPath, settings); });
+    state.Clear();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    Closing = true;
+    event->accept();
+}
+
+void TMainForm::FillComboBox() {
+    ComboBox->clear();
+    for (const auto& entry : settings.profiles) {
+        ComboBox->addItem(ToQt(entry.name));
+    }
+    ComboBox->setCurrentIndex(static_cast<int>(settings.selected));
+}
+
+const MediaProfile* TMainForm::CurrentProfile() const {
+    int i = ComboBox->currentIndex();
+    if (i < 0 || static_cast<std::size_t>(i) >= settings.profiles.size()) {
+        return nullptr;
+    }
+    return settings.profiles[static_cast<std::size_t>(i)].profile.get();
+}
+
+void TMainForm::ComboBoxChange() {
+    settings.selected = static_cast<std::size_t>(std::max(ComboBox->currentIndex(), 0));
+    ClearResults();
+}
+
+void TMainForm::EditSrcChange(FolderEdit* edit) { edit->UpdateColor(); }
+
+namespace {
+
+class ServiceChooser : public FolderChooser {
+public:
+    explicit ServiceChooser(const std::function<std::string(const std::string&)>& select) : select_(select) {}
+    std::string SelectFolder(std::string_view title) override { return select_(std::string(title)); }
+
+private:
+    const std::function<std::string(const std::string&)>& select_;
+};
+
+}  // namespace
+
+void TMainForm::ButtonSrcClick() {
+    ServiceChooser chooser(services_.selectFolder);
+    std::string text = FromQt(EditSrc->text());
+    if (ChooseSourceFolder(chooser, text, *this)) {
+        // The results were cleared; the text is set after, so the field shows the new folder.
+        EditSrc->setText(ToQt(text));
+    }
+}
+
+void TMainForm::ButtonDstClick() {
+    ServiceChooser chooser(services_.selectFolder);
+    std::string text = FromQt(EditDst->text());
+    if (ChooseDestinationFolder(chooser, text)) {
+        EditDst->setText(ToQt(text));
+    }
+}
+
+ScanInput TMainForm::CurrentScanInput() const {
+    ScanInput in;
+    in.sourceFolder = FromQt(EditSrc->text());
+    in.options = settings.Options;
+    in.minSize = settings.MinSize;
+    if (const MediaProfile* p = CurrentProfile()) {
+        in.profile = *p;
+    }
+    return in;
+}
+
+void TMainForm::ButtonScanClick() {
+    BusyCursor busy;
+    ButtonScan->setEnabled(false);
+    struct Reenable {
+        QPushButton* button;
+        ~Reenable() { button->setEnabled(true); }
+    } reenable{ButtonScan};
+    RunScan(CurrentScanInput(), state, *this);
+}
+
+void TMainForm::ButtonMoveClick() {
+    BusyCursor busy;
+    ButtonMove->setEnabled(false);
+    // Nothing else may act on the window while the move reads the packing result.
+    centralWidget()->setEnabled(false);
+    menuBar()->setEnabled(false);
+    struct Restore {
+        TMainForm* form;
+        ~Restore() {
+            form->centralWidget()->setEnabled(true);
+            form->menuBar()->setEnabled(true);
+            form->ButtonMove->setEnabled(form->state.HasResult());
+        }
+    } restore{this};
+    MoveProgressDialog progress(this);
+    MoveFiles({FromQt(EditDst->text()), settings.Options}, state, *this, progress);
+}
+
+void TMainForm::ClearResults() {
+    state.Clear();
+    TreeView->clear();
+    listModel_->Show(ResultListModel::Mode::Empty);
+    ListView->header()->setHidden(true);
+    log_.Clear();
+    ButtonMove->setEnabled(false);
+}
+
+void TMainForm::ShowResult() {
+    QIcon folder;
+    folder.addPixmap(style()->standardPixmap(QStyle::SP_DirClosedIcon), QIcon::Normal);
+    folder.addPixmap(style()->standardPixmap(QStyle::SP_DirOpenIcon), QIcon::Selected);
+    auto* root = new QTreeWidgetItem(TreeView, {ToQt(state.scanStamp)});
+    root->setIcon(0, folder);
+    root->setData(0, kNodeIndexRole, 0);
+    int index = 1;
+    for (std::size_t i = 0; i < state.result.media.size(); ++i, ++index) {
+        auto* node = new QTreeWidgetItem(root, {QString::number(i + 1)});
+        node->setIcon(0, folder);
+        node->setData(0, kNodeIndexRole, index);
+    }
+    auto* rest = new QTreeWidgetItem(TreeView, {QStringLiteral("残り")});
+    rest->setIcon(0, folder);
+    rest->setData(0, kNodeIndexRole, index);
+    TreeView->expandAll();
+    TreeView->setCurrentItem(root);
+}
+
+void TMainForm::TreeViewChange() {
+    listModel_->Show(ResultListModel::Mode::Empty);
+    ListView->header()->setHidden(false);
+    QList<QTreeWidgetItem*> selected = TreeView->selectedItems();
+    if (selected.isEmpty()) {
+        return;
+    }
+    const int i = selected.front()->data(0, kNodeIndexRole).toInt();
+    const int n = static_cast<int>(state.result.media.size());
+    QHeaderView* header = ListView->header();
+    if (i == 0) {
+        listModel_->Show(ResultListModel::Mode::Summary);
+        const int widths[] = {30, 80, 100, 100};
+        for (int c = 0; c < 4; ++c) header->resizeSection(c, widths[c]);
+        return;
+    }
+    if (i <= n) {
+        BuildFileList(state.result.media[static_cast<std::size_t>(i - 1)], state.fileList);
+    } else {
+        BuildFileList(state.result.remainder, state.fileList);
+    }
+    listModel_->Show(ResultListModel::Mode::Files);
+    header->resizeSection(0, std::max(ListView->viewport()->width() - 100, 0));
+    header->resizeSection(1, 84);
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TMainForm::FormResize() {
+    if (Closing || listModel_ == nullptr || listModel_->CurrentMode() != ResultListModel::Mode::Files) {
+        return;
+    }
+    ListView->header()->resizeSection(0, std::max(ListView->viewport()->width() - 100, 0));
+}
+
+void TMainForm::PrepareMediaDialog(TMediaDialog& dialog, bool addMode) {
+    dialog.AddMode = addMode;
+    dialog.selectedIndex = ComboBox->currentIndex();
+    for (const auto& entry : settings.profiles) {
+        dialog.profileNames.push_back(entry.name);
+    }
+    dialog.nameProblem = [this, addMode](const std::string& name) {
+        return ProfileNameProblem(name, settings.profiles,
+                                  addMode ? ProfileList::npos : static_cast<std::size_t>(ComboBox->currentIndex()));
+    };
+    dialog.probe = services_.probe;
+    dialog.SetSlackEnabled((settings.Options & OptionFlags::UseSlack) != 0);
+}
+
+void TMainForm::ButtonEdtClick() {
+    const int i = ComboBox->currentIndex();
+    if (i < 0) return;
+    auto& entry = settings.profiles[static_cast<std::size_t>(i)];
+    TMediaDialog dialog(*prompter_, this);
+    PrepareMediaDialog(dialog, false);
+    dialog.EditName->setText(ToQt(entry.name));
+    dialog.EditCluster->value = entry.profile->Cluster;
+    dialog.EditTotal->value = entry.profile->Total;
+    dialog.EditSystem->value = entry.profile->System;
+    dialog.EditSlack->value = entry.profile->Slack;
+    if (dialog.exec() == QDialog::Accepted) {
+        *entry.profile = {dialog.EditCluster->value, dialog.EditTotal->value, dialog.EditSystem->value,
+                         dialog.EditSlack->value};
+        entry.name = FromQt(dialog.EditName->text());
+        ComboBox->setItemText(i, dialog.EditName->text());
+    }
+}
+
+void TMainForm::ButtonAddClick() {
+    TMediaDialog dialog(*prompter_, this);
+    PrepareMediaDialog(dialog, true);
+    dialog.EditCluster->value = 2048;
+    dialog.EditTotal->value = 0;
+    dialog.EditSystem->value = settings.DefaultSystem;
+    dialog.EditSlack->value = settings.DefaultSlack;
+    if (dialog.exec() == QDialog::Accepted) {
+        settings.profiles.Append(FromQt(dialog.EditName->text()),
+                                 {dialog.EditCluster->value, dialog.EditTotal->value, dialog.EditSystem->value,
+                                  dialog.EditSlack->value});
+        ComboBox->addItem(dialog.EditName->text());
+        ComboBox->setCurrentIndex(ComboBox->count() - 1);
+        ComboBoxChange();
+    }
+}
+
+void TMainForm::ButtonDelClick() {
+    if (settings.profiles.size() < 2) {
+        prompter_->Ask("最低でも１つのメディア情報が必要です", "", MessageIcon::Exclamation, MessageButtons::Ok);
+        return;
+    }
+    const int i = ComboBox->currentIndex();
+    if (i < 0) return;
+    const std::string name = settings.profiles[static_cast<std::size_t>(i)].name;
+    if (prompter_->Ask("このメディア情報を削除してよいですか？", name, MessageIcon::Exclamation,
+                       MessageButtons::YesNo) != MessageAnswer::Yes) {
+        return;
+    }
+    // The entry before the deleted one, or the one after it when the first goes.
+    ComboBox->setCurrentIndex(i == 0 ? 1 : i - 1);
+    settings.profiles.Remove(static_cast<std::size_t>(i));
+    ComboBox->removeItem(i);
+    ComboBoxChange();
+}
+
+void TMainForm::MenuOptClick() {
+    TOptDialog dialog(*prompter_, this);
+    dialog.EditMin->setText(QString::number(settings.MinSize));
+    auto checks = dialog.Checks();
+    for (std::size_t b = 0; b < checks.size(); ++b) {
+        checks[b]->setChecked((settings.Options & kOptionDialogBits[b]) != 0);
+    }
+    if (dialog.exec() == QDialog::Accepted) {
+        settings.MinSize = dialog.EditMin->value;
+        std::array<bool, 6> checked{};
+        for (std::size_t b = 0; b < checks.size(); ++b) {
+            checked[b] = checks[b]->isChecked();
+        }
+        settings.Options = ApplyOptionChecks(settings.Options, checked);
+    }
+}
+
+void TMainForm::ButtonGroupClick() {
+    TGroupDialog dialog(this);
+    dialog.SetItemIndex(GroupItemOf(settings.Options));
+    if (dialog.exec() == QDialog::Accepted) {
+        settings.Options = ApplyGroupItem(settings.Options, dialog.ItemIndex());
+    }
+}
+
+}  // namespace stowra

@@ -1,0 +1,115 @@
+#pragma once
+// The main window: owns the settings, the profiles, the option bits and the scan's state, wires
+// its controls to the engine, and shows the result. The engine does the work.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTextEdit>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/FolderEdit.h"
+#include "app/ResultListModel.h"
+#include "app/RichEditPane.h"
+#include "dialogs/QtPrompter.h"
+#include "packing/ScanSession.h"
+#include "settings/AppSettings.h"
+
+namespace stowra {
+
+class TMediaDialog;
+
+class TMainForm : public QMainWindow, public ScanWindow {
+    Q_OBJECT
+public:
+    struct Services {
+        std::string settingsPath;               // the settings file read at start and written at close
+        Prompter* prompter = nullptr;           // message boxes; the window's own when null
+        std::function<std::string(const std::string& title)> selectFolder;  // folder browser
+        std::function<void(TMediaDialog&)> probe;  // "自動取得" of the media dialog
+    };
+
+    explicit TMainForm(Services services, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Controls.
+    QLabel* LabelMedia;
+    QComboBox* ComboBox;
+    QPushButton* ButtonEdt;
+    QPushButton* ButtonAdd;
+    QPushButton* ButtonDel;
+    QLabel* LabelSrc;
+    FolderEdit* EditSrc;
+    QPushButton* ButtonSrc;
+    QLabel* LabelDst;
+    FolderEdit* EditDst;
+    QPushButton* ButtonDst;
+    QPushButton* ButtonScan;
+    QLabel* LabelArrow;
+    QPushButton* ButtonMove;
+    QPushButton* ButtonGroup;
+    QTextEdit* RichEdit;
+    QSplitter* SplitterH;
+    QSplitter* SplitterV;
+    QTreeWidget* TreeView;
+    QTreeView* ListView;
+    QAction* MenuOpt;
+
+    // State.
+    AppSettings settings;  // option bits, minimum size, defaults, folders, profiles, selection
+    ScanState state;
+    bool Closing = false;
+    const MediaProfile* CurrentProfile() const;
+    ResultListModel& ListModel() { return *listModel_; }
+
+    // Handlers.
+    void ComboBoxChange();
+    void EditSrcChange(FolderEdit* edit);
+    void ButtonSrcClick();
+    void ButtonDstClick();
+    void ButtonScanClick();
+    void ButtonMoveClick();
+    void ButtonEdtClick();
+    void ButtonAddClick();
+    void ButtonDelClick();
+    void MenuOptClick();
+    void ButtonGroupClick();
+    void TreeViewChange();
+    void FormResize();
+
+    // ScanWindow.
+    LogPane& Log() override { return log_; }
+    Prompter& Messages() override { return *prompter_; }
+    void ClearResults() override;
+    void ShowResult() override;
+    void SetMoveEnabled(bool enabled) override { ButtonMove->setEnabled(enabled); }
+
+    // Runs a handler; an error that escapes it is shown in a message box and the program goes on.
+    void Guarded(const std::function<void()>& handler);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildControls();
+    void FormCreate();
+    void FormDestroy();
+    void FillComboBox();
+    ScanInput CurrentScanInput() const;
+    void PrepareMediaDialog(TMediaDialog& dialog, bool addMode);
+
+    Services services_;
+    QtPrompter ownPrompter_;
+    Prompter* prompter_;
+    RichEditPane log_;
+    ResultListModel* listModel_;
+};
+
+}  // namespace stowra

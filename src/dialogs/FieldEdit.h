@@ -1,0 +1,38 @@
+#pragma once
+// Edit fields with the conventions every form of the program shares: a required field turns
+// yellow while empty, Escape undoes the last change once, Enter is swallowed; a numeric field
+// lets only digits and backspace through and carries a signed 32-bit value beside its text.
+
+#include <QLineEdit>
+#include <cstdint>
+#include <optional>
+
+namespace stowra {
+
+class FieldEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    enum class Keys { Text, Digits, DigitsNoEscape };
+    explicit FieldEdit(Keys keys = Keys::Text, QWidget* parent = nullptr);
+
+    // Yellow (255, 255, 0) when empty, the standard window background otherwise.
+    void UpdateColor();
+    void UndoOnce();
+
+    std::int32_t value = 0;
+
+Q_SIGNALS:
+    void focusLost();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    Keys keys_;
+};
+
+// The text as a signed 32-bit integer, or nothing when it is not one.
+std::optional<std::int32_t> ParseInt32(const QString& text);
+
+}  // namespace stowra

@@ -1,0 +1,231 @@
+#include "dialogs/TMediaDialog.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "dialogs/QtPrompter.h"
+#include "packing/PackResult.h"
+#include "platform/Text.h"
+
+namespace stowra {
+
+namespace {
+
+const char* const kComment =
+    "オプションで\n"
+    "スラックサイズを有効にすると、\n"
+    "詰め込み率の下限を設定できます。\n"
+    "\n"
+    "総サイズをＡ、システムサイズをＢ、\n"
+    "スラックサイズをＣとしたときに、\n"
+    "Ａ－（Ｂ＋Ｃ）≦ Ｘ ≦Ａ－Ｂ\n"
+    "の範囲のＸになるように\n"
+    "ファイルを詰め込みます。\n"
+    "\n"
+    "ただし詰め込み率を高めに誘導すると、\n"
+    "うまい組み合わせが見つからない\n"
+    "可能性も高くなります。\n";
+
+QLabel* Tipped(const QString& text, const QString& tip, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setToolTip(tip);
+    return label;
+}
+
+}  // namespace
+
+TMediaDialog::TMediaDialog(Prompter& messages, QWidget* parent) : QDialog(parent), messages_(messages) {
+    setWindowTitle(QStringLiteral("メディア設定"));
+    EditName = new FieldEdit(FieldEdit::Keys::Text, this);
+    EditCluster = new FieldEdit(FieldEdit::Keys::Digits, this);
+    EditTotal = new FieldEdit(FieldEdit::Keys::Digits, this);
+    EditSystem = new FieldEdit(FieldEdit::Keys::Digits, this);
+    EditSlack = new FieldEdit(FieldEdit::Keys::Digits, this);
+    EditCluster->setText(QStringLiteral("2048"));
+    EditTotal->setText(QStringLiteral("0"));
+    EditSystem->setText(QStringLiteral("256"));
+    EditSlack->setText(QStringLiteral("2048"));
+    EditCluster->setToolTip(QStringLiteral("通常は変更する必要はありません"));
+    for (FieldEdit* f : NumericFields()) {
+        f->setAlignment(Qt::AlignRight);
+    }
+
+    LabelName = new QLabel(QStringLiteral("メディア名"), this);
+    LabelCluster = Tipped(QStringLiteral("セクタサイズ"), QStringLiteral("メディアの最小記録単位"), this);
+    LabelTotal = Tipped(QStringLiteral("総サイズ"), QStringLiteral("メディアの総クラスタサイズ"), this);
+    LabelSystem = Tipped(QStringLiteral("システムサイズ"),
+                         QStringLiteral("ファイル名等の情報格納のためにメディアに予約するサイズ"), this);
+    Label8 = Tipped(QStringLiteral("スラックサイズ"), QStringLiteral("メディアに許される\"無駄\"なサイズ"), this);
+    LabelClusterUnit = new QLabel(QStringLiteral("バイト"), this);
+    LabelTotalUnit = new QLabel(QStringLiteral("セクタ"), this);
+    LabelSystemUnit = new QLabel(QStringLiteral("セクタ"), this);
+    Label9 = new QLabel(QStringLiteral("セクタ"), this);
+
+    LabelComment = new QLabel(QString::fromUtf8(kComment), this);
+    QPalette blue = LabelComment->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    LabelComment->setPalette(blue);
+
+    ButtonOk = new QPushButton(QStringLiteral("OK"), this);
+    ButtonCancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    ButtonGet = new QPushButton(QStringLiteral("自動取得"), this);
+    for (QPushButton* b : {ButtonOk, ButtonCancel, ButtonGet}) {
+        b->setAutoDefault(false);
+    }
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(LabelName, 0, 0);
+    grid->addWidget(EditName, 0, 1, 1, 2);
+    QLabel* labels[] = {LabelCluster, LabelTotal, LabelSystem, Label8};
+    QLabel* units[] = {LabelClusterUnit, LabelTotalUnit, LabelSystemUnit, Label9};
+    auto fields = NumericFields();
+    for (int i = 0; i < 4; ++i) {
+        grid->addWidget(labels[i], i + 1, 0);
+        grid->addWidget(fields[static_cast<std::size_t>(i)], i + 1, 1);
+        grid->addWidget(units[i], i + 1, 2);
+    }
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(ButtonOk);
+    buttons->addWidget(ButtonCancel);
+    buttons->addSpacing(12);
+    buttons->addWidget(ButtonGet);
+    buttons->addStretch();
+    auto* left = new QVBoxLayout;
+    left->addLayout(grid);
+    left->addWidget(LabelComment);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(EditName, &QLineEdit::textChanged, this, [this] { EditClusterChange(EditName); });
+    for (FieldEdit* f : fields) {
+        connect(f, &QLineEdit::textChanged, this, [this, f] { EditClusterChange(f); });
+        connect(f, &FieldEdit::focusLost, this, [this, f] { EditClusterExit(f); });
+    }
+    connect(ButtonOk, &QPushButton::clicked, this, &TMediaDialog::ButtonOkClick);
+    connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ButtonGet, &QPushButton::clicked, this, &TMediaDialog::ButtonGetClick);
+    SetToolTipDurations(this);
+}
+
+void TMediaDialog::SetSlackEnabled(bool enabled) {
+    EditSlack->setEnabled(enabled);
+    Label8->setEnabled(enabled);
+    Label9->setEnabled(enabled);
+    QPalette p = EditSlack->palette();
+    p.setColor(QPalette::Base, enabled ? QPalette().color(QPalette::Base) : QPalette().color(QPalette::Button));
+    EditSlack->setPalette(p);
+}
+
+void TMediaDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    for (FieldEdit* f : NumericFields()) {
+        f->setText(QString::number(f->value));
+    }
+    for (FieldEdit* f : NumericFields()) {
+        EditClusterExit(f);
+    }
+    EditClusterChange(EditName);
+}
+
+QString TMediaDialog::SizeTip(const FieldEdit* field) const {
+    return ToQt(SizeText(static_cast<std::uint32_t>(field->value), static_cast<std::uint32_t>(EditCluster->value)));
+}
+
+bool TMediaDialog::EditClusterExit(FieldEdit* field) {
+    if (field->text().isEmpty()) {
+        field->setText(QStringLiteral("0"));
+    }
+    auto v = ParseInt32(field->text());
+    if (!v) {
+        messages_.Ask(Format("'%s' は整数ではありません", FromQt(field->text()).c_str()), "", MessageIcon::Stop,
+                      MessageButtons::Ok);
+        return false;
+    }
+    field->value = *v;
+    if (field != EditCluster) {
+        field->setToolTip(SizeTip(field));
+    }
+    return true;
+}
+
+void TMediaDialog::EditClusterChange(FieldEdit* field) {
+    if (!field->isEnabled()) {
+        return;
+    }
+    const bool ownTip = field != EditName && field != EditCluster;
+    if (field->text().isEmpty()) {
+        QPalette p = field->palette();
+        p.setColor(QPalette::Base, QColor(255, 255, 0));
+        field->setPalette(p);
+        if (ownTip) {
+            field->setToolTip(QString());
+        }
+        return;
+    }
+    field->UpdateColor();
+    if (ownTip) {
+        // While typing, a number too long to convert keeps the previous value; leaving the field
+        // reports it.
+        if (auto v = ParseInt32(field->text())) {
+            field->value = *v;
+        }
+        field->setToolTip(SizeTip(field));
+    }
+}
+
+bool TMediaDialog::Fails(bool failed, const char* message, FieldEdit* focus) {
+    if (failed) {
+        messages_.Ask(message, "", MessageIcon::Exclamation, MessageButtons::Ok);
+        if (focus->isEnabled()) {
+            focus->setFocus();
+        }
+    }
+    return failed;
+}
+
+void TMediaDialog::ButtonOkClick() {
+    // Pressing OK leaves the field being edited first, so the checks see its value.
+    if (auto* f = qobject_cast<FieldEdit*>(focusWidget()); f != nullptr && f != EditName) {
+        if (!EditClusterExit(f)) {
+            return;
+        }
+    }
+    const std::string name = FromQt(EditName->text());
+    bool taken = false;
+    for (std::size_t i = 0; i < profileNames.size(); ++i) {
+        if (!AddMode && static_cast<int>(i) == selectedIndex) {
+            continue;
+        }
+        taken = taken || profileNames[i] == name;
+    }
+    if (Fails(name.empty(), "メディア名を入れてください", EditName) ||
+        Fails(name == "Stowra", "そのメディア名は使用できません", EditName) ||
+        Fails(taken, "そのメディア名はすでに使用されています", EditName)) {
+        return;
+    }
+    if (nameProblem) {
+        std::string problem = nameProblem(name);
+        if (Fails(!problem.empty(), problem.c_str(), EditName)) {
+            return;
+        }
+    }
+    if (Fails(EditCluster->value == 0, "クラスタサイズを入れてください", EditCluster) ||
+        Fails(EditTotal->value == 0, "総サイズを入れてください", EditTotal) ||
+        Fails(EditSystem->value == 0, "システムサイズはゼロより大きくしてください", EditSystem) ||
+        Fails(EditSystem->value >= EditTotal->value, "システムサイズは総サイズより小さくなければいけません", EditSystem) ||
+        Fails(EditSlack->value >= EditTotal->value, "スラックサイズは総サイズより小さくなければいけません", EditSlack)) {
+        return;
+    }
+    accept();
+}
+
+void TMediaDialog::ButtonGetClick() {
+    if (probe) {
+        probe(*this);
+    }
+}
+
+}  // namespace stowra

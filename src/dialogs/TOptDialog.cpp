@@ -1,0 +1,85 @@
+#include "dialogs/TOptDialog.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "dialogs/QtPrompter.h"
+#include "platform/Text.h"
+
+namespace stowra {
+
+TOptDialog::TOptDialog(Prompter& errors, QWidget* parent) : QDialog(parent), errors_(errors) {
+    setWindowTitle(QStringLiteral("オプション"));
+    EditMin = new FieldEdit(FieldEdit::Keys::DigitsNoEscape, this);
+    EditMin->setAlignment(Qt::AlignRight);
+    EditMin->setMaximumWidth(120);
+    Label1 = new QLabel(QStringLiteral("バイト以下のファイルを対象外にする"), this);
+    CheckATIP = new QCheckBox(QStringLiteral("CD-Rの場合はATIP情報も自動取得する"), this);
+    CheckHidden = new QCheckBox(QStringLiteral("隠し属性ファイルを対象にする（※推奨しません）"), this);
+    CheckSystem = new QCheckBox(QStringLiteral("システム属性ファイルを対象にする（※推奨しません）"), this);
+    CheckIndex = new QCheckBox(QStringLiteral("メディア毎の詰め込み一覧ファイルを出力する"), this);
+    CheckClean = new QCheckBox(QStringLiteral("対象ファイル移動後の空フォルダを削除する"), this);
+    CheckSlack = new QCheckBox(QStringLiteral("メディア設定のスラックサイズを有効にする"), this);
+    ButtonOk = new QPushButton(QStringLiteral("OK"), this);
+    ButtonCancel = new QPushButton(QStringLiteral("キャンセル"), this);
+
+    auto* minRow = new QHBoxLayout;
+    minRow->addWidget(EditMin);
+    minRow->addWidget(Label1);
+    minRow->addStretch();
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ButtonOk);
+    buttons->addWidget(ButtonCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(minRow);
+    for (QCheckBox* c : Checks()) {
+        layout->addWidget(c);
+    }
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    ButtonOk->setDefault(false);
+    ButtonOk->setAutoDefault(false);
+    ButtonCancel->setAutoDefault(false);
+    connect(EditMin, &QLineEdit::textChanged, this, &TOptDialog::EditMinChange);
+    connect(EditMin, &FieldEdit::focusLost, this, [this] { EditMinExit(); });
+    connect(ButtonOk, &QPushButton::clicked, this, &TOptDialog::ButtonOkClick);
+    connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+    SetToolTipDurations(this);
+}
+
+void TOptDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    EditMinExit();
+    EditMinChange();
+}
+
+void TOptDialog::EditMinChange() { EditMin->UpdateColor(); }
+
+bool TOptDialog::EditMinExit() {
+    if (EditMin->text().isEmpty()) {
+        EditMin->setText(QStringLiteral("0"));
+    }
+    auto v = ParseInt32(EditMin->text());
+    if (!v) {
+        errors_.Ask(Format("'%s' は整数ではありません", FromQt(EditMin->text()).c_str()), "", MessageIcon::Stop,
+                    MessageButtons::Ok);
+        return false;
+    }
+    EditMin->value = *v;
+    if (EditMin->value < 0) {
+        EditMin->value = 0;
+        EditMin->setText(QStringLiteral("0"));
+    }
+    return true;
+}
+
+void TOptDialog::ButtonOkClick() {
+    // OK reads the value of the text shown, as if the field had been left first.
+    if (EditMinExit()) {
+        accept();
+    }
+}
+
+}  // namespace stowra

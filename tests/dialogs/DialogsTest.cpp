@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "dialogs/OptionBits.h"
+#include "dialogs/TGroupDialog.h"
+#include "dialogs/TMediaDialog.h"
+#include "dialogs/TOptDialog.h"
+#include "packing/MediaProfile.h"
+#include "support/Recorders.h"
+
+namespace stowra {
+namespace {
+
+bool IsYellow(const QLineEdit* e) { return e->palette().color(QPalette::Base) == QColor(255, 255, 0); }
+
+TEST(OptionBits, EachDialogChangesOnlyItsOwnBits) {
+    const std::int32_t high = 0x12340000;
+    // All six boxes cleared: bits 3, 7 and the high bits stay.
+    EXPECT_EQ(ApplyOptionChecks(high | 0xFF, {}), high | 0x88);
+    EXPECT_EQ(ApplyOptionChecks(high, {true, false, true, false, true, false}), high | 0x01 | 0x04 | 0x20);
+    EXPECT_EQ(ApplyOptionChecks(0, {false, false, false, false, false, true}), 0x40);
+
+    struct GroupCase {
+        std::int32_t options;
+        int item;
+    } items[] = {{0, 0}, {0x08, 1}, {0x80, 2}, {0x88, 1}, {high | 0x80, 2}};
+    for (const auto& c : items) {
+        EXPECT_EQ(GroupItemOf(c.options), c.item) << c.options;
+    }
+    EXPECT_EQ(ApplyGroupItem(0x88 | 0x41 | high, 1), 0x08 | 0x41 | high);
+    EXPECT_EQ(ApplyGroupItem(0x80 | 0x7F, 0), 0x77);
+    EXPECT_EQ(ApplyGroupItem(0x08, 2), 0x80);
+}
+
+TEST(TOptDialog, MinimumSizeField) {
+    test::ScriptedPrompter p;
+    TOptDialog d(p);
+    d.EditMin->setText(QStringLiteral("0"));
+    d.show();
+    EXPECT_EQ(d.EditMin->value, 0);
+
+    d.EditMin->setFocus();
+    d.EditMin->clear();
+    EXPECT_TRUE(IsYellow(d.EditMin));
+    QTest::keyClicks(d.EditMin, QStringLiteral("a1-b2 3"));
+    EXPECT_EQ(d.EditMin->text(), QStringLiteral("123"));
+    EXPECT_FALSE(IsYellow(d.EditMin));
+    QTest::keyClick(d.EditMin, Qt::Key_Escape);  // consumed without undo in this field
+    EXPECT_EQ(d.EditMin->text(), QStringLiteral("123"));
+
+    struct Case {
+        const char* text;
+        std::int32_t value;
+        const char* shown;
+    } cases[] = {{"", 0, "0"}, {"4096", 4096, "4096"}, {"-5", 0, "0"}, {"2147483647", 2147483647, "2147483647"}};
+    for (const auto& c : cases) {
+        d.EditMin->setText(QString::fromUtf8(c.text));
+        EXPECT_TRUE(d.EditMinExit());
+        EXPECT_EQ(d.EditMin->value, c.value) << c.text;
+        EXPECT_EQ(d.EditMin->text(), QString::fromUtf8(c.shown)) << c.text;
+    }
+    d.EditMin->setText(QStringLiteral("99999999999"));
+    EXPECT_FALSE(d.EditMinExit());
+    EXPECT_EQ(d.EditMin->value, 2147483647);
+    ASSERT_EQ(p.asked.size(), 1u);
+    EXPECT_EQ(p.asked[0].text, "'99999999999' は整数ではありません");
+
+    // OK does not close while the text cannot be taken over.
+    d.ButtonOk->click();
+    EXPECT_TRUE(d.isVisible());
+    d.EditMin->setText(QStringLiteral("77"));
+    d.ButtonOk->click();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(d.EditMin->value, 77);
+}
+
+TEST(TGroupDialog, TextsAndItems) {
+    TGroupDialog d;
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("簡易グループ化の設定"));
+    EXPECT_EQ(d.ItemIndex(), 0);
+    d.SetItemIndex(2);
+    EXPECT_EQ(d.ItemIndex(), 2);
+    EXPECT_EQ(d.Label->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_TRUE(d.Label->text().endsWith(QStringLiteral("ご注意ください。")));
+    EXPECT_EQ(d.Label->text().count(QLatin1Char('\n')), 3);
+}
+
+// The add dialog as the main window opens it with the default settings.
+struct AddDialog {
+    test::ScriptedPrompter prompter;
+    TMediaDialog d{prompter};
+    explicit AddDialog(bool slack = false) {
+        d.AddMode = true;
+        d.profileNames = {"CD-R 700MiB", "DVD-R 4.7GB(4.38GiB)"};
+        d.selectedIndex = 0;
+        d.EditCluster->value = 2048;
+        d.EditTotal->value = 0;
+        d.EditSystem->value = 256;
+        d.EditSlack->value = 3840;
+        d.SetSlackEnabled(slack);
+        d.show();
+    }
+};
+
+TEST(TMediaDialog, AddDialogDefaults) {
+    AddDialog a;
+    TMediaDialog& d = a.d;
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("メディア設定"));
+    EXPECT_TRUE(IsYellow(d.EditName));
+    EXPECT_EQ(d.EditCluster->text(), QStringLiteral("2048"));
+    EXPECT_EQ(d.EditTotal->toolTip(), QStringLiteral("0 Byte"));
+    EXPECT_EQ(d.EditSystem->toolTip(), QStringLiteral("512.0000 KiB"));
+    EXPECT_EQ(d.EditSlack->toolTip(), QStringLiteral("7.5000 MiB"));
+    EXPECT_FALSE(d.EditSlack->isEnabled());
+    EXPECT_FALSE(d.Label8->isEnabled());
+    EXPECT_EQ(d.EditCluster->toolTip(), QStringLiteral("通常は変更する必要はありません"));
+    EXPECT_EQ(d.LabelComment->text().count(QLatin1Char('\n')), 13);
+    EXPECT_EQ(d.LabelComment->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_EQ(d.EditTotal->toolTipDuration(), 5000);
+}
+
+TEST(TMediaDialog, NumericFields) {
+    AddDialog a(true);
+    TMediaDialog& d = a.d;
+    d.EditTotal->setFocus();
+    d.EditTotal->selectAll();
+    QTest::keyClicks(d.EditTotal, QStringLiteral("1x0y0"));
+    EXPECT_EQ(d.EditTotal->text(), QStringLiteral("100"));
+    EXPECT_EQ(d.EditTotal->value, 100);
+    EXPECT_EQ(d.EditTotal->toolTip(), QStringLiteral("200.0000 KiB"));
+
+    d.EditSystem->setFocus();
+    d.EditSystem->clear();
+    EXPECT_TRUE(IsYellow(d.EditSystem));
+    EXPECT_EQ(d.EditSystem->toolTip(), QString());
+    EXPECT_EQ(d.EditSystem->value, 256);  // an empty field keeps its previous value until left
+    d.EditClusterExit(d.EditSystem);
+    EXPECT_EQ(d.EditSystem->text(), QStringLiteral("0"));
+    EXPECT_FALSE(IsYellow(d.EditSystem));
+
+    // Escape undoes the last change once.
+    d.EditSlack->setFocus();
+    d.EditSlack->setText(QStringLiteral("10"));
+    d.EditSlack->selectAll();
+    QTest::keyClicks(d.EditSlack, QStringLiteral("5"));
+    QTest::keyClick(d.EditSlack, Qt::Key_Escape);
+    EXPECT_EQ(d.EditSlack->text(), QStringLiteral("10"));
+    QTest::keyClick(d.EditSlack, Qt::Key_Escape);
+    EXPECT_EQ(d.EditSlack->text(), QStringLiteral("10"));
+
+    d.EditTotal->setText(QStringLiteral("4294967296"));
+    EXPECT_FALSE(d.EditClusterExit(d.EditTotal));
+    EXPECT_EQ(a.prompter.asked.back().text, "'4294967296' は整数ではありません");
+}
+
+struct ValidationCase {
+    const char* name;
+    const char* total;
+    const char* system;
+    const char* slack;
+    const char* cluster;
+    bool slackEnabled;
+    const char* message;  // nullptr: accepted
+    const char* focus;
+};
+
+TEST(TMediaDialog, ValidationOrder) {
+    const ValidationCase cases[] = {
+        {"", "0", "0", "0", "0", true, "メディア名を入れてください", "EditName"},
+        {"Stowra", "0", "0", "0", "0", true, "そのメディア名は使用できません", "EditName"},
+        {"CD-R 700MiB", "0", "0", "0", "0", true, "そのメディア名はすでに使用されています", "EditName"},
+        {"BD-R", "0", "0", "0", "0", true, "クラスタサイズを入れてください", "EditCluster"},
+        {"BD-R", "0", "0", "0", "2048", true, "総サイズを入れてください", "EditTotal"},
+        {"BD-R", "1000", "0", "0", "2048", true, "システムサイズはゼロより大きくしてください", "EditSystem"},
+        {"BD-R", "1000", "1000", "0", "2048", true, "システムサイズは総サイズより小さくなければいけません", "EditSystem"},
+        {"BD-R", "1000", "256", "1000", "2048", true, "スラックサイズは総サイズより小さくなければいけません", "EditSlack"},
+        {"BD-R", "1000", "256", "3840", "2048", false, "スラックサイズは総サイズより小さくなければいけません", "EditTotal"},
+        {"cd-r 700mib", "1000", "256", "10", "2048", true, nullptr, nullptr},
+        {"BD-R", "12219392", "256", "3840", "2048", true, nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        AddDialog a(c.slackEnabled);
+        TMediaDialog& d = a.d;
+        d.EditName->setText(QString::fromUtf8(c.name));
+        d.EditCluster->setText(QString::fromUtf8(c.cluster));
+        d.EditTotal->setText(QString::fromUtf8(c.total));
+        d.EditSystem->setText(QString::fromUtf8(c.system));
+        if (c.slackEnabled) {
+            d.EditSlack->setText(QString::fromUtf8(c.slack));
+        }
+        for (FieldEdit* f : {d.EditCluster, d.EditTotal, d.EditSystem, d.EditSlack}) d.EditClusterExit(f);
+        d.activateWindow();
+        d.EditTotal->setFocus();
+        d.ButtonOkClick();
+        if (c.message == nullptr) {
+            EXPECT_EQ(d.result(), QDialog::Accepted) << c.name;
+            EXPECT_TRUE(a.prompter.asked.empty()) << a.prompter.asked[0].text;
+            continue;
+        }
+        ASSERT_EQ(a.prompter.asked.size(), 1u) << c.message;
+        EXPECT_EQ(a.prompter.asked[0].text, c.message);
+        EXPECT_EQ(a.prompter.asked[0].icon, MessageIcon::Exclamation);
+        EXPECT_EQ(a.prompter.asked[0].caption, "");
+        EXPECT_NE(d.result(), QDialog::Accepted);
+        ASSERT_NE(d.focusWidget(), nullptr);
+        QWidget* expected = QString::fromUtf8(c.focus) == QStringLiteral("EditName")      ? d.EditName
+                            : QString::fromUtf8(c.focus) == QStringLiteral("EditCluster") ? d.EditCluster
+                            : QString::fromUtf8(c.focus) == QStringLiteral("EditTotal")   ? d.EditTotal
+                            : QString::fromUtf8(c.focus) == QStringLiteral("EditSystem")  ? d.EditSystem
+                                                                                          : d.EditSlack;
+        EXPECT_EQ(d.focusWidget(), expected) << c.message;
+    }
+}
+
+TEST(TMediaDialog, EditModeSkipsTheEntryBeingEdited) {
+    AddDialog a;
+    TMediaDialog& d = a.d;
+    d.AddMode = false;
+    d.selectedIndex = 0;
+    d.EditName->setText(QStringLiteral("CD-R 700MiB"));
+    d.EditTotal->setText(QStringLiteral("359850"));
+    d.EditClusterExit(d.EditTotal);
+    d.ButtonOkClick();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+
+    AddDialog b;
+    b.d.AddMode = false;
+    b.d.selectedIndex = 0;
+    b.d.EditName->setText(QStringLiteral("DVD-R 4.7GB(4.38GiB)"));
+    b.d.EditTotal->setText(QStringLiteral("359850"));
+    b.d.EditClusterExit(b.d.EditTotal);
+    b.d.ButtonOkClick();
+    ASSERT_EQ(b.prompter.asked.size(), 1u);
+    EXPECT_EQ(b.prompter.asked[0].text, "そのメディア名はすでに使用されています");
+}
+
+TEST(TMediaDialog, ExtraNameRuleRunsAfterTheNameChecks) {
+    AddDialog a;
+    a.d.nameProblem = [](const std::string& name) {
+        return name.find('[') != std::string::npos ? std::string("bad name") : std::string();
+    };
+    a.d.EditName->setText(QStringLiteral("A[1]"));
+    a.d.EditTotal->setText(QStringLiteral("1000"));
+    a.d.EditClusterExit(a.d.EditTotal);
+    a.d.ButtonOkClick();
+    ASSERT_EQ(a.prompter.asked.size(), 1u);
+    EXPECT_EQ(a.prompter.asked[0].text, "bad name");
+}
+
+}  // namespace
+}  // namespace stowra
