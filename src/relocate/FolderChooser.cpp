@@ -1,0 +1,24 @@
+#include "relocate/FolderChooser.h"
+
+namespace stowra {
+
+bool ChooseSourceFolder(FolderChooser& chooser, std::string& sourceText, ScanWindow& window) {
+    std::string chosen = chooser.SelectFolder(kSourceFolderTitle);
+    if (chosen.empty()) {
+        return false;
+    }
+    sourceText = std::move(chosen);
+    window.ClearResults();
+    return true;
+}
+
+bool ChooseDestinationFolder(FolderChooser& chooser, std::string& destinationText) {
+    std::string chosen = chooser.SelectFolder(kDestinationFolderTitle);
+    if (chosen.empty()) {
+        return false;
+    }
+    destinationText = std::move(chosen);
+    return true;
+}
+
+}  // namespace stowra

@@ -1,0 +1,36 @@
+#include "relocate/IndexFiles.h"
+
+#include <vector>
+
+#include "platform/Text.h"
+#include "relocate/LFile.h"
+
+namespace stowra {
+
+std::string IndexFileName(const std::string& destinationRoot, const std::string& scanStamp, std::size_t medium) {
+    std::string n = std::to_string(medium);
+    return destinationRoot + n + kPathDelimiter + "_index_" + scanStamp + "-" + n + ".txt";
+}
+
+void WriteIndexFiles(const std::string& destinationRoot, const ScanState& state, LogPane& log) {
+    std::vector<const FileItem*> files;
+    const MediaList& media = state.result.media;
+    for (std::size_t n = 1; n <= media.size(); ++n) {
+        BuildFileList(media[n - 1], files);
+        std::string name = IndexFileName(destinationRoot, state.scanStamp, n);
+        try {
+            LFile file(name, "wt");
+            for (const FileItem* f : files) {
+                file.printf("%.*s\n", static_cast<int>(f->pathSize), f->pathData);
+            }
+            file.close();
+        } catch (const LExcept&) {
+            // The exception's own text is not shown: the file name says enough.
+            log.SetColor(LogColor::Red);
+            log.Insert("\"" + name + "\"の作成に失敗しました。\n");
+            log.Repaint();
+        }
+    }
+}
+
+}  // namespace stowra

@@ -1,0 +1,158 @@
+#include "relocate/MoveFiles.h"
+
+#include "platform/Folder.h"
+#include "platform/PathInfo.h"
+#include "platform/Text.h"
+#include "relocate/FolderCleanup.h"
+#include "relocate/IndexFiles.h"
+
+namespace stowra {
+
+namespace {
+
+constexpr const char* kDestinationMissing = "出力フォルダが見つかりません";
+constexpr const char* kSameFolder = "入力フォルダと出力フォルダが同じです";
+constexpr const char* kInsideSource = "出力フォルダが入力フォルダ配下に含まれてしまっています";
+constexpr const char* kOtherDrive =
+    "入力フォルダと出力フォルダのドライブが異なっているため、\nファイルの移動に時間がかかるかもしれません。\n"
+    "よろしいですか？";
+constexpr const char* kMayMove = "対象ファイルを移動してよいですか？";
+constexpr const char* kCancelled = "移動が途中でキャンセルされました";
+constexpr const char* kFailed = "移動に失敗したファイルがありました";
+constexpr const char* kMoved = "対象ファイルを移動しました";
+constexpr const char* kConfirmCaption = "確認";
+constexpr const char* kMessageCaption = "メッセージ";
+constexpr const char* kMovingLine = "\nファイルを移動しています・・・";
+
+std::string Resolved(const std::string& path) {
+    std::optional<std::string> real = ResolvePath(path);
+    return real ? *real : AbsolutePathText(path);
+}
+
+bool IsInside(const std::string& inner, const std::string& outer) {
+    if (outer == "/") {
+        return true;
+    }
+    return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
+           inner[outer.size()] == '/';
+}
+
+const char* RefusalText(FolderCheck check) {
+    switch (check) {
+        case FolderCheck::DestinationMissing:
+            return kDestinationMissing;
+        case FolderCheck::SameFolder:
+            return kSameFolder;
+        default:
+            return kInsideSource;
+    }
+}
+
+bool Confirmed(Prompter& prompter, const char* text) {
+    return prompter.Ask(text, kConfirmCaption, MessageIcon::Exclamation, MessageButtons::OkCancel) ==
+           MessageAnswer::Ok;
+}
+
+void AppendEntry(std::string& list, std::string_view a, std::string_view b) {
+    list.append(a);
+    list.append(b);
+    list.push_back('\0');
+}
+
+}  // namespace
+
+FolderVerdict CheckFolders(const std::string& sourceRoot, const std::string& destinationFolder) {
+    FolderVerdict verdict;
+    if (!FolderExists(destinationFolder)) {
+        verdict.check = FolderCheck::DestinationMissing;
+        return verdict;
+    }
+    if (sourceRoot.empty()) {
+        verdict.check = FolderCheck::DestinationInsideSource;
+        return verdict;
+    }
+    std::string source = Resolved(sourceRoot);
+    std::string destination = Resolved(destinationFolder);
+    if (source == destination) {
+        verdict.check = FolderCheck::SameFolder;
+    } else if (IsInside(destination, source)) {
+        verdict.check = FolderCheck::DestinationInsideSource;
+    }
+    std::optional<std::uint64_t> a = FileSystemOf(sourceRoot);
+    std::optional<std::uint64_t> b = FileSystemOf(destinationFolder);
+    verdict.otherFileSystem = a && b && *a != *b;
+    return verdict;
+}
+
+std::string DestinationRoot(const std::string& destinationFolder, const std::string& scanStamp) {
+    return AddTrailingBackslash(destinationFolder) + scanStamp + kPathDelimiter;
+}
+
+TransferLists BuildTransferLists(const ScanState& state, const std::string& destinationRoot) {
+    TransferLists lists;
+    std::vector<const FileItem*> files;
+    const MediaList& media = state.result.media;
+    for (std::size_t n = 1; n <= media.size(); ++n) {
+        std::string mediumFolder = destinationRoot + std::to_string(n) + kPathDelimiter;
+        BuildFileList(media[n - 1], files);
+        for (const FileItem* f : files) {
+            AppendEntry(lists.sources, state.sourceRoot, f->path());
+            AppendEntry(lists.destinations, mediumFolder, f->path());
+        }
+        lists.count += files.size();
+    }
+    lists.sources.push_back('\0');
+    lists.destinations.push_back('\0');
+    return lists;
+}
+
+MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& window, ProgressSink& progress) {
+    MoveReport report;
+    if (!state.HasResult()) {
+        return report;
+    }
+    Prompter& prompter = window.Messages();
+    FolderVerdict verdict = CheckFolders(state.sourceRoot, input.destinationFolder);
+    if (verdict.check != FolderCheck::Ok) {
+        prompter.Ask(RefusalText(verdict.check), "", MessageIcon::Stop, MessageButtons::Ok);
+        report.outcome = MoveOutcome::Refused;
+        return report;
+    }
+    if ((verdict.otherFileSystem && !Confirmed(prompter, kOtherDrive)) || !Confirmed(prompter, kMayMove)) {
+        report.outcome = MoveOutcome::Declined;
+        return report;
+    }
+
+    LogPane& log = window.Log();
+    log.SetColor(LogColor::WindowText);
+    log.Insert(kMovingLine);
+    log.Repaint();
+
+    report.destinationRoot = DestinationRoot(input.destinationFolder, state.scanStamp);
+    BatchMoveResult moved;
+    {
+        TransferLists lists = BuildTransferLists(state, report.destinationRoot);
+        moved = BatchMove(lists.sources, lists.destinations, prompter, progress);
+    }
+    report.failures = std::move(moved.failures);
+    if (moved.cancelled) {
+        report.outcome = MoveOutcome::Cancelled;
+        prompter.Ask(kCancelled, kMessageCaption, MessageIcon::Exclamation, MessageButtons::Ok);
+    } else if (moved.failed) {
+        report.outcome = MoveOutcome::Failed;
+        prompter.Ask(kFailed, "", MessageIcon::Stop, MessageButtons::Ok);
+    } else {
+        report.outcome = MoveOutcome::Moved;
+        if ((input.options & OptionFlags::WriteIndex) != 0) {
+            WriteIndexFiles(report.destinationRoot, state, log);
+        }
+        if ((input.options & OptionFlags::RemoveEmptied) != 0) {
+            RemoveEmptyFolders(state.sourceRoot);
+        }
+        prompter.Ask(kMoved, kMessageCaption, MessageIcon::None, MessageButtons::Ok);
+    }
+    window.ClearResults();
+    return report;
+}
+
+}  // namespace stowra

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <set>
+
+#include "relocate/FolderChooser.h"
+#include "relocate/FolderCleanup.h"
+#include "support/Recorders.h"
+#include "support/TempTree.h"
+
+namespace stowra {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every entry below root, folders with a trailing delimiter, links not followed.
+std::set<std::string> Entries(const std::string& root) {
+    std::set<std::string> entries;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        std::string rel = e.path().lexically_relative(root).string();
+        entries.insert(e.is_directory() && !e.is_symlink() ? rel + "/" : rel);
+    }
+    return entries;
+}
+
+TEST(RemoveEmptyFolders, RemovesFoldersWithoutFilesChildrenFirst) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> folders, files;
+        std::set<std::string> left;
+        bool onlyFolders;
+    } cases[] = {
+        {"everything empty", {"a/b/c", "a/d", "e"}, {}, {}, true},
+        {"a file keeps the folders above it", {"a/b/c", "a/x"}, {"a/b/f"}, {"a/", "a/b/", "a/b/f"}, true},
+        {"a hidden file keeps its folder", {"h/i"}, {"h/.hidden"}, {"h/", "h/.hidden"}, true},
+        {"a file in the source folder", {"a"}, {"top"}, {"top"}, false},
+        {"a folder of empty folders goes in the same pass", {"p/q/r/s", "p/q/t"}, {}, {}, true},
+    };
+    for (const Case& c : cases) {
+        test::TempTree t;
+        t.Folder("src");
+        for (const auto& f : c.folders) t.Folder("src/" + f);
+        for (const auto& f : c.files) t.Write("src/" + f, "x");
+        EXPECT_EQ(RemoveEmptyFolders(t.Path("src") + "/"), c.onlyFolders) << c.what;
+        EXPECT_TRUE(fs::is_directory(t.Path("src"))) << c.what;
+        EXPECT_EQ(Entries(t.Path("src")), c.left) << c.what;
+    }
+}
+
+TEST(RemoveEmptyFolders, NeverFollowsALinkAndALinkKeepsItsFolder) {
+    test::TempTree t;
+    t.Folder("outside/empty/deeper");
+    t.Folder("src/inner/empty");
+    t.Link("src/a/to-outside", t.Path("outside"));
+    t.Link("src/b/to-inner", t.Path("src/inner"));
+    t.Link("src/c/dangling", t.Path("nowhere"));
+    t.Folder("src/d");
+    ASSERT_EQ(::mkfifo(t.Path("src/d/pipe").c_str(), 0644), 0);
+    RemoveEmptyFolders(t.Path("src") + "/");
+    EXPECT_TRUE(fs::is_directory(t.Path("outside/empty/deeper")));
+    EXPECT_EQ(Entries(t.Path("src")),
+              (std::set<std::string>{"a/", "a/to-outside", "b/", "b/to-inner", "c/", "c/dangling", "d/", "d/pipe"}));
+}
+
+TEST(RemoveEmptyFolders, ASourceFolderReachedThroughALinkStays) {
+    test::TempTree t;
+    t.Folder("real/a/b");
+    t.Link("via", t.Path("real"));
+    EXPECT_TRUE(RemoveEmptyFolders(t.Path("via") + "/"));
+    EXPECT_TRUE(fs::is_directory(t.Path("real")));
+    EXPECT_TRUE(fs::is_symlink(t.Path("via")));
+    EXPECT_TRUE(Entries(t.Path("real")).empty());
+}
+
+TEST(RemoveEmptyFolders, DeepTreesAndMissingFoldersAreHandled) {
+    test::TempTree t;
+    std::string deep = t.Path("src");
+    ASSERT_EQ(::mkdir(deep.c_str(), 0755), 0);
+    for (int i = 0; i < 1000; ++i) {
+        deep += "/d";
+        ASSERT_EQ(::mkdir(deep.c_str(), 0755), 0) << i;
+    }
+    EXPECT_TRUE(RemoveEmptyFolders(t.Path("src") + "/"));
+    EXPECT_TRUE(Entries(t.Path("src")).empty());
+    EXPECT_TRUE(RemoveEmptyFolders(t.Path("missing") + "/"));
+}
+
+class ScriptedChooser : public FolderChooser {
+public:
+    std::string answer;
+    std::vector<std::string> titles;
+    std::string SelectFolder(std::string_view title) override {
+        titles.emplace_back(title);
+        return answer;
+    }
+};
+
+TEST(SelectFolder, ChoosingASourceClearsTheResultsChoosingADestinationDoesNot) {
+    struct Case {
+        bool source;
+        std::string answer;
+        std::string text;  // the field afterwards
+        int clears;
+    } cases[] = {
+        {true, "/chosen", "/chosen", 1},
+        {true, "", "typed", 0},
+        {false, "/chosen", "/chosen", 0},
+        {false, "", "typed", 0},
+    };
+    for (const Case& c : cases) {
+        ScriptedChooser chooser;
+        chooser.answer = c.answer;
+        test::RecordingWindow w;
+        std::string field = "typed";
+        bool chosen = c.source ? ChooseSourceFolder(chooser, field, w) : ChooseDestinationFolder(chooser, field);
+        EXPECT_EQ(chosen, !c.answer.empty());
+        EXPECT_EQ(field, c.text);
+        EXPECT_EQ(w.clears, c.clears);
+        ASSERT_EQ(chooser.titles.size(), 1u);
+        EXPECT_EQ(chooser.titles[0], c.source ? "入力フォルダを指定してください" : "出力フォルダを指定してください");
+    }
+}
+
+}  // namespace
+}  // namespace stowra

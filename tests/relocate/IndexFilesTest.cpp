@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include "relocate/IndexFiles.h"
+#include "relocate/MoveFixture.h"
+
+namespace stowra {
+namespace {
+
+TEST(IndexFiles, NameCarriesTheStampAndTheMediumNumberTwice) {
+    EXPECT_EQ(IndexFileName("/out/20240315-093012/", "20240315-093012", 2),
+              "/out/20240315-093012/2/_index_20240315-093012-2.txt");
+    EXPECT_EQ(IndexFileName("o/s/", "s", 12), "o/s/12/_index_s-12.txt");
+}
+
+TEST(IndexFiles, OneLinePerFileInListOrderEndingInCrLf) {
+    test::TempTree t;
+    // Largest first on the medium: a.txt, docs/b.doc, c.jpg.
+    test::ScannedTree s(t.Path("src"), {{"a.txt", 10000}, {"docs/b.doc", 8000}, {"c.jpg", 100}});
+    ASSERT_EQ(s.media.size(), 1u);
+    ASSERT_EQ(s.media[0], (std::vector<std::string>{"a.txt", "docs/b.doc", "c.jpg"}));
+    const std::string root = t.Path("out") + "/" + s.stamp + "/";
+    t.Folder("out/" + s.stamp + "/1");
+    t.Write("out/" + s.stamp + "/1/_index_" + s.stamp + "-1.txt", "an older, longer file of that name");
+    WriteIndexFiles(root, s.window.state, s.window.log);
+    EXPECT_EQ(test::ReadAll(IndexFileName(root, s.stamp, 1)), "a.txt\r\ndocs/b.doc\r\nc.jpg\r\n");
+    EXPECT_TRUE(s.window.log.Runs().empty() || s.window.log.Runs().back().color != LogColor::Red);
+}
+
+TEST(IndexFiles, AFailedMediumGetsARedLineAndTheOthersAreStillWritten) {
+    test::TempTree t;
+    test::ScannedTree s(t.Path("src"), {{"a", 20000}, {"b", 20000}, {"c", 20000}, {"d", 20000}});
+    ASSERT_EQ(s.media.size(), 4u);
+    const std::string root = t.Path("out") + "/" + s.stamp + "/";
+    t.Folder("out/" + s.stamp + "/1");
+    t.Folder("out/" + s.stamp + "/3");  // the folders of media 2 and 4 are missing
+    s.window.log.Clear();
+    s.window.log.Insert("before\n");
+    WriteIndexFiles(root, s.window.state, s.window.log);
+
+    const std::string name2 = IndexFileName(root, s.stamp, 2), name4 = IndexFileName(root, s.stamp, 4);
+    const auto& runs = s.window.log.Runs();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1].color, LogColor::Red);
+    EXPECT_EQ(runs[1].text, "\"" + name2 + "\"の作成に失敗しました。\n\"" + name4 + "\"の作成に失敗しました。\n");
+    EXPECT_GE(s.window.log.Repaints(), 2);
+    EXPECT_EQ(test::ReadAll(IndexFileName(root, s.stamp, 1)), s.media[0][0] + "\r\n");
+    EXPECT_EQ(test::ReadAll(IndexFileName(root, s.stamp, 3)), s.media[2][0] + "\r\n");
+}
+
+}  // namespace
+}  // namespace stowra

@@ -1,0 +1,482 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "relocate/IndexFiles.h"
+#include "relocate/MoveFiles.h"
+#include "relocate/MoveFixture.h"
+
+namespace stowra {
+namespace {
+
+using test::Digests;
+using test::ScannedTree;
+using Q = test::ScriptedPrompter::Question;
+
+const Q kM1{"出力フォルダが見つかりません", "", MessageIcon::Stop, MessageButtons::Ok};
+const Q kM2{"入力フォルダと出力フォルダが同じです", "", MessageIcon::Stop, MessageButtons::Ok};
+const Q kM3{"出力フォルダが入力フォルダ配下に含まれてしまっています", "", MessageIcon::Stop, MessageButtons::Ok};
+const Q kQ1{"入力フォルダと出力フォルダのドライブが異なっているため、\nファイルの移動に時間がかかるかもしれません。\nよろしいですか？",
+            "確認", MessageIcon::Exclamation, MessageButtons::OkCancel};
+const Q kQ2{"対象ファイルを移動してよいですか？", "確認", MessageIcon::Exclamation, MessageButtons::OkCancel};
+const Q kM4{"移動が途中でキャンセルされました", "メッセージ", MessageIcon::Exclamation, MessageButtons::Ok};
+const Q kM5{"移動に失敗したファイルがありました", "", MessageIcon::Stop, MessageButtons::Ok};
+const Q kM6{"対象ファイルを移動しました", "メッセージ", MessageIcon::None, MessageButtons::Ok};
+
+void ExpectAsked(const std::vector<Q>& asked, const std::vector<Q>& expected) {
+    ASSERT_EQ(asked.size(), expected.size());
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+        EXPECT_EQ(asked[i].text, expected[i].text) << "question " << i;
+        EXPECT_EQ(asked[i].caption, expected[i].caption) << "question " << i;
+        EXPECT_EQ(asked[i].icon, expected[i].icon) << "question " << i;
+        EXPECT_EQ(asked[i].buttons, expected[i].buttons) << "question " << i;
+    }
+}
+
+// A folder on a second file system, when the machine has one apart from the temp folder.
+std::string OtherFileSystemFolder(const test::TempTree& near) {
+    char base[] = "/dev/shm/stowra-test-XXXXXX";
+    if (::mkdtemp(base) == nullptr) {
+        return {};
+    }
+    struct stat a {}, b {};
+    if (::stat(base, &a) != 0 || ::stat(near.Root().c_str(), &b) != 0 || a.st_dev == b.st_dev) {
+        test::RemoveTree(base);
+        return {};
+    }
+    return base;
+}
+
+struct RemoveLater {
+    std::string path;
+    ~RemoveLater() {
+        if (!path.empty()) {
+            test::RemoveTree(path);
+        }
+    }
+};
+
+constexpr std::int32_t kIndexAndClean = OptionFlags::WriteIndex | OptionFlags::RemoveEmptied;
+
+TEST(MoveFiles, ThreeMediaWithIndexFilesAndEmptiedFoldersRemoved) {
+    test::TempTree t;
+    ScannedTree s(t.Path("src"));
+    ASSERT_GE(s.media.size(), 3u);
+    ASSERT_LT(s.mediumOf.size(), s.digests.size()) << "the test wants a remainder too";
+    t.Folder("out");
+    test::Sink sink;
+    s.window.moveEnabled = true;
+    s.window.clears = 0;
+    MoveReport r = MoveFiles({t.Path("out"), kIndexAndClean}, s.window.state, s.window, sink);
+
+    EXPECT_EQ(r.outcome, MoveOutcome::Moved);
+    EXPECT_TRUE(r.failures.empty());
+    EXPECT_EQ(r.destinationRoot, t.Path("out") + "/" + s.stamp + "/");
+    ExpectAsked(s.window.prompter.asked, {kQ2, kM6});
+    s.ExpectEachFileOnce(t.Path("out"));
+    Digests dst = test::DigestTree(t.Path("out"));
+    for (const auto& [rel, medium] : s.mediumOf) {
+        EXPECT_EQ(dst.count(s.stamp + "/" + std::to_string(medium) + "/" + rel), 1u) << rel;
+    }
+    for (std::size_t n = 1; n <= s.media.size(); ++n) {
+        std::string expected;
+        for (const std::string& p : s.media[n - 1]) {
+            expected += p + "\r\n";
+        }
+        EXPECT_EQ(test::ReadAll(IndexFileName(r.destinationRoot, s.stamp, n)), expected) << "medium " << n;
+    }
+    // Every folder without a remaining file is gone; the source folder itself stays.
+    ASSERT_TRUE(t.Exists("src"));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(t.Path("src"))) {
+        if (entry.is_directory()) {
+            bool holdsFile = false;
+            for (const auto& inner : std::filesystem::recursive_directory_iterator(entry.path())) {
+                holdsFile |= inner.is_regular_file();
+            }
+            EXPECT_TRUE(holdsFile) << entry.path() << " should have been removed";
+        }
+    }
+    EXPECT_EQ(s.window.clears, 1);
+    EXPECT_FALSE(s.window.state.HasResult());
+    EXPECT_FALSE(s.window.moveEnabled);
+    EXPECT_GT(sink.calls, 0);
+    EXPECT_EQ(sink.files, s.mediumOf.size());
+}
+
+TEST(MoveFiles, WithoutTheOptionsNoIndexFileAndNoFolderRemoved) {
+    test::TempTree t;
+    ScannedTree s(t.Path("src"));
+    t.Folder("out");
+    test::Sink sink;
+    MoveReport r = MoveFiles({t.Path("out"), 0}, s.window.state, s.window, sink);
+    EXPECT_EQ(r.outcome, MoveOutcome::Moved);
+    s.ExpectEachFileOnce(t.Path("out"));
+    for (const auto& [rel, digest] : test::DigestTree(t.Path("out"))) {
+        EXPECT_EQ(rel.find("_index_"), std::string::npos) << rel;
+    }
+    EXPECT_TRUE(t.Exists("src/x/y/z"));
+}
+
+TEST(MoveFiles, TheTransferListsAreNulSeparatedAndClosedWithOneMoreNul) {
+    test::TempTree t;
+    ScannedTree s(t.Path("src"), {{"a", 20000}, {"d/b", 20000}, {"c", 20000}});
+    ASSERT_EQ(s.media.size(), 3u);
+    TransferLists lists = BuildTransferLists(s.window.state, "/out/" + s.stamp + "/");
+    std::string sources, destinations;
+    for (std::size_t n = 1; n <= 3; ++n) {
+        const std::string& rel = s.media[n - 1][0];
+        sources += t.Path("src") + "/" + rel + '\0';
+        destinations += "/out/" + s.stamp + "/" + std::to_string(n) + "/" + rel + '\0';
+    }
+    EXPECT_EQ(lists.sources, sources + '\0');
+    EXPECT_EQ(lists.destinations, destinations + '\0');
+    EXPECT_EQ(lists.count, 3u);
+
+    ScanState empty;
+    TransferLists none = BuildTransferLists(empty, "/out/x/");
+    EXPECT_EQ(none.sources, std::string(1, '\0'));
+    EXPECT_EQ(none.destinations, std::string(1, '\0'));
+}
+
+// The checks and questions before the move, on real folders.
+TEST(MoveFiles, ChecksAndQuestionsBeforeTheMove) {
+    test::TempTree t;
+    t.Folder("data/out");
+    t.Folder("data2");
+    t.Folder("other");
+    t.Link("inside-link", t.Path("data/out"));
+    t.Link("data-link", t.Path("data"));
+    RemoveLater shm{OtherFileSystemFolder(t)};
+    using A = MessageAnswer;
+    struct Case {
+        std::string what;
+        std::string destination;
+        std::vector<A> answers;
+        std::vector<Q> asked;
+        MoveOutcome outcome;
+    } cases[] = {
+        {"empty destination", "", {}, {kM1}, MoveOutcome::Refused},
+        {"missing destination", t.Path("nowhere"), {}, {kM1}, MoveOutcome::Refused},
+        {"same folder", t.Path("data"), {}, {kM2}, MoveOutcome::Refused},
+        {"same folder with a trailing delimiter", t.Path("data") + "/", {}, {kM2}, MoveOutcome::Refused},
+        {"same folder through . and ..", t.Path("data/out/../."), {}, {kM2}, MoveOutcome::Refused},
+        {"same folder through a link", t.Path("data-link"), {}, {kM2}, MoveOutcome::Refused},
+        {"inside", t.Path("data/out"), {}, {kM3}, MoveOutcome::Refused},
+        {"inside through a link", t.Path("inside-link"), {}, {kM3}, MoveOutcome::Refused},
+        {"a sibling whose name starts the same", t.Path("data2"), {A::Cancel}, {kQ2}, MoveOutcome::Declined},
+        {"elsewhere, Q2 declined", t.Path("other"), {A::Cancel}, {kQ2}, MoveOutcome::Declined},
+        {"elsewhere, Q2 closed", t.Path("other"), {A::No}, {kQ2}, MoveOutcome::Declined},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::RecordingWindow w;
+        t.Write("data/f", std::string(20000, 'f'));
+        ScanInput in;
+        in.sourceFolder = t.Path("data");
+        in.profile = test::SmallDiscs();
+        ASSERT_TRUE(RunScan(in, w.state, w));
+        w.moveEnabled = true;
+        w.clears = 0;
+        w.prompter.answers.assign(c.answers.begin(), c.answers.end());
+        test::Sink sink;
+        std::string log = w.log.Text();
+        MoveReport r = MoveFiles({c.destination, kIndexAndClean}, w.state, w, sink);
+        EXPECT_EQ(r.outcome, c.outcome);
+        ExpectAsked(w.prompter.asked, c.asked);
+        // A stop before the move changes nothing: result, log and button stay.
+        EXPECT_TRUE(w.state.HasResult());
+        EXPECT_EQ(w.clears, 0);
+        EXPECT_TRUE(w.moveEnabled);
+        EXPECT_EQ(w.log.Text(), log);
+        EXPECT_TRUE(t.Exists("data/f"));
+        EXPECT_EQ(sink.calls, 0);
+    }
+    if (shm.path.empty()) {
+        GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) for the question about drives";
+    }
+    for (A answer : {A::Cancel, A::Ok}) {
+        test::RecordingWindow w;
+        ScanInput in;
+        in.sourceFolder = t.Path("data");
+        in.profile = test::SmallDiscs();
+        ASSERT_TRUE(RunScan(in, w.state, w));
+        w.prompter.answers = {answer, A::Cancel};
+        test::Sink sink;
+        MoveReport r = MoveFiles({shm.path, 0}, w.state, w, sink);
+        EXPECT_EQ(r.outcome, MoveOutcome::Declined);
+        ExpectAsked(w.prompter.asked, answer == A::Ok ? std::vector<Q>{kQ1, kQ2} : std::vector<Q>{kQ1});
+    }
+}
+
+TEST(MoveFiles, CheckFoldersComparesWholePathComponents) {
+    test::TempTree t;
+    t.Folder("data/out");
+    t.Folder("data2");
+    struct Case {
+        std::string source, destination;
+        FolderCheck check;
+    } cases[] = {
+        {t.Path("data") + "/", t.Path("data2"), FolderCheck::Ok},
+        {t.Path("data") + "/", t.Path("data/out"), FolderCheck::DestinationInsideSource},
+        {t.Path("data") + "/", t.Path("data"), FolderCheck::SameFolder},
+        {"/", t.Path("data"), FolderCheck::DestinationInsideSource},
+        {"", t.Path("data"), FolderCheck::DestinationInsideSource},
+        {t.Path("data/out") + "/", t.Path("data"), FolderCheck::Ok},
+        {t.Path("gone") + "/", t.Path("data"), FolderCheck::Ok},
+        {t.Path("data/gone") + "/", t.Path("data"), FolderCheck::Ok},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CheckFolders(c.source, c.destination).check, c.check) << c.source << " -> " << c.destination;
+        EXPECT_FALSE(CheckFolders(c.source, c.destination).otherFileSystem);
+    }
+}
+
+TEST(MoveFiles, MovesTheScannedFolderNotAnotherOneWithTheSameNames) {
+    test::TempTree t;
+    ScannedTree s(t.Path("src"));
+    Digests other = test::WriteFiles(t.Path("typed"), test::NestedFiles());
+    t.Folder("typed/out");
+    // A destination inside the folder now in the source field passes: it is not the scanned one.
+    test::Sink sink;
+    MoveReport r = MoveFiles({t.Path("typed/out"), 0}, s.window.state, s.window, sink);
+    EXPECT_EQ(r.outcome, MoveOutcome::Moved);
+    s.ExpectEachFileOnce(t.Path("typed/out"));
+    Digests typed = test::DigestTree(t.Path("typed"));
+    for (const auto& [rel, digest] : other) {
+        EXPECT_EQ(typed[rel], digest) << rel;
+    }
+}
+
+TEST(MoveFiles, CancelPartWayKeepsWhatMovedAndWritesNothingMore) {
+    test::TempTree t;
+    ScannedTree s(t.Path("src"));
+    t.Folder("out");
+    test::Sink sink;
+    sink.keepGoing = [&sink] { return sink.files < 3; };
+    s.window.clears = 0;
+    MoveReport r = MoveFiles({t.Path("out"), kIndexAndClean}, s.window.state, s.window, sink);
+    EXPECT_EQ(r.outcome, MoveOutcome::Cancelled);
+    ExpectAsked(s.window.prompter.asked, {kQ2, kM4});
+    s.ExpectEachFileOnce(t.Path("out"));
+    Digests dst = test::DigestTree(t.Path("out"));
+    EXPECT_EQ(dst.size(), 3u);  // three files, no index file
+    EXPECT_TRUE(t.Exists("src/x/y/z"));
+    EXPECT_EQ(s.window.clears, 1);
+    EXPECT_FALSE(s.window.state.HasResult());
+}
+
+TEST(MoveFiles, AnExistingDestinationFileSkippedOrReplaced) {
+    for (MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
+        bool replace = answer == MessageAnswer::Yes;
+        SCOPED_TRACE(replace ? "replaced" : "skipped");
+        test::TempTree t;
+        ScannedTree s(t.Path("src"));
+        const std::string rel = s.media[1][0];
+        const std::string dest = s.Destination(t.Path("out"), rel);
+        t.Write("out/" + dest.substr(t.Path("out/").size()), "old content");
+        s.window.prompter.answers = {MessageAnswer::Ok, answer};
+        test::Sink sink;
+        MoveReport r = MoveFiles({t.Path("out"), kIndexAndClean}, s.window.state, s.window, sink);
+
+        EXPECT_EQ(r.outcome, replace ? MoveOutcome::Moved : MoveOutcome::Cancelled);
+        ASSERT_EQ(s.window.prompter.asked.size(), 3u);
+        EXPECT_EQ(s.window.prompter.asked[1].text, ReplaceQuestion(dest));
+        EXPECT_EQ(s.window.prompter.asked[1].buttons, MessageButtons::YesAllNoCancel);
+        EXPECT_EQ(s.window.prompter.asked[2].text, replace ? kM6.text : kM4.text);
+        EXPECT_EQ(test::ReadAll(dest) == "old content", !replace);
+        EXPECT_EQ(t.Exists("src/" + rel), !replace);
+        // Every other file moved; with the skip no index file and no cleanup.
+        Digests src = test::DigestTree(t.Path("src"));
+        EXPECT_EQ(src.size(), s.digests.size() - s.mediumOf.size() + (replace ? 0 : 1));
+        EXPECT_EQ(std::filesystem::exists(IndexFileName(t.Path("out") + "/" + s.stamp + "/", s.stamp, 1)),
+                  replace);
+    }
+}
+
+TEST(MoveFiles, ASourceFileRemovedAfterTheScanFailsTheMove) {
+    test::TempTree t;
+    ScannedTree s(t.Path("src"));
+    t.Folder("out");
+    const std::string gone = s.media[0][0];
+    std::filesystem::remove(t.Path("src/" + gone));
+    s.digests.erase(gone);
+    s.window.clears = 0;
+    test::Sink sink;
+    MoveReport r = MoveFiles({t.Path("out"), kIndexAndClean}, s.window.state, s.window, sink);
+    EXPECT_EQ(r.outcome, MoveOutcome::Failed);
+    ExpectAsked(s.window.prompter.asked, {kQ2, kM5});
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].source, t.Path("src/" + gone));
+    s.ExpectEachFileOnce(t.Path("out"));
+    EXPECT_EQ(test::DigestTree(t.Path("out")).size(), s.mediumOf.size() - 1);  // no index files
+    EXPECT_TRUE(t.Exists("src/x/y/z"));
+    EXPECT_EQ(s.window.clears, 1);
+}
+
+TEST(MoveFiles, AFileChangedAfterTheScanMovesAsItIsNow) {
+    test::TempTree t;
+    ScannedTree s(t.Path("src"));
+    t.Folder("out");
+    const std::string changed = s.media[0][0];
+    t.Write("src/" + changed, "new and much shorter");
+    s.digests[changed] = test::Digest("new and much shorter");
+    test::Sink sink;
+    EXPECT_EQ(MoveFiles({t.Path("out"), 0}, s.window.state, s.window, sink).outcome, MoveOutcome::Moved);
+    s.ExpectEachFileOnce(t.Path("out"));
+}
+
+// Runs fn in a child as an unprivileged user (as root the permission bits would stop nothing).
+int RunAsNobody(const std::function<int()>& fn) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(90);
+        }
+        ::_exit(fn());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+TEST(MoveFiles, AReadOnlyDestinationFolderFailsAndLosesNothing) {
+    test::TempTree t;
+    ScannedTree s(t.Path("src"));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(t.Root())) {
+        ::chmod(entry.path().c_str(), entry.is_directory() ? 0777 : 0666);
+    }
+    ::chmod(t.Root().c_str(), 0777);
+    t.Folder("out");
+    ::chmod(t.Path("out").c_str(), 0555);
+    int status = RunAsNobody([&] {
+        test::Sink sink;
+        MoveReport r = MoveFiles({t.Path("out"), kIndexAndClean}, s.window.state, s.window, sink);
+        bool ok = r.outcome == MoveOutcome::Failed && r.failures.size() == s.mediumOf.size() &&
+                  s.window.prompter.asked.back().text == kM5.text;
+        return ok ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    s.ExpectEachFileOnce(t.Path("out"));
+    EXPECT_EQ(test::DigestTree(t.Path("src")), s.digests);
+}
+
+TEST(MoveFiles, ADestinationThatFillsUpFailsAndLosesNothing) {
+    test::TempTree t;
+    std::vector<std::pair<std::string, std::size_t>> big;
+    for (int i = 0; i < 8; ++i) {
+        big.emplace_back("d" + std::to_string(i % 3) + "/f" + std::to_string(i), 300000);
+    }
+    // Four files to a medium, so all eight are packed but only some fit the 1 MiB file system.
+    t.Folder("small");
+    if (::mount("tmpfs", t.Path("small").c_str(), "tmpfs", 0, "size=1m") != 0) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
+    }
+    struct Unmount {
+        std::string where;
+        ~Unmount() { ::umount2(where.c_str(), MNT_DETACH); }
+    } unmount{t.Path("small")};
+    test::RecordingWindow w;
+    Digests files = test::WriteFiles(t.Path("src"), big);
+    ScanInput in;
+    in.sourceFolder = t.Path("src");
+    in.profile = MediaProfile{2048, 600, 2, 0};
+    ASSERT_TRUE(RunScan(in, w.state, w));
+    ASSERT_EQ(w.state.result.media.size(), 2u);
+    const std::string stamp = w.state.scanStamp;
+    std::map<std::string, std::size_t> mediumOf;
+    std::vector<const FileItem*> list;
+    for (std::size_t n = 0; n < 2; ++n) {
+        BuildFileList(w.state.result.media[n], list);
+        for (const FileItem* f : list) {
+            mediumOf[std::string(f->path())] = n + 1;
+        }
+    }
+    test::Sink sink;
+    MoveReport r = MoveFiles({t.Path("small"), kIndexAndClean}, w.state, w, sink);
+    EXPECT_EQ(r.outcome, MoveOutcome::Failed);
+    EXPECT_FALSE(r.failures.empty());
+    ExpectAsked(w.prompter.asked, {kQ1, kQ2, kM5});
+    Digests src = test::DigestTree(t.Path("src"));
+    Digests dst = test::DigestTree(t.Path("small"));
+    for (const auto& [rel, digest] : files) {
+        std::string dest = stamp + "/" + std::to_string(mediumOf.at(rel)) + "/" + rel;
+        EXPECT_NE(src.count(rel), dst.count(dest)) << rel << " must be in exactly one place";
+        EXPECT_EQ(src.count(rel) ? src[rel] : dst[dest], digest) << rel;
+    }
+    EXPECT_EQ(dst.size(), files.size() - src.size()) << "no partial or temporary file is left";
+}
+
+TEST(MoveFiles, KilledPartWayAcrossFileSystemsLosesNothing) {
+    test::TempTree t;
+    RemoveLater shm{OtherFileSystemFolder(t)};
+    if (shm.path.empty()) {
+        GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) to move from";
+    }
+    std::vector<std::pair<std::string, std::size_t>> files;
+    for (int i = 0; i < 9; ++i) {
+        files.emplace_back("d" + std::to_string(i % 3) + "/f" + std::to_string(i), (i % 3 + 1) * (3u << 20));
+    }
+    for (int killAt : {2, 5, 9}) {
+        SCOPED_TRACE("killed at progress call " + std::to_string(killAt));
+        std::filesystem::remove_all(shm.path + "/src");
+        std::filesystem::remove_all(t.Path("out"));
+        t.Folder("out");
+        test::RecordingWindow w;
+        Digests digests = test::WriteFiles(shm.path + "/src", files);
+        ScanInput in;
+        in.sourceFolder = shm.path + "/src";
+        in.profile = MediaProfile{2048, 12000, 2, 0};  // about 23 MiB per medium
+        ASSERT_TRUE(RunScan(in, w.state, w));
+        ASSERT_GE(w.state.result.media.size(), 2u);
+        const std::string stamp = w.state.scanStamp;
+        std::map<std::string, std::size_t> mediumOf;
+        std::vector<const FileItem*> list;
+        for (std::size_t n = 0; n < w.state.result.media.size(); ++n) {
+            BuildFileList(w.state.result.media[n], list);
+            for (const FileItem* f : list) {
+                mediumOf[std::string(f->path())] = n + 1;
+            }
+        }
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            test::Sink sink;
+            sink.keepGoing = [&sink, killAt] {
+                if (sink.calls == killAt) {
+                    ::raise(SIGKILL);
+                }
+                return true;
+            };
+            MoveFiles({t.Path("out"), kIndexAndClean}, w.state, w, sink);
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        Digests src = test::DigestTree(shm.path + "/src");
+        Digests dst = test::DigestTree(t.Path("out"));
+        std::size_t both = 0, placed = 0;
+        for (const auto& [rel, digest] : digests) {
+            std::string dest = mediumOf.count(rel) ? stamp + "/" + std::to_string(mediumOf[rel]) + "/" + rel : "";
+            bool inSource = src.count(rel) != 0, atDestination = dst.count(dest) != 0;
+            EXPECT_TRUE(inSource || atDestination) << rel << " was lost";
+            EXPECT_TRUE(!inSource || src[rel] == digest) << rel;
+            EXPECT_TRUE(!atDestination || dst[dest] == digest) << rel << " is partial at its destination";
+            both += inSource && atDestination;
+            placed += atDestination;
+        }
+        EXPECT_LE(both, 1u) << "only the file in flight may be in both places";
+        std::size_t temps = test::TempLeftovers(dst).size();
+        EXPECT_LE(temps, 1u);
+        EXPECT_EQ(dst.size(), placed + temps);
+    }
+}
+
+}  // namespace
+}  // namespace stowra
