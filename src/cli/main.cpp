@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <clocale>
 
+#include "cli/MoveCommand.h"
 #include "cli/ScanCommand.h"
 #include "platform/Process.h"
 
@@ -17,11 +18,18 @@ int main(int argc, char** argv) {
     CLI::App* scanCommand = app.add_subcommand("scan", "Scan a folder and pack its files onto discs");
     stowra::cli::AddScanOptions(*scanCommand, scan);
 
+    stowra::cli::MoveOptions move;
+    CLI::App* moveCommand = app.add_subcommand("move", "Scan, pack and move each disc's files into a folder of its own");
+    stowra::cli::AddMoveOptions(*moveCommand, move);
+
     CLI11_PARSE(app, argc, argv);
 
     try {
         if (scanCommand->parsed()) {
             return stowra::cli::RunScanCommand(scan);
+        }
+        if (moveCommand->parsed()) {
+            return stowra::cli::RunMoveCommand(move);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -1,0 +1,173 @@
+#include "cli/MoveCommand.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "packing/PackResult.h"
+#include "relocate/MoveFiles.h"
+
+namespace stowra::cli {
+
+namespace {
+
+// The confirmations follow --yes; a question about replacing an existing file is always a real
+// question, and without a terminal to answer it under --yes the file is skipped rather than
+// replaced: --yes agrees to the move, not to losing what already lies at the destination.
+class MovePrompter : public Prompter {
+public:
+    explicit MovePrompter(bool assumeYes) : assumeYes_(assumeYes), confirm_(assumeYes), ask_(false) {}
+    MessageAnswer Ask(std::string_view text, std::string_view caption, MessageIcon icon,
+                      MessageButtons buttons) override {
+        if (buttons != MessageButtons::YesAllNoCancel) {
+            return confirm_.Ask(text, caption, icon, buttons);
+        }
+        if (assumeYes_ && ::isatty(STDIN_FILENO) == 0) {
+            std::fprintf(stderr, "\n[%.*s] %.*s\n  -> skipped (no terminal to ask)\n", static_cast<int>(caption.size()),
+                         caption.data(), static_cast<int>(text.size()), text.data());
+            return MessageAnswer::No;
+        }
+        return ask_.Ask(text, caption, icon, buttons);
+    }
+
+private:
+    bool assumeYes_;
+    TerminalPrompter confirm_;
+    TerminalPrompter ask_;
+};
+
+// Keeps the log like the scan does, and once the report is printed also shows what the move adds
+// to it (the moving line, failed index files) on standard error as it happens.
+class EchoLog : public LogPane {
+public:
+    explicit EchoLog(LogPane& inner) : inner_(inner) {}
+    void Clear() override { inner_.Clear(); }
+    void SetColor(LogColor color) override { inner_.SetColor(color); }
+    void Insert(std::string_view text) override {
+        inner_.Insert(text);
+        if (echo) {
+            std::fwrite(text.data(), 1, text.size(), stderr);
+        }
+    }
+    void Repaint() override {
+        inner_.Repaint();
+        std::fflush(stderr);
+    }
+    bool echo = false;
+
+private:
+    LogPane& inner_;
+};
+
+class MoveWindow : public CliWindow {
+public:
+    explicit MoveWindow(bool assumeYes) : CliWindow(assumeYes), echo_(CliWindow::Log()), prompter_(assumeYes) {}
+    LogPane& Log() override { return echo_; }
+    Prompter& Messages() override { return prompter_; }
+    void EchoFromNowOn() { echo_.echo = true; }
+
+private:
+    EchoLog echo_;
+    MovePrompter prompter_;
+};
+
+// One progress line on standard error, rewritten in place on a terminal.
+class TerminalProgress : public ProgressSink {
+public:
+    TerminalProgress() : tty_(::isatty(STDERR_FILENO) != 0) {}
+    bool Progress(std::uint64_t files, std::uint64_t filesTotal, std::uint64_t bytes,
+                  std::uint64_t bytesTotal) override {
+        auto now = std::chrono::steady_clock::now();
+        bool last = files == filesTotal;
+        if (last || now - shown_ >= (tty_ ? std::chrono::milliseconds(100) : std::chrono::seconds(2))) {
+            shown_ = now;
+            // The first line starts below the log's "moving" line, which has no line feed of its own.
+            std::fprintf(stderr, "%s%llu / %llu files, %s / %s%s", !started_ ? "\n" : tty_ ? "\r" : "",
+                         static_cast<unsigned long long>(files), static_cast<unsigned long long>(filesTotal),
+                         SizeText(bytes, 1).c_str(), SizeText(bytesTotal, 1).c_str(), tty_ ? "\033[K" : "\n");
+            std::fflush(stderr);
+            open_ = tty_;
+            started_ = true;
+        }
+        return true;
+    }
+    void Finish() {
+        if (open_) {
+            std::fputc('\n', stderr);
+        }
+    }
+
+private:
+    bool tty_;
+    bool open_ = false;
+    bool started_ = false;
+    std::chrono::steady_clock::time_point shown_{};
+};
+
+const char* OutcomeName(MoveOutcome outcome) {
+    switch (outcome) {
+        case MoveOutcome::Moved:
+            return "moved";
+        case MoveOutcome::Cancelled:
+        case MoveOutcome::Declined:
+            return "cancelled";
+        case MoveOutcome::Failed:
+            return "failed";
+        case MoveOutcome::Refused:
+            return "refused";
+        case MoveOutcome::NothingToMove:
+            break;
+    }
+    return "nothing";
+}
+
+}  // namespace
+
+void AddMoveOptions(CLI::App& command, MoveOptions& o) {
+    AddScanOptions(command, o.scan);
+    command.add_option("DESTINATION", o.destination, "Folder below which the discs' folders are made")->required();
+    command.add_flag("--index", o.index, "Write a list of its files into each disc's folder");
+    command.add_flag("--remove-empty", o.removeEmpty, "Remove the source folders that the move emptied");
+    command.add_flag("--yes", o.yes, "Do not ask before moving");
+}
+
+int RunMoveCommand(const MoveOptions& o) {
+    MoveWindow window(o.yes);
+    ScanInput scan = MakeScanInput(o.scan);
+    if (!RunScan(scan, window.state, window)) {
+        return 1;
+    }
+    nlohmann::json doc;
+    if (o.scan.json) {
+        doc = ScanJson(window);
+    } else {
+        PrintScanText(window, stdout);
+    }
+    std::fflush(stdout);
+    if (!window.state.HasResult()) {
+        std::fprintf(stderr, "No disc was packed, so nothing was moved.\n");
+    }
+
+    MoveInput input{o.destination, scan.options};
+    input.options |= (o.index ? OptionFlags::WriteIndex : 0) | (o.removeEmpty ? OptionFlags::RemoveEmptied : 0);
+    window.EchoFromNowOn();
+    TerminalProgress progress;
+    MoveReport report = MoveFiles(input, window.state, window, progress);
+    progress.Finish();
+
+    nlohmann::json failures = nlohmann::json::array();
+    for (const BatchMoveFailure& f : report.failures) {
+        std::fprintf(stderr, "not moved: %s -> %s: %s\n", f.source.c_str(), f.destination.c_str(), f.reason.c_str());
+        failures.push_back({{"source", f.source}, {"destination", f.destination}, {"reason", f.reason}});
+    }
+    if (o.scan.json) {
+        doc["outcome"] = OutcomeName(report.outcome);
+        doc["destination"] = report.destinationRoot;
+        doc["failures"] = failures;
+        PrintJson(doc, stdout);
+    }
+    return report.outcome == MoveOutcome::Moved ? 0 : 1;
+}
+
+}  // namespace stowra::cli

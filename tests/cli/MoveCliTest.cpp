@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "cli/CliRunner.h"
+#include "support/TempTree.h"
+#include "support/TreeDigest.h"
+
+namespace stowra::test {
+namespace {
+
+const std::vector<std::string> kSmallDiscs = {"--cluster", "2048", "--total", "12", "--system", "2"};
+
+std::vector<std::string> MoveArgs(const TempTree& t, std::vector<std::string> extra) {
+    std::vector<std::string> args = {"move", t.Path("src"), t.Path("out")};
+    args.insert(args.end(), kSmallDiscs.begin(), kSmallDiscs.end());
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
+// Three full media of 10 sectors each, one file left over, nested folders.
+std::map<std::string, std::uint64_t> MakeTree(const TempTree& t) {
+    std::map<std::string, std::uint64_t> digests;
+    std::uint32_t seed = 7;
+    for (auto [rel, size] : std::vector<std::pair<std::string, std::size_t>>{
+             {"a/one", 20000}, {"a/b/two", 12000}, {"a/b/three", 8000}, {"c/four", 20000}, {"d/e/rest", 3000}}) {
+        std::string content = RandomContent(size, seed++);
+        t.Write("src/" + rel, content);
+        digests[rel] = Digest(content);
+    }
+    t.Folder("out");
+    return digests;
+}
+
+TEST(MoveCli, MovesIntoTheStampAndMediumFoldersWithIndexFilesAndCleanup) {
+    TempTree t;
+    auto digests = MakeTree(t);
+    CliResult r = RunCli(MoveArgs(t, {"--yes", "--index", "--remove-empty", "--json"}));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto doc = nlohmann::json::parse(r.out);
+    EXPECT_EQ(doc["outcome"], "moved");
+    const std::string stamp = doc["stamp"];
+    EXPECT_EQ(doc["destination"], t.Path("out") + "/" + stamp + "/");
+    ASSERT_EQ(doc["media"].size(), 3u);
+    auto dst = DigestTree(t.Path("out") + "/" + stamp);
+    std::size_t moved = 0;
+    for (const auto& medium : doc["media"]) {
+        const std::string n = std::to_string(medium["number"].get<int>());
+        std::string index;
+        for (const auto& p : medium["paths"]) {
+            const std::string rel = p;
+            EXPECT_EQ(dst[n + "/" + rel], digests[rel]) << rel;
+            index += rel + "\r\n";
+            ++moved;
+        }
+        EXPECT_EQ(ReadAll(t.Path("out/" + stamp + "/" + n + "/_index_" + stamp + "-" + n + ".txt")), index);
+    }
+    EXPECT_EQ(moved, 4u);
+    EXPECT_EQ(DigestTree(t.Path("src")), (std::map<std::string, std::uint64_t>{{"d/e/rest", digests["d/e/rest"]}}));
+    EXPECT_FALSE(t.Exists("src/a"));
+    EXPECT_FALSE(t.Exists("src/c"));
+    EXPECT_TRUE(t.Exists("src/d/e"));
+    EXPECT_NE(r.err.find("[確認] 対象ファイルを移動してよいですか？"), std::string::npos);
+    EXPECT_NE(r.err.find("[メッセージ] 対象ファイルを移動しました"), std::string::npos);
+    EXPECT_NE(r.err.find("4 / 4 files"), std::string::npos);
+}
+
+TEST(MoveCli, OnlyAFullMoveExitsWithZero) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> extra;
+        std::string input;
+        std::string outOf;  // destination relative to the temp root, "" for the default
+        std::string outcome;
+        std::string message;  // on standard error
+    } cases[] = {
+        {"declined on the terminal", {"--json"}, "n\n", "", "cancelled", "対象ファイルを移動してよいですか？"},
+        {"no answer at all", {"--json"}, "", "", "cancelled", "対象ファイルを移動してよいですか？"},
+        {"destination inside the source", {"--json", "--yes"}, "", "src/a", "refused",
+         "出力フォルダが入力フォルダ配下に含まれてしまっています"},
+        {"destination missing", {"--json", "--yes"}, "", "missing", "refused", "出力フォルダが見つかりません"},
+    };
+    for (const Case& c : cases) {
+        TempTree t;
+        auto digests = MakeTree(t);
+        auto args = MoveArgs(t, c.extra);
+        if (!c.outOf.empty()) args[2] = t.Path(c.outOf);
+        CliResult r = RunCli(args, c.input);
+        EXPECT_EQ(r.exitCode, 1) << c.what;
+        auto doc = nlohmann::json::parse(r.out);
+        EXPECT_EQ(doc["outcome"], c.outcome) << c.what;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.what << "\n" << r.err;
+        EXPECT_EQ(DigestTree(t.Path("src")), digests) << c.what;
+    }
+}
+
+TEST(MoveCli, PlainTextReportThenTheMove) {
+    TempTree t;
+    MakeTree(t);
+    CliResult r = RunCli(MoveArgs(t, {}), "y\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("対象ファイル数 = 5", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("メディア 3:"), std::string::npos);
+    EXPECT_NE(r.err.find("ファイルを移動しています・・・"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace stowra::test
