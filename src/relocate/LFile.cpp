@@ -36,7 +36,9 @@ std::string WithCrLf(const std::string& text) {
 
 }  // namespace
 
-LFile::LFile(const std::string& name, const char* mode) { open(name, mode); }
+LFile::LFile(const std::string& name, const char* mode) {
+    open(name, mode);
+}
 
 LFile::~LFile() noexcept(false) {
     if (std::uncaught_exceptions() > 0) {
@@ -49,7 +51,9 @@ LFile::~LFile() noexcept(false) {
     close();
 }
 
-void LFile::Fail(const char* phrase) const { throw LExcept(0, name_ + phrase); }
+void LFile::Fail(const char* phrase) const {
+    throw LExcept(0, name_ + phrase);
+}
 
 void LFile::RequireOpen() const {
     if (stream_ == nullptr) {

@@ -85,7 +85,10 @@ TEST(LFile, PrintfWritesCrLfAndTextOfAnyLength) {
     EXPECT_EQ(t.Read("out.txt"), "-12\t表ソ\r\n" + longText + "\r\n\r\n");
     EXPECT_EQ(ReadAll(path, 256 * 1024), (std::vector<std::string>{"-12\t表ソ", longText, ""}));
 
-    { LFile f(path, "wt"); f.printf("%s", ""); }
+    {
+        LFile f(path, "wt");
+        f.printf("%s", "");
+    }
     EXPECT_EQ(t.Read("out.txt"), "");
 }
 
@@ -98,9 +101,16 @@ TEST(LFile, FailuresNameTheFile) {
     char buffer[8];
 
     EXPECT_EQ(MessageOf([&] { LFile f(missing, "rt"); }), missing + " open failed");
-    EXPECT_EQ(MessageOf([&] { LFile f(t.Path("dir"), "rt"); f.gets(buffer, sizeof buffer); }),
+    EXPECT_EQ(MessageOf([&] {
+                  LFile f(t.Path("dir"), "rt");
+                  f.gets(buffer, sizeof buffer);
+              }),
               t.Path("dir") + " gets() failed");
-    EXPECT_EQ(MessageOf([&] { LFile f(a, "rt"); f.printf("x"); }), a + " printf() failed");
+    EXPECT_EQ(MessageOf([&] {
+                  LFile f(a, "rt");
+                  f.printf("x");
+              }),
+              a + " printf() failed");
 
     LFile f(a, "rt");
     EXPECT_EQ(MessageOf([&] { f.open(missing, "wt"); }), a + " already opened");
