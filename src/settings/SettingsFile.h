@@ -1,0 +1,35 @@
+#pragma once
+// The settings file: read once when the main window is created, written whole when it closes.
+
+#include <string>
+
+#include "platform/PrivateProfile.h"
+#include "settings/AppSettings.h"
+
+namespace stowra {
+
+inline constexpr char kSettingsSection[] = "Stowra";
+inline constexpr char kBuiltinCdName[] = "CD-R 700MiB";
+inline constexpr char kBuiltinDvdName[] = "DVD-R 4.7GB(4.38GiB)";
+inline constexpr std::int32_t kBuiltinDvdTotal = 2298496;
+
+// Fills the settings from the file. A missing file reads as one without sections; without the
+// section "Stowra" the fields keep the values they had. Profiles are appended to the list, the
+// two built-in profiles after them unless the list already has those names (in any letter case),
+// and the selected index is brought into the list.
+void LoadSettings(const std::string& path, AppSettings& settings);
+
+// Writes the whole state as a new file that replaces the old one in one step. When the system
+// refuses, throws std::runtime_error "<path> に書き込めません" and the old file stays as it was.
+void SaveSettings(const std::string& path, const AppSettings& settings);
+
+// The section of one profile.
+void WriteProfileSection(ProfileWriter& file, const std::string& name, const MediaProfile& profile);
+
+// The settings file of the running program: beside the program file with its extension replaced
+// by ".ini" (appended when it has none); when that folder cannot be written, a file of the same
+// name in the folder "stowra" of the user's configuration folder.
+std::string SettingsPath();
+std::string SettingsPathFor(const std::string& programPath, const std::string& userConfigFolder);
+
+}  // namespace stowra

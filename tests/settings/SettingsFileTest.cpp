@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <optional>
+
+#include "platform/Text.h"
+#include "settings/SettingsFile.h"
+#include "support/TempTree.h"
+
+namespace stowra {
+namespace {
+
+using namespace std::string_literals;
+
+// The loaded state as lines of text, so a whole expectation reads at a glance.
+std::string Describe(const AppSettings& s) {
+    std::string out =
+        Format("Options=%d MinSize=%d System=%d Slack=%d Media=%zu Src=[%s] Dst=[%s]\n", s.Options, s.MinSize,
+               s.DefaultSystem, s.DefaultSlack, s.selected, s.SrcFolder.c_str(), s.DstFolder.c_str());
+    for (const ProfileList::Entry& e : s.profiles) {
+        const MediaProfile& p = *e.profile;
+        out += Format("%s %d/%d/%d/%d\n", e.name.c_str(), p.Cluster, p.Total, p.System, p.Slack);
+    }
+    return out;
+}
+
+const char* const kDefaults = "Options=1 MinSize=0 System=256 Slack=3840 Media=0 Src=[] Dst=[]\n";
+const char* const kBuiltins =
+    "CD-R 700MiB 2048/359850/256/3840\n"
+    "DVD-R 4.7GB(4.38GiB) 2048/2298496/256/3840\n";
+
+struct LoadCase {
+    const char* title;
+    std::optional<std::string> file;  // none: no settings file at all
+    std::string expected;
+};
+
+const LoadCase kLoadCases[] = {
+    {"no settings file", std::nullopt, std::string(kDefaults) + kBuiltins},
+    {"empty file", "", std::string(kDefaults) + kBuiltins},
+    {"Stowra without Option", "[Stowra]\r\nMinSize=5\r\n",
+     std::string("Options=0 MinSize=5 System=256 Slack=3840 Media=0 Src=[] Dst=[]\n") + kBuiltins},
+    {"Media beyond the end", "[Stowra]\nOption=1\nMedia=7\n",
+     std::string("Options=1 MinSize=0 System=256 Slack=3840 Media=1 Src=[] Dst=[]\n") + kBuiltins},
+    {"negative Media", "[Stowra]\nOption=1\nMedia=-3\n", std::string(kDefaults) + kBuiltins},
+    {"Media not a number", "[Stowra]\nOption=1\nMedia=one\n", std::string(kDefaults) + kBuiltins},
+    {"deleted built-in comes back at the end with the current defaults",
+     "[Stowra]\nOption=1\nMedia=1\nDefaultSystem=100\nDefaultSlack=200\n"
+     "[DVD-R 4.7GB(4.38GiB)]\nCluster=2048\nTotal=2298496\nSystem=256\nSlack=3840\n"
+     "[My disc]\nCluster=2048\nTotal=1000\nSystem=10\nSlack=5\n",
+     "Options=1 MinSize=0 System=100 Slack=200 Media=1 Src=[] Dst=[]\n"
+     "DVD-R 4.7GB(4.38GiB) 2048/2298496/256/3840\n"
+     "My disc 2048/1000/10/5\n"
+     "CD-R 700MiB 2048/359850/100/200\n"},
+    {"defaults as they stand when each section is read",
+     "[Before]\nTotal=1000\n[Stowra]\nOption=0x41\nDefaultSystem=300\nDefaultSlack=4000\n[After]\nTotal="
+     "2000\n",
+     "Options=65 MinSize=0 System=300 Slack=4000 Media=0 Src=[] Dst=[]\n"
+     "Before 2048/1000/256/3840\n"
+     "After 2048/2000/300/4000\n"
+     "CD-R 700MiB 2048/359850/300/4000\n"
+     "DVD-R 4.7GB(4.38GiB) 2048/2298496/300/4000\n"},
+    {"built-in test ignores letter case; hexadecimal total", "[cd-r 700MIB]\r\nTotal=0x57DAA\r\n",
+     std::string(kDefaults) + "cd-r 700MIB 2048/359850/256/3840\n"
+                              "DVD-R 4.7GB(4.38GiB) 2048/2298496/256/3840\n"},
+    {"empty profile section", "[Stowra]\nOption=1\nDefaultSystem=50\nDefaultSlack=60\n[Empty]\n",
+     "Options=1 MinSize=0 System=50 Slack=60 Media=0 Src=[] Dst=[]\n"
+     "Empty 2048/359850/50/60\n"
+     "CD-R 700MiB 2048/359850/50/60\n"
+     "DVD-R 4.7GB(4.38GiB) 2048/2298496/50/60\n"},
+    {"folders byte for byte, all 32 option bits",
+     "[Stowra]\nOption=-1\nMinSize=0xFFFFFFFF\nSrcFolder=/データ/in \"x\"\nDstFolder=C:\\out\\\n",
+     std::string(
+         "Options=-1 MinSize=-1 System=256 Slack=3840 Media=0 Src=[/データ/in \"x\"] Dst=[C:\\out\\]\n") +
+         kBuiltins},
+    {"junk and a header without its bracket", "\x01\xff\0zz\n[Stowra\nOption=5\n[P]]\nSlack=x\n"s,
+     std::string(kDefaults) + "P] 2048/359850/256/3840\n" + kBuiltins},
+    {"repeated sections and keys: the first wins", "[A]\nTotal=1\nTotal=2\n[a]\nTotal=3\nSlack=4\n",
+     std::string(kDefaults) + "A 2048/1/256/4\n" + kBuiltins},
+};
+
+std::string LoadText(const test::TempTree& t, const std::optional<std::string>& file, AppSettings& s) {
+    std::remove(t.Path("s.ini").c_str());
+    if (file) {
+        t.Write("s.ini", *file);
+    }
+    LoadSettings(t.Path("s.ini"), s);
+    return Describe(s);
+}
+
+TEST(LoadSettings, FollowsEveryRuleOfTheFile) {
+    test::TempTree t;
+    for (const LoadCase& c : kLoadCases) {
+        AppSettings s;
+        EXPECT_EQ(LoadText(t, c.file, s), c.expected) << c.title;
+    }
+}
+
+TEST(LoadSettings, WithoutTheSectionTheFieldsKeepTheirValues) {
+    test::TempTree t;
+    AppSettings s;
+    s.Options = 0x41;
+    s.MinSize = 7;
+    s.DefaultSystem = 10;
+    EXPECT_EQ(LoadText(t, "[Mine]\nTotal=500\n[stowra]\nOption=5\n", s),
+              "Options=65 MinSize=7 System=10 Slack=3840 Media=0 Src=[] Dst=[]\n"
+              "Mine 2048/500/10/3840\n"
+              "stowra 2048/359850/10/3840\n"
+              "CD-R 700MiB 2048/359850/10/3840\n"
+              "DVD-R 4.7GB(4.38GiB) 2048/2298496/10/3840\n");
+}
+
+TEST(SaveSettings, WritesStowraFirstThenTheProfilesInListOrder) {
+    test::TempTree t;
+    AppSettings s;
+    LoadSettings(t.Path("s.ini"), s);
+    s.SrcFolder = "/in ";
+    s.profiles.Append("Blu-ray", MediaProfile{2048, 12219392, 256, 3840});
+    s.selected = 2;
+    SaveSettings(t.Path("s.ini"), s);
+    EXPECT_EQ(t.Read("s.ini"),
+              "[Stowra]\r\nOption=1\r\nMinSize=0\r\nDefaultSystem=256\r\nDefaultSlack=3840\r\nMedia=2\r\n"
+              "SrcFolder=\"/in \"\r\nDstFolder=\r\n"
+              "[CD-R 700MiB]\r\nCluster=2048\r\nTotal=359850\r\nSystem=256\r\nSlack=3840\r\n"
+              "[DVD-R 4.7GB(4.38GiB)]\r\nCluster=2048\r\nTotal=2298496\r\nSystem=256\r\nSlack=3840\r\n"
+              "[Blu-ray]\r\nCluster=2048\r\nTotal=12219392\r\nSystem=256\r\nSlack=3840\r\n");
+}
+
+TEST(SaveSettings, LoadSaveLoadIsStableAndSavingTwiceGivesTheSameBytes) {
+    test::TempTree t;
+    for (const LoadCase& c : kLoadCases) {
+        AppSettings first;
+        std::string loaded = LoadText(t, c.file, first);
+        SaveSettings(t.Path("s.ini"), first);
+        const std::string once = t.Read("s.ini");
+        SaveSettings(t.Path("s.ini"), first);
+        EXPECT_EQ(t.Read("s.ini"), once) << c.title;
+
+        AppSettings second;
+        LoadSettings(t.Path("s.ini"), second);
+        EXPECT_EQ(Describe(second), loaded) << c.title;
+        SaveSettings(t.Path("s.ini"), second);
+        EXPECT_EQ(t.Read("s.ini"), once) << c.title;
+    }
+}
+
+TEST(SaveSettings, RefusedWriteReportsThePathAndKeepsTheOldFile) {
+    test::TempTree t;
+    t.Write("plain", "x");
+    AppSettings s;
+    LoadSettings(t.Path("none.ini"), s);
+    const std::string blocked = t.Path("plain/s.ini");
+    try {
+        SaveSettings(blocked, s);
+        ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), blocked + " に書き込めません");
+    }
+
+    // A folder the user may not write, as an unprivileged user (root may write anywhere).
+    t.Folder("locked");
+    t.Write("locked/s.ini", "[Stowra]\r\nOption=3\r\n");
+    ::chmod(t.Root().c_str(), 0755);
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(90);
+        }
+        const std::string path = t.Path("locked/s.ini");
+        try {
+            SaveSettings(path, s);
+        } catch (const std::runtime_error& e) {
+            ::_exit(e.what() == path + " に書き込めません" ? 0 : 2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(t.Read("locked/s.ini"), "[Stowra]\r\nOption=3\r\n");
+}
+
+TEST(SaveSettings, CreatesTheMissingPerUserFolder) {
+    test::TempTree t;
+    AppSettings s;
+    LoadSettings(t.Path("none.ini"), s);
+    SaveSettings(t.Path("config/stowra/stowra.ini"), s);
+    EXPECT_TRUE(t.Exists("config/stowra/stowra.ini"));
+}
+
+TEST(SettingsPath, BesideTheProgramWithItsExtensionReplaced) {
+    test::TempTree t;
+    t.Folder("bin.d");
+    const std::string bin = t.Path("bin.d") + "/";
+    const std::pair<std::string, std::string> cases[] = {
+        {bin + "stowra", bin + "stowra.ini"},
+        {bin + "Stowra.exe", bin + "Stowra.ini"},
+        {bin + "a.b.c", bin + "a.b.ini"},
+        {bin + ".hidden", bin + ".hidden.ini"},
+        {t.Path("missing/stowra"), "/cfg/stowra/stowra.ini"},
+        {"", "/cfg/stowra/stowra.ini"},
+    };
+    for (const auto& [program, expected] : cases) {
+        EXPECT_EQ(SettingsPathFor(program, "/cfg"), expected) << program;
+    }
+    EXPECT_TRUE(SettingsPath().ends_with("/settings_tests.ini"));
+}
+
+TEST(SettingsPath, FolderThatCannotBeWrittenUsesTheUserConfiguration) {
+    test::TempTree t;
+    t.Folder("system");
+    ::chmod(t.Root().c_str(), 0755);
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(90);
+        }
+        ::_exit(SettingsPathFor(t.Path("system/stowra"), "/home/u/.config") ==
+                        "/home/u/.config/stowra/stowra.ini"
+                    ? 0
+                    : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace
+}  // namespace stowra
