@@ -1,24 +1,73 @@
 #include "cli/ScanCommand.h"
 
+#include <stdexcept>
+
 #include "platform/Text.h"
+#include "settings/SettingsFile.h"
 
 namespace stowra::cli {
 
 void AddScanOptions(CLI::App& command, ScanOptions& o) {
+    auto mark = [&o](const char* name) { return [&o, name](const std::string&) { o.given.insert(name); }; };
     command.add_option("SOURCE", o.source, "Folder whose files are packed")->required();
-    command.add_option("--cluster", o.profile.Cluster, "Bytes per sector");
-    command.add_option("--total", o.profile.Total, "Capacity of one disc in sectors");
-    command.add_option("--system", o.profile.System, "Sectors reserved for the disc's file system");
-    command.add_option("--slack", o.profile.Slack, "Sectors that may stay empty (with --use-slack)");
+    command.add_option("--cluster", o.profile.Cluster, "Bytes per sector")->each(mark("cluster"));
+    command.add_option("--total", o.profile.Total, "Capacity of one disc in sectors")->each(mark("total"));
+    command.add_option("--system", o.profile.System, "Sectors reserved for the disc's file system")
+        ->each(mark("system"));
+    command.add_option("--slack", o.profile.Slack, "Sectors that may stay empty (with --use-slack)")
+        ->each(mark("slack"));
     command.add_option("--min-size", o.minSize, "Files of this many bytes or fewer are left out")
-        ->check(CLI::Range(std::int64_t{0}, std::int64_t{0xFFFFFFFF}));
+        ->check(CLI::Range(std::int64_t{0}, std::int64_t{0xFFFFFFFF}))
+        ->each(mark("min-size"));
+    command.add_option("--settings", o.settingsFile,
+                       "Settings file for --profile (default: the program's own)");
+    command.add_option("--profile", o.profileName, "Pack for this media profile of the settings file");
     command.add_flag("--hidden", o.hidden, "Include hidden files (names starting with a dot)");
     command.add_flag("--system-files", o.systemFiles, "Include entries that are neither files nor folders");
     command.add_option("--group", o.group, "Grouping of a folder's files into one unit")
-        ->check(CLI::IsMember({"none", "leaf", "subfolder"}));
+        ->check(CLI::IsMember({"none", "leaf", "subfolder"}))
+        ->each(mark("group"));
     command.add_flag("--use-slack", o.useSlack, "Leave out discs filled below the slack bound");
     command.add_flag("--json", o.json, "Print one JSON document");
 }
+
+namespace {
+
+bool Given(const ScanOptions& o, const char* name) {
+    return o.given.contains(name);
+}
+
+void ApplySettingsProfile(const ScanOptions& o, ScanInput& in) {
+    const std::string path = o.settingsFile.empty() ? SettingsPath() : o.settingsFile;
+    AppSettings settings;
+    LoadSettings(path, settings);
+    std::size_t i = settings.profiles.Find(o.profileName);
+    if (i == ProfileList::npos) {
+        i = settings.profiles.FindIgnoringCase(o.profileName);
+    }
+    if (i == ProfileList::npos) {
+        std::string known;
+        for (const ProfileList::Entry& e : settings.profiles) {
+            known += "\n  " + e.name;
+        }
+        throw std::runtime_error(Format("no media profile named \"%s\" in %s; its profiles are:%s",
+                                        o.profileName.c_str(), path.c_str(), known.c_str()));
+    }
+    const MediaProfile& p = *settings.profiles[i].profile;
+    in.profile.Cluster = Given(o, "cluster") ? o.profile.Cluster : p.Cluster;
+    in.profile.Total = Given(o, "total") ? o.profile.Total : p.Total;
+    in.profile.System = Given(o, "system") ? o.profile.System : p.System;
+    in.profile.Slack = Given(o, "slack") ? o.profile.Slack : p.Slack;
+    in.options = settings.Options;
+    if (!Given(o, "min-size")) {
+        in.minSize = settings.MinSize;
+    }
+    if (Given(o, "group")) {
+        in.options &= ~(OptionFlags::LeafFolderGrouping | OptionFlags::SubfolderGrouping);
+    }
+}
+
+}  // namespace
 
 ScanInput MakeScanInput(const ScanOptions& o) {
     ScanInput in;
@@ -26,6 +75,9 @@ ScanInput MakeScanInput(const ScanOptions& o) {
     in.profile = o.profile;
     in.minSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(o.minSize));
     in.options = OptionFlags::ReadAtip;
+    if (!o.profileName.empty()) {
+        ApplySettingsProfile(o, in);
+    }
     if (o.hidden) in.options |= OptionFlags::IncludeHidden;
     if (o.systemFiles) in.options |= OptionFlags::IncludeSystem;
     if (o.useSlack) in.options |= OptionFlags::UseSlack;

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 
 #include "cli/CliWindow.h"
@@ -18,9 +19,14 @@ struct ScanOptions {
     std::string group = "none";
     bool useSlack = false;
     bool json = false;
+    std::string settingsFile;     // --settings; empty: the program's own settings file
+    std::string profileName;      // --profile; empty: the numbers of `profile` above
+    std::set<std::string> given;  // long names of the value options given on the command line
 };
 
 void AddScanOptions(CLI::App& command, ScanOptions& options);
+// With --profile, the named profile of the settings file and the settings' options and minimum
+// size, overridden by what the command line gives; throws when there is no such profile.
 ScanInput MakeScanInput(const ScanOptions& options);
 
 // The result of a scan as one JSON document.

@@ -4,6 +4,7 @@
 #include <clocale>
 
 #include "cli/MoveCommand.h"
+#include "cli/ProfilesCommand.h"
 #include "cli/ScanCommand.h"
 #include "platform/Process.h"
 
@@ -18,6 +19,11 @@ int main(int argc, char** argv) {
     CLI::App* scanCommand = app.add_subcommand("scan", "Scan a folder and pack its files onto discs");
     stowra::cli::AddScanOptions(*scanCommand, scan);
 
+    stowra::cli::ProfilesOptions profiles;
+    CLI::App* profilesCommand =
+        app.add_subcommand("profiles", "Show the settings file as the window loads it");
+    stowra::cli::AddProfilesOptions(*profilesCommand, profiles);
+
     stowra::cli::MoveOptions move;
     CLI::App* moveCommand = app.add_subcommand("move", "Scan, pack and move each disc's files into a folder of its own");
     stowra::cli::AddMoveOptions(*moveCommand, move);
@@ -30,6 +36,9 @@ int main(int argc, char** argv) {
         }
         if (moveCommand->parsed()) {
             return stowra::cli::RunMoveCommand(move);
+        }
+        if (profilesCommand->parsed()) {
+            return stowra::cli::RunProfilesCommand(profiles);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
