@@ -1,0 +1,29 @@
+#pragma once
+// A manual-reset event: once set it stays signalled, waking every waiter, until reset. On Linux it
+// is an eventfd, so another library (the ASPI layer) can signal it through its descriptor.
+
+#include <cstdint>
+
+namespace stowra {
+
+class ManualResetEvent {
+public:
+    ManualResetEvent();  // created non-signalled
+    ~ManualResetEvent();
+    ManualResetEvent(const ManualResetEvent&) = delete;
+    ManualResetEvent& operator=(const ManualResetEvent&) = delete;
+
+    bool Valid() const { return fd_ >= 0; }
+    void Set();
+    void Reset();
+    void Wait() const;                      // without a time limit
+    bool WaitFor(int timeout_ms) const;     // false on time-out
+    bool IsSet() const { return WaitFor(0); }
+    // The descriptor another component writes to (an 8-byte count) to signal the event.
+    std::intptr_t NativeHandle() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace stowra

@@ -1,0 +1,110 @@
+// A build of the ASPI library for tests: the three entry points over emulated drives, plus
+// functions (prefixed Emu) through which a test sets up adapters and devices.
+
+#include <cstdint>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+#include "drive/AspiTypes.h"
+#include "support/EmulatedDrive.h"
+
+using namespace stowra;
+using namespace stowra::aspi;
+
+namespace {
+
+struct Device {
+    int adapter;
+    int target;
+    std::uint8_t type;
+    test::EmulatedDrive* drive;
+};
+
+struct Layer {
+    std::uint8_t supportStatus = SS_COMP;
+    std::vector<std::uint8_t> adapters;  // maximum-target byte of each
+    std::vector<Device> devices;
+};
+
+Layer& State() {
+    static Layer layer;
+    return layer;
+}
+
+[[maybe_unused]] Device* Find(int adapter, int target, int lun) {
+    if (lun != 0) return nullptr;
+    for (Device& d : State().devices) {
+        if (d.adapter == adapter && d.target == target) return &d;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) void EmuAspiReset() { State() = Layer{}; }
+__attribute__((visibility("default"))) void EmuAspiSetSupportStatus(std::uint8_t status) { State().supportStatus = status; }
+__attribute__((visibility("default"))) void EmuAspiAddAdapter(std::uint8_t maxTargets) { State().adapters.push_back(maxTargets); }
+__attribute__((visibility("default"))) void EmuAspiAddDevice(int adapter, int target, std::uint8_t type, void* drive) {
+    State().devices.push_back({adapter, target, type, static_cast<test::EmulatedDrive*>(drive)});
+}
+
+__attribute__((visibility("default"))) std::uint32_t GetASPI32SupportInfo() {
+    return static_cast<std::uint32_t>(State().supportStatus) << 8 | (State().adapters.size() & 0xFF);
+}
+
+__attribute__((visibility("default"))) std::uint32_t GetASPI32DLLVersion() { return 0x00040006; }
+
+#ifndef FAKE_ASPI_WITHOUT_SEND
+__attribute__((visibility("default"))) std::uint32_t SendASPI32Command(void* request) {
+    auto* header = static_cast<std::uint8_t*>(request);
+    switch (header[0]) {
+        case SC_HA_INQUIRY: {
+            auto* srb = static_cast<SRB_HAInquiry*>(request);
+            if (srb->SRB_HaId >= State().adapters.size()) {
+                srb->SRB_Status = 0x81;  // invalid adapter
+                return srb->SRB_Status;
+            }
+            srb->HA_Count = static_cast<std::uint8_t>(State().adapters.size());
+            srb->HA_Unique[3] = State().adapters[srb->SRB_HaId];
+            srb->SRB_Status = SS_COMP;
+            return SS_COMP;
+        }
+        case SC_GET_DEV_TYPE: {
+            auto* srb = static_cast<SRB_GDEVBlock*>(request);
+            Device* d = Find(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun);
+            srb->SRB_Status = d != nullptr ? SS_COMP : 0x82;  // no device
+            srb->SRB_DeviceType = d != nullptr ? d->type : 0x1F;
+            return srb->SRB_Status;
+        }
+        case SC_EXEC_SCSI_CMD: {
+            auto* srb = static_cast<SRB_ExecSCSICmd*>(request);
+            Device* d = Find(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun);
+            if (d == nullptr || d->drive == nullptr) {
+                srb->SRB_Status = 0x82;
+            } else {
+                DataDirection dir = (srb->SRB_Flags & SRB_DIR_IN)    ? DataDirection::In
+                                    : (srb->SRB_Flags & SRB_DIR_OUT) ? DataDirection::Out
+                                                                     : DataDirection::None;
+                auto out = d->drive->Execute(srb->CDBByte, srb->SRB_CDBLen, dir, srb->SRB_BufPointer, srb->SRB_BufLen);
+                srb->SRB_TargStat = out.status;
+                srb->SRB_HaStat = static_cast<std::uint8_t>(out.hostStatus);
+                srb->SRB_Status = out.status == 0 && out.hostStatus == 0 ? SS_COMP : SS_ERR;
+                std::memcpy(srb->SenseArea, out.sense, std::min<std::size_t>(srb->SRB_SenseLen, sizeof out.sense));
+            }
+            if (srb->SRB_Flags & SRB_EVENT_NOTIFY) {
+                std::uint64_t one = 1;
+                [[maybe_unused]] ssize_t n =
+                    ::write(static_cast<int>(reinterpret_cast<std::intptr_t>(srb->SRB_PostProc)), &one, sizeof one);
+            }
+            return SS_PENDING;
+        }
+        default:
+            header[1] = 0x80;  // invalid command
+            return 0x80;
+    }
+}
+#endif
+}
