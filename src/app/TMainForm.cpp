@@ -11,6 +11,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "dialogs/MediaProbeView.h"
 #include "dialogs/OptionBits.h"
 #include "dialogs/TGroupDialog.h"
 #include "dialogs/TMediaDialog.h"
@@ -50,6 +51,9 @@ TMainForm::TMainForm(Services services, QWidget* parent)
       prompter_(services_.prompter != nullptr ? services_.prompter : &ownPrompter_),
       log_(nullptr),
       listModel_(nullptr) {
+    if (!services_.makeTransport) {
+        services_.makeTransport = MakeSystemTransport;
+    }
     if (!services_.selectFolder) {
         services_.selectFolder = [this](const std::string& title) { return BrowseForFolder(this, title); };
     }
@@ -376,7 +380,10 @@ void TMainForm::PrepareMediaDialog(TMediaDialog& dialog, bool addMode) {
         return ProfileNameProblem(name, settings.profiles,
                                   addMode ? ProfileList::npos : static_cast<std::size_t>(ComboBox->currentIndex()));
     };
-    dialog.probe = services_.probe;
+    dialog.probe = [this](TMediaDialog& d) {
+        MediaProbeView view(d);
+        ProbeBlankMedia(view, services_.makeTransport, (settings.Options & OptionFlags::ReadAtip) != 0);
+    };
     dialog.SetSlackEnabled((settings.Options & OptionFlags::UseSlack) != 0);
 }
 

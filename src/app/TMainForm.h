@@ -19,6 +19,7 @@
 #include "app/RichEditPane.h"
 #include "dialogs/QtPrompter.h"
 #include "packing/ScanSession.h"
+#include "drive/SCSI.h"
 #include "settings/AppSettings.h"
 
 namespace stowra {
@@ -32,7 +33,7 @@ public:
         std::string settingsPath;               // the settings file read at start and written at close
         Prompter* prompter = nullptr;           // message boxes; the window's own when null
         std::function<std::string(const std::string& title)> selectFolder;  // folder browser
-        std::function<void(TMediaDialog&)> probe;  // "自動取得" of the media dialog
+        std::function<std::unique_ptr<SCSI>()> makeTransport;  // the drive transport of "自動取得"
     };
 
     explicit TMainForm(Services services, QWidget* parent = nullptr);

@@ -6,7 +6,10 @@
 #include <fstream>
 
 #include "app/TMainForm.h"
+#include "dialogs/TGetDialog.h"
 #include "dialogs/TGroupDialog.h"
+#include "drive/SPTI.h"
+#include "support/EmulatedDrive.h"
 #include "dialogs/TMediaDialog.h"
 #include "dialogs/TOptDialog.h"
 #include "support/Modal.h"
@@ -339,6 +342,62 @@ TEST(TMainForm, ARefusedSaveIsShownAndTheProgramGoesOn) {
     }
     ASSERT_FALSE(f.prompter.asked.empty());
     EXPECT_EQ(f.prompter.asked.back().text, f.dir.Path("not-a-folder/stowra.ini") + " に書き込めません");
+}
+
+TEST(TMainForm, AutoGetFillsTheMediaDialog) {
+    Fixture f;
+    auto access = std::make_shared<test::EmulatedDriveAccess>();
+    access->drives.push_back(std::make_shared<test::EmulatedDrive>(test::EmulatedDrive::Disc::BlankCdR));
+    access->drives.push_back(std::make_shared<test::EmulatedDrive>(test::EmulatedDrive::Disc::DvdRSequential));
+    TMainForm::Services s;
+    s.settingsPath = f.dir.Path("stowra.ini");
+    s.prompter = &f.prompter;
+    s.makeTransport = [access] { return std::make_unique<SPTI>(access); };
+    TMainForm w(std::move(s));
+    w.show();
+
+    QStringList lines;
+    test::WhenModal<TMediaDialog>([&](TMediaDialog& d) {
+        test::WhenModal<TGetDialog>([&](TGetDialog& g) {
+            EXPECT_EQ(g.windowTitle(), QStringLiteral("メディアサイズ自動取得"));
+            for (int i = 0; i < g.ComboBox->count(); ++i) lines << g.ComboBox->itemText(i);
+            EXPECT_EQ(g.ComboBox->currentIndex(), 0);
+            g.ComboBox->setCurrentIndex(1);
+            g.ButtonOk->click();
+        });
+        d.ButtonGet->click();
+        EXPECT_EQ(d.EditCluster->text(), QStringLiteral("2048"));
+        EXPECT_EQ(d.EditName->text(), QStringLiteral("DVD-R / CMC MAG. AM3"));
+        EXPECT_EQ(d.EditTotal->text(), QStringLiteral("2298496"));
+        EXPECT_EQ(d.EditTotal->value, 2298496);
+        EXPECT_EQ(d.EditTotal->toolTip(), QStringLiteral("4.3840 GiB"));
+        EXPECT_EQ(d.EditSystem->text(), QStringLiteral("256"));
+        d.ButtonOkClick();
+    });
+    w.ButtonAddClick();
+    EXPECT_EQ(lines, (QStringList{"/dev/sr0 QEMU QEMU DVD-ROM 2.5+", "/dev/sr1 QEMU QEMU DVD-ROM 2.5+"}));
+    EXPECT_EQ(w.ComboBox->currentText(), QStringLiteral("DVD-R / CMC MAG. AM3"));
+    EXPECT_EQ(w.CurrentProfile()->Total, 2298496);
+    EXPECT_TRUE(f.prompter.asked.empty());
+}
+
+TEST(TMainForm, AutoGetWithoutDrivesSaysSo) {
+    Fixture f;
+    auto access = std::make_shared<test::EmulatedDriveAccess>();
+    TMainForm::Services s;
+    s.settingsPath = f.dir.Path("stowra.ini");
+    s.prompter = &f.prompter;
+    s.makeTransport = [access] { return std::make_unique<SPTI>(access); };
+    TMainForm w(std::move(s));
+    test::WhenModal<TMediaDialog>([&](TMediaDialog& d) {
+        d.ButtonGet->click();
+        d.ButtonCancel->click();
+    });
+    w.ButtonAddClick();
+    ASSERT_EQ(f.prompter.asked.size(), 1u);
+    EXPECT_EQ(f.prompter.asked[0].text, "ドライブがみつかりませんでした");
+    EXPECT_EQ(f.prompter.asked[0].icon, MessageIcon::Stop);
+    EXPECT_EQ(w.ComboBox->count(), 2);
 }
 
 }  // namespace
