@@ -345,7 +345,7 @@ void TMainForm::TreeViewChange() {
     if (i == 0) {
         listModel_->Show(ResultListModel::Mode::Summary);
         const int widths[] = {30, 80, 100, 100};
-        for (int c = 0; c < 4; ++c) header->resizeSection(c, widths[c]);
+        for (int c = 0; c < 4; ++c) header->resizeSection(c, Px(widths[c]));
         return;
     }
     if (i <= n) {
@@ -354,8 +354,8 @@ void TMainForm::TreeViewChange() {
         BuildFileList(state.result.remainder, state.fileList);
     }
     listModel_->Show(ResultListModel::Mode::Files);
-    header->resizeSection(0, std::max(ListView->viewport()->width() - 100, 0));
-    header->resizeSection(1, 84);
+    header->resizeSection(0, std::max(ListView->viewport()->width() - Px(100), 0));
+    header->resizeSection(1, Px(84));
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
@@ -367,7 +367,14 @@ void TMainForm::FormResize() {
     if (Closing || listModel_ == nullptr || listModel_->CurrentMode() != ResultListModel::Mode::Files) {
         return;
     }
-    ListView->header()->resizeSection(0, std::max(ListView->viewport()->width() - 100, 0));
+    ListView->header()->resizeSection(0, std::max(ListView->viewport()->width() - Px(100), 0));
+}
+
+int TMainForm::Px(int designPixels) const {
+    // The widths were laid out for a font whose digits are 6 pixels wide; larger fonts and screens
+    // widen the columns in proportion, so sizes are never cut off.
+    const double digit = ListView->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    return static_cast<int>(designPixels * std::max(1.0, digit / 6.0) + 0.5);
 }
 
 void TMainForm::PrepareMediaDialog(TMediaDialog& dialog, bool addMode) {

@@ -83,6 +83,8 @@ public:
     void ButtonGroupClick();
     void TreeViewChange();
     void FormResize();
+    // A width given in pixels at the design resolution and font, scaled to the list's font.
+    int Px(int designPixels) const;
 
     // ScanWindow.
     LogPane& Log() override { return log_; }

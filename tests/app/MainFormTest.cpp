@@ -103,8 +103,8 @@ TEST(TMainForm, ScanShowsTheWorkedExample) {
     EXPECT_EQ(w.ListModel().rowCount(), 2);
     EXPECT_EQ(f.Row(0), (QStringList{"1", "2", "200.0000 KiB", "100.0000 %"}));
     EXPECT_EQ(f.Row(1), (QStringList{"2", "3", "194.0000 KiB", "97.0000 %"}));
-    EXPECT_EQ(w.ListView->header()->sectionSize(0), 30);
-    EXPECT_EQ(w.ListView->header()->sectionSize(3), 100);
+    EXPECT_EQ(w.ListView->header()->sectionSize(0), w.Px(30));
+    EXPECT_EQ(w.ListView->header()->sectionSize(3), w.Px(100));
 
     f.Select(2);
     ASSERT_EQ(w.ListModel().rowCount(), 3);
@@ -112,8 +112,8 @@ TEST(TMainForm, ScanShowsTheWorkedExample) {
     EXPECT_EQ(f.Row(1), (QStringList{"s30.bin", "60.0000 KiB"}));
     EXPECT_EQ(f.Row(2), (QStringList{"s12.bin", "24.0000 KiB"}));
     EXPECT_EQ(w.ListModel().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("ファイル名"));
-    EXPECT_EQ(w.ListView->header()->sectionSize(1), 84);
-    EXPECT_EQ(w.ListView->header()->sectionSize(0), w.ListView->viewport()->width() - 100);
+    EXPECT_EQ(w.ListView->header()->sectionSize(1), w.Px(84));
+    EXPECT_EQ(w.ListView->header()->sectionSize(0), w.ListView->viewport()->width() - w.Px(100));
 
     f.Select(3);
     ASSERT_EQ(w.ListModel().rowCount(), 3);
@@ -123,10 +123,10 @@ TEST(TMainForm, ScanShowsTheWorkedExample) {
 
     // The file-name column follows the window's width; the summary's widths never change.
     w.resize(700, 512);
-    EXPECT_EQ(w.ListView->header()->sectionSize(0), w.ListView->viewport()->width() - 100);
+    EXPECT_EQ(w.ListView->header()->sectionSize(0), w.ListView->viewport()->width() - w.Px(100));
     f.Select(0);
     w.resize(600, 500);
-    EXPECT_EQ(w.ListView->header()->sectionSize(2), 100);
+    EXPECT_EQ(w.ListView->header()->sectionSize(2), w.Px(100));
 }
 
 TEST(TMainForm, LogColours) {
