@@ -2,7 +2,9 @@
 
 #include <CLI/CLI.hpp>
 #include <clocale>
+#include <iostream>
 
+#include "cli/DriveCommands.h"
 #include "cli/MoveCommand.h"
 #include "cli/ProfilesCommand.h"
 #include "cli/ScanCommand.h"
@@ -28,6 +30,14 @@ int main(int argc, char** argv) {
     CLI::App* moveCommand = app.add_subcommand("move", "Scan, pack and move each disc's files into a folder of its own");
     stowra::cli::AddMoveOptions(*moveCommand, move);
 
+    stowra::cli::DrivesOptions drives;
+    CLI::App* drivesCommand = app.add_subcommand("drives", "List the optical drives as the drive dialog shows them");
+    stowra::cli::AddDrivesOptions(*drivesCommand, drives);
+
+    stowra::cli::ProbeOptions probe;
+    CLI::App* probeCommand = app.add_subcommand("probe", "Read the blank disc in a drive: sector size, name, total");
+    stowra::cli::AddProbeOptions(*probeCommand, probe);
+
     CLI11_PARSE(app, argc, argv);
 
     try {
@@ -36,6 +46,12 @@ int main(int argc, char** argv) {
         }
         if (moveCommand->parsed()) {
             return stowra::cli::RunMoveCommand(move);
+        }
+        if (drivesCommand->parsed()) {
+            return stowra::cli::RunDrivesCommand(drives, stowra::MakeSystemTransport, std::cout, std::cerr);
+        }
+        if (probeCommand->parsed()) {
+            return stowra::cli::RunProbeCommand(probe, stowra::MakeSystemTransport, std::cout, std::cerr);
         }
         if (profilesCommand->parsed()) {
             return stowra::cli::RunProfilesCommand(profiles);
