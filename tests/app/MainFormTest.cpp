@@ -344,6 +344,40 @@ TEST(TMainForm, ARefusedSaveIsShownAndTheProgramGoesOn) {
     EXPECT_EQ(f.prompter.asked.back().text, f.dir.Path("not-a-folder/stowra.ini") + " に書き込めません");
 }
 
+TEST(TMainForm, MoveThroughTheWindow) {
+    Fixture f;
+    WriteExample(f);
+    f.Open();
+    TMainForm& w = *f.form;
+    w.ButtonScan->click();
+    ASSERT_TRUE(w.ButtonMove->isEnabled());
+    const std::string stamp = w.state.scanStamp;
+
+    // A missing destination refuses the move and keeps the result.
+    w.EditDst->setText(QString::fromStdString(f.dir.Path("missing")));
+    w.ButtonMove->click();
+    EXPECT_EQ(f.prompter.asked.back().text, "出力フォルダが見つかりません");
+    EXPECT_TRUE(w.ButtonMove->isEnabled());
+
+    // Declining the confirmation keeps it too.
+    w.EditDst->setText(QString::fromStdString(f.dir.Path("out")));
+    f.prompter.answers = {MessageAnswer::Cancel};
+    w.ButtonMove->click();
+    EXPECT_EQ(f.prompter.asked.back().text, "対象ファイルを移動してよいですか？");
+    EXPECT_TRUE(w.ButtonMove->isEnabled());
+
+    w.ButtonMove->click();
+    EXPECT_EQ(f.prompter.asked.back().text, "対象ファイルを移動しました");
+    EXPECT_EQ(f.prompter.asked.back().caption, "メッセージ");
+    EXPECT_FALSE(w.ButtonMove->isEnabled());
+    EXPECT_EQ(w.TreeView->topLevelItemCount(), 0);
+    EXPECT_TRUE(w.centralWidget()->isEnabled());
+    EXPECT_TRUE(f.dir.Exists("out/" + stamp + "/1/s50.bin"));
+    EXPECT_TRUE(f.dir.Exists("out/" + stamp + "/2/s12.bin"));
+    EXPECT_TRUE(f.dir.Exists("src/s95.bin"));
+    EXPECT_FALSE(f.dir.Exists("src/s45.bin"));
+}
+
 TEST(TMainForm, AutoGetFillsTheMediaDialog) {
     Fixture f;
     auto access = std::make_shared<test::EmulatedDriveAccess>();
