@@ -43,8 +43,9 @@ struct BatchMoveResult {
 //   disk, given the source's modification time and permission bits, renamed into place, and only
 //   then is the source removed: at every instant the file exists whole under a final name.
 // - A transfer that fails leaves its source where it was and the batch goes on.
-// - The progress sink hears of every file and, during long copies, of the bytes; returning false
-//   stops the batch. Nothing that was already moved is moved back.
+// - The progress sink hears of every file, and of the bytes of the files that are copied to another
+//   file system (a rename takes the same time whatever the size, so those count as files only);
+//   returning false stops the batch. Nothing that was already moved is moved back.
 BatchMoveResult BatchMove(std::string_view sources, std::string_view destinations, Prompter& prompter,
                           ProgressSink& progress);
 

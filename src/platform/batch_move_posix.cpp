@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <system_error>
-#include <unordered_set>
 
 #include "platform/BatchMove.h"
 
@@ -24,29 +24,20 @@ namespace {
 
 constexpr std::size_t kCopyChunk = std::size_t{8} << 20;
 
-struct Transfer {
-    const char* source;  // NUL-terminated inside the caller's list
-    const char* destination;
-    std::uint64_t size = 0;  // as found before the batch started, for the progress display
-    bool isFolder = false;
-};
-
-enum class Flow { Go, Stop };
-enum class Consent { Replace, Skip, Stop };
-enum class Copied { Done, Failed, Cancelled };
-
 class UniqueFd {
 public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    ~UniqueFd() { Reset(); }
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
+    void Reset(int fd = -1) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
     // Closes now and reports the close's own failure, which for a written file can be the first
     // sign of a full disk.
     int Close() {
@@ -58,6 +49,66 @@ public:
 private:
     int fd_;
 };
+
+// A path of the lists, split into its folder and its last name. The name stays NUL-terminated
+// inside the list.
+struct PathParts {
+    std::string_view folder;
+    const char* name;
+};
+
+PathParts Split(const char* path) {
+    std::string_view p(path);
+    std::size_t slash = p.rfind('/');
+    if (slash == std::string_view::npos) {
+        return {".", path};
+    }
+    return {slash == 0 ? std::string_view("/") : p.substr(0, slash), path + slash + 1};
+}
+
+// Keeps the folder of the last path open: the lists come folder by folder, so each folder is
+// opened once and every file is then reached by its last name alone, without walking its whole
+// path again.
+class FolderCache {
+public:
+    // The open folder, or -1 with errno set.
+    int Get(std::string_view folder) {
+        if (!fd_ || folder != path_) {
+            path_.assign(folder);
+            int fd = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            int error = errno;
+            fd_.Reset(fd);
+            errno = error;
+        }
+        return fd_.get();
+    }
+    // Forgets the folder, so that the next Get opens it again.
+    void Forget() { fd_.Reset(); }
+
+private:
+    std::string path_;
+    UniqueFd fd_;
+};
+
+struct Transfer {
+    const char* source;  // NUL-terminated inside the caller's list
+    const char* destination;
+    std::uint64_t size = 0;  // bytes to copy, as found before the batch started; 0 for a rename
+    bool isFolder = false;   // an entry to be copied that is a folder by now
+};
+
+// One transfer with its two folders open.
+struct Job {
+    const Transfer& t;
+    int fromDir;
+    const char* fromName;
+    int toDir;
+    const char* toName;
+};
+
+enum class Flow { Go, Stop };
+enum class Consent { Replace, Skip, Stop };
+enum class Copied { Done, Failed, Cancelled };
 
 // Splits a list of NUL-terminated paths closed by one more NUL byte, which must be the list's last
 // byte. The entries point into the list. False when the list is not closed that way.
@@ -75,11 +126,6 @@ bool SplitList(std::string_view list, std::vector<const char*>& out) {
         i = end + 1;
     }
     return false;
-}
-
-std::string_view FolderOf(std::string_view path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
 }
 
 // Creates the folder and every missing folder above it.
@@ -112,24 +158,24 @@ bool MakeFolders(const std::string& path) {
 
 // rename that never replaces an existing entry. File systems without RENAME_NOREPLACE get a check
 // before the rename, which leaves a small window instead of none.
-int RenameNew(const char* from, const char* to) {
-    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
+int RenameNew(int fromDir, const char* from, int toDir, const char* to) {
+    if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) {
         return 0;
     }
     if (errno != EINVAL && errno != ENOSYS) {
         return -1;
     }
     struct stat st {};
-    if (::lstat(to, &st) == 0) {
+    if (::fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
         errno = EEXIST;
         return -1;
     }
-    return ::rename(from, to);
+    return ::renameat(fromDir, from, toDir, to);
 }
 
-bool IsFolder(const char* path) {
+bool IsFolder(int dir, const char* name) {
     struct stat st {};
-    return ::lstat(path, &st) == 0 && S_ISDIR(st.st_mode);
+    return ::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -147,19 +193,6 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-int SyncFolder(std::string_view destination) {
-    std::string_view folder = FolderOf(destination);
-    if (folder.empty()) {
-        folder = destination.starts_with('/') ? std::string_view("/") : std::string_view(".");
-    }
-    std::string name(folder);
-    UniqueFd fd(::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd || ::fsync(fd.get()) != 0) {
-        return errno;
-    }
-    return 0;
-}
-
 class Mover {
 public:
     Mover(Prompter& prompter, ProgressSink& progress) : prompter_(prompter), progress_(progress) {}
@@ -167,15 +200,15 @@ public:
 
 private:
     Flow MoveOne(const Transfer& t);
-    Flow ReplaceByRename(const Transfer& t);
-    Flow CopyAcross(const Transfer& t, bool replaceApproved);
-    Flow Place(const Transfer& t, const std::string& temp, bool replaceApproved);
-    Copied CopyFile(const Transfer& t, std::string& temp);
+    int DestinationFolder(std::string_view folder);
+    Flow ReplaceByRename(const Job& job);
+    Flow CopyAcross(const Job& job, bool replaceApproved);
+    Flow Place(const Job& job, const std::string& temp, bool replaceApproved);
+    Copied CopyFile(const Job& job, std::string& temp);
     Copied CopyData(int in, int out, const Transfer& t);
-    Copied CopyLink(const Transfer& t, std::string& temp);
+    Copied CopyLink(const Job& job, std::string& temp);
     Consent AskReplace(const char* destination);
-    bool EnsureFolder(const char* destination);
-    std::string TempNameFor(std::string_view destination);
+    std::string NextTempName();
     bool Tick();
     void Fail(const Transfer& t, int error);
 
@@ -189,8 +222,8 @@ private:
     std::uint64_t fileStart_ = 0;  // bytesDone_ when the current file began
     bool replaceAll_ = false;
     int lastError_ = 0;
-    std::string lastFolder_;
-    std::unordered_set<std::string> readyFolders_;
+    FolderCache sourceFolder_;
+    FolderCache destinationFolder_;
     std::uint64_t tempCounter_ = 0;
     std::vector<char> buffer_;
 };
@@ -228,48 +261,49 @@ void Mover::Fail(const Transfer& t, int error) {
     result_.failures.push_back({t.source, t.destination, std::generic_category().message(error)});
 }
 
+int Mover::DestinationFolder(std::string_view folder) {
+    int fd = destinationFolder_.Get(folder);
+    if (fd < 0 && errno == ENOENT) {
+        if (!MakeFolders(std::string(folder))) {
+            return -1;
+        }
+        destinationFolder_.Forget();
+        fd = destinationFolder_.Get(folder);
+    }
+    return fd;
+}
+
 Flow Mover::MoveOne(const Transfer& t) {
     if (t.isFolder) {
-        Fail(t, EISDIR);  // a file that became a folder since the scan: not part of this move
+        Fail(t, EISDIR);  // a file that became a folder since the scan cannot be copied as one
         return Flow::Go;
     }
-    if (!EnsureFolder(t.destination)) {
+    PathParts from = Split(t.source);
+    PathParts to = Split(t.destination);
+    int fromDir = sourceFolder_.Get(from.folder);
+    int toDir = fromDir < 0 ? -1 : DestinationFolder(to.folder);
+    if (toDir < 0) {
         Fail(t, errno);
         return Flow::Go;
     }
-    int rc = replaceAll_ ? ::rename(t.source, t.destination) : RenameNew(t.source, t.destination);
+    Job job{t, fromDir, from.name, toDir, to.name};
+    int rc = replaceAll_ ? ::renameat(fromDir, from.name, toDir, to.name) : RenameNew(fromDir, from.name, toDir, to.name);
     if (rc == 0) {
         ++result_.moved;
         return Flow::Go;
     }
     int error = errno;
     if (error == EXDEV) {
-        return CopyAcross(t, false);
+        return CopyAcross(job, false);
     }
     if (error == EEXIST) {
-        if (!IsFolder(t.destination)) {
-            return ReplaceByRename(t);
+        if (!IsFolder(toDir, to.name)) {
+            return ReplaceByRename(job);
         }
         error = EISDIR;
     }
     Fail(t, error);
     return Flow::Go;
-}
-
-bool Mover::EnsureFolder(const char* destination) {
-    std::string_view folder = FolderOf(destination);
-    if (folder.empty() || folder == lastFolder_) {
-        return true;
-    }
-    std::string name(folder);
-    if (readyFolders_.count(name) == 0) {
-        if (!MakeFolders(name)) {
-            return false;
-        }
-        readyFolders_.insert(name);
-    }
-    lastFolder_ = std::move(name);
-    return true;
 }
 
 Consent Mover::AskReplace(const char* destination) {
@@ -294,58 +328,54 @@ Consent Mover::AskReplace(const char* destination) {
     }
 }
 
-Flow Mover::ReplaceByRename(const Transfer& t) {
-    Consent consent = AskReplace(t.destination);
+Flow Mover::ReplaceByRename(const Job& job) {
+    Consent consent = AskReplace(job.t.destination);
     if (consent != Consent::Replace) {
         return consent == Consent::Stop ? Flow::Stop : Flow::Go;
     }
-    if (::rename(t.source, t.destination) == 0) {
+    if (::renameat(job.fromDir, job.fromName, job.toDir, job.toName) == 0) {
         ++result_.moved;
         return Flow::Go;
     }
     if (errno == EXDEV) {
-        return CopyAcross(t, true);
+        return CopyAcross(job, true);
     }
-    Fail(t, errno);
+    Fail(job.t, errno);
     return Flow::Go;
 }
 
-std::string Mover::TempNameFor(std::string_view destination) {
-    std::string name(FolderOf(destination));
-    if (!name.empty() || (!destination.empty() && destination[0] == '/')) {
-        name += '/';
-    }
-    name += kBatchMoveTempPrefix;
+std::string Mover::NextTempName() {
+    std::string name(kBatchMoveTempPrefix);
     name += std::to_string(::getpid());
     name += '-';
     name += std::to_string(++tempCounter_);
     return name;
 }
 
-Flow Mover::CopyAcross(const Transfer& t, bool replaceApproved) {
+Flow Mover::CopyAcross(const Job& job, bool replaceApproved) {
     struct stat existing {};
-    if (!replaceApproved && ::lstat(t.destination, &existing) == 0) {
+    if (!replaceApproved && ::fstatat(job.toDir, job.toName, &existing, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISDIR(existing.st_mode)) {
-            Fail(t, EISDIR);
+            Fail(job.t, EISDIR);
             return Flow::Go;
         }
-        Consent consent = AskReplace(t.destination);
+        Consent consent = AskReplace(job.t.destination);
         if (consent != Consent::Replace) {
             return consent == Consent::Stop ? Flow::Stop : Flow::Go;
         }
         replaceApproved = true;
     }
     struct stat st {};
-    if (::lstat(t.source, &st) != 0) {
-        Fail(t, errno);
+    if (::fstatat(job.fromDir, job.fromName, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        Fail(job.t, errno);
         return Flow::Go;
     }
     std::string temp;
     Copied copied;
     if (S_ISREG(st.st_mode)) {
-        copied = CopyFile(t, temp);
+        copied = CopyFile(job, temp);
     } else if (S_ISLNK(st.st_mode)) {
-        copied = CopyLink(t, temp);
+        copied = CopyLink(job, temp);
     } else {
         lastError_ = ENOTSUP;  // pipes, sockets and devices cannot be copied to another file system
         copied = Copied::Failed;
@@ -354,67 +384,68 @@ Flow Mover::CopyAcross(const Transfer& t, bool replaceApproved) {
         return Flow::Stop;
     }
     if (copied == Copied::Failed) {
-        Fail(t, lastError_);
+        Fail(job.t, lastError_);
         return Flow::Go;
     }
-    return Place(t, temp, replaceApproved);
+    return Place(job, temp, replaceApproved);
 }
 
 // The copy is whole and on disk under its temporary name: give it the final name, make that name
 // durable, and only then let go of the source.
-Flow Mover::Place(const Transfer& t, const std::string& temp, bool replaceApproved) {
-    int rc = replaceApproved ? ::rename(temp.c_str(), t.destination) : RenameNew(temp.c_str(), t.destination);
-    if (rc != 0 && errno == EEXIST && !IsFolder(t.destination)) {
+Flow Mover::Place(const Job& job, const std::string& temp, bool replaceApproved) {
+    const char* tmp = temp.c_str();
+    int rc = replaceApproved ? ::renameat(job.toDir, tmp, job.toDir, job.toName)
+                             : RenameNew(job.toDir, tmp, job.toDir, job.toName);
+    if (rc != 0 && errno == EEXIST && !IsFolder(job.toDir, job.toName)) {
         // Someone created the destination while the copy ran.
-        Consent consent = AskReplace(t.destination);
+        Consent consent = AskReplace(job.t.destination);
         if (consent != Consent::Replace) {
-            ::unlink(temp.c_str());
+            ::unlinkat(job.toDir, tmp, 0);
             return consent == Consent::Stop ? Flow::Stop : Flow::Go;
         }
-        rc = ::rename(temp.c_str(), t.destination);
+        rc = ::renameat(job.toDir, tmp, job.toDir, job.toName);
     }
     if (rc != 0) {
         int error = errno == EEXIST ? EISDIR : errno;
-        ::unlink(temp.c_str());
-        Fail(t, error);
+        ::unlinkat(job.toDir, tmp, 0);
+        Fail(job.t, error);
         return Flow::Go;
     }
-    int error = SyncFolder(t.destination);
+    int error = ::fsync(job.toDir) == 0 ? 0 : errno;
     // A source that someone else removed meanwhile now lives only at its destination: keep that.
-    if (error == 0 && ::unlink(t.source) != 0 && errno != ENOENT) {
+    if (error == 0 && ::unlinkat(job.fromDir, job.fromName, 0) != 0 && errno != ENOENT) {
         error = errno;
     }
     if (error != 0) {
         // The source stays; the copy goes, so the file is not left in two places.
-        ::unlink(t.destination);
-        Fail(t, error);
+        ::unlinkat(job.toDir, job.toName, 0);
+        Fail(job.t, error);
         return Flow::Go;
     }
     ++result_.moved;
     return Flow::Go;
 }
 
-Copied Mover::CopyFile(const Transfer& t, std::string& temp) {
-    UniqueFd in(::open(t.source, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+Copied Mover::CopyFile(const Job& job, std::string& temp) {
+    UniqueFd in(::openat(job.fromDir, job.fromName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat st {};
     if (!in || ::fstat(in.get(), &st) != 0) {
         lastError_ = errno;
         return Copied::Failed;
     }
-    int outFd = -1;
-    for (int attempt = 0; attempt < 100 && outFd < 0; ++attempt) {
-        temp = TempNameFor(t.destination);
-        outFd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (outFd < 0 && errno != EEXIST) {
+    UniqueFd out;
+    for (int attempt = 0; attempt < 100 && !out; ++attempt) {
+        temp = NextTempName();
+        out.Reset(::openat(job.toDir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (!out && errno != EEXIST) {
             break;
         }
     }
-    UniqueFd out(outFd);
     if (!out) {
         lastError_ = errno;
         return Copied::Failed;
     }
-    Copied copied = CopyData(in.get(), out.get(), t);
+    Copied copied = CopyData(in.get(), out.get(), job.t);
     if (copied == Copied::Done) {
         // Owner, permission bits and times as the source had them; a file system that cannot
         // keep them still gets the data.
@@ -428,7 +459,7 @@ Copied Mover::CopyFile(const Transfer& t, std::string& temp) {
         }
     }
     if (copied != Copied::Done) {
-        ::unlink(temp.c_str());
+        ::unlinkat(job.toDir, temp.c_str(), 0);
     }
     return copied;
 }
@@ -476,10 +507,11 @@ Copied Mover::CopyData(int in, int out, const Transfer& t) {
     }
 }
 
-Copied Mover::CopyLink(const Transfer& t, std::string& temp) {
+Copied Mover::CopyLink(const Job& job, std::string& temp) {
     std::string target(4096, '\0');
     ssize_t n;
-    while ((n = ::readlink(t.source, target.data(), target.size())) == static_cast<ssize_t>(target.size())) {
+    while ((n = ::readlinkat(job.fromDir, job.fromName, target.data(), target.size())) ==
+           static_cast<ssize_t>(target.size())) {
         target.resize(target.size() * 2);
     }
     if (n < 0) {
@@ -487,18 +519,60 @@ Copied Mover::CopyLink(const Transfer& t, std::string& temp) {
         return Copied::Failed;
     }
     target.resize(static_cast<std::size_t>(n));
-    temp = TempNameFor(t.destination);
-    if (::symlink(target.c_str(), temp.c_str()) != 0) {
+    temp = NextTempName();
+    if (::symlinkat(target.c_str(), job.toDir, temp.c_str()) != 0) {
         lastError_ = errno;
         return Copied::Failed;
     }
     struct stat st {};
-    if (::lstat(t.source, &st) == 0) {
-        (void)::lchown(temp.c_str(), st.st_uid, st.st_gid);
+    if (::fstatat(job.fromDir, job.fromName, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        (void)::fchownat(job.toDir, temp.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        (void)::utimensat(AT_FDCWD, temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
+        (void)::utimensat(job.toDir, temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
     return Copied::Done;
+}
+
+// The file system that holds the folder, or that will hold it once it is made (its nearest
+// existing parent's).
+std::optional<dev_t> DeviceOf(std::string_view folder) {
+    std::string path(folder);
+    while (true) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) {
+            return st.st_dev;
+        }
+        std::size_t slash = path.rfind('/');
+        if (errno != ENOENT || slash == std::string::npos) {
+            return std::nullopt;
+        }
+        path.resize(slash == 0 ? 1 : slash);
+    }
+}
+
+// Sizes for the progress display, counted for the files that will be copied to another file
+// system. A rename costs the same whatever the size, so files that stay on their file system are
+// only counted as files, and cost no extra system call here.
+void Survey(std::vector<Transfer>& transfers) {
+    FolderCache folders;
+    std::string_view lastFrom, lastTo;
+    bool across = false;
+    for (Transfer& t : transfers) {
+        PathParts from = Split(t.source);
+        PathParts to = Split(t.destination);
+        if (from.folder != lastFrom || to.folder != lastTo) {
+            lastFrom = from.folder;
+            lastTo = to.folder;
+            std::optional<dev_t> a = DeviceOf(from.folder), b = DeviceOf(to.folder);
+            across = a && b && *a != *b;
+        }
+        int dir = across ? folders.Get(from.folder) : -1;
+        struct stat st {};
+        if (dir >= 0 && ::fstatat(dir, from.name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            t.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+            t.isFolder = S_ISDIR(st.st_mode);
+        }
+    }
 }
 
 }  // namespace
@@ -515,15 +589,10 @@ BatchMoveResult BatchMove(std::string_view sources, std::string_view destination
     }
     std::vector<Transfer> transfers(from.size());
     for (std::size_t i = 0; i < from.size(); ++i) {
-        Transfer& t = transfers[i];
-        t.source = from[i];
-        t.destination = to[i];
-        struct stat st {};
-        if (::lstat(t.source, &st) == 0) {
-            t.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-            t.isFolder = S_ISDIR(st.st_mode);
-        }
+        transfers[i].source = from[i];
+        transfers[i].destination = to[i];
     }
+    Survey(transfers);
     return Mover(prompter, progress).Run(transfers);
 }
 

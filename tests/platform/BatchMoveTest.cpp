@@ -202,8 +202,9 @@ TEST_P(BatchMoveBoth, MovesEveryFileAndCreatesTheFolders) {
     EXPECT_EQ(test::DigestTree(to), files);
     EXPECT_TRUE(test::DigestTree(from).empty());
     EXPECT_EQ(sink.files, 4u);
-    EXPECT_EQ(sink.bytes, 370010u);
-    EXPECT_EQ(sink.bytesTotal, 370010u);
+    // Bytes count where they are copied; a rename counts as a file only.
+    EXPECT_EQ(sink.bytes, GetParam() ? 370010u : 0u);
+    EXPECT_EQ(sink.bytesTotal, GetParam() ? 370010u : 0u);
     struct stat st {};
     ASSERT_EQ(::stat((to + "/d/c").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
