@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     NoQuestions prompter;
     Quiet sink;
     stowra::BatchMoveResult r = stowra::BatchMove(sources, destinations, prompter, sink);
-    std::printf("moved %llu files%s%s\n", static_cast<unsigned long long>(r.moved), r.failed ? ", some failed" : "",
-                r.cancelled ? ", cancelled" : "");
+    std::printf("moved %llu files%s%s\n", static_cast<unsigned long long>(r.moved),
+                r.failed ? ", some failed" : "", r.cancelled ? ", cancelled" : "");
     return r.failed || r.cancelled ? 1 : 0;
 }

@@ -121,9 +121,9 @@ public:
 
 void Report(benchmark::State& state, const Tree& t) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * t.sources.size()));
-    state.counters["per_file"] = benchmark::Counter(static_cast<double>(t.sources.size()),
-                                                    benchmark::Counter::kIsIterationInvariantRate |
-                                                        benchmark::Counter::kInvert);
+    state.counters["per_file"] =
+        benchmark::Counter(static_cast<double>(t.sources.size()),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_RenameLoop(benchmark::State& state) {

@@ -24,8 +24,9 @@ public:
             return confirm_.Ask(text, caption, icon, buttons);
         }
         if (assumeYes_ && ::isatty(STDIN_FILENO) == 0) {
-            std::fprintf(stderr, "\n[%.*s] %.*s\n  -> skipped (no terminal to ask)\n", static_cast<int>(caption.size()),
-                         caption.data(), static_cast<int>(text.size()), text.data());
+            std::fprintf(stderr, "\n[%.*s] %.*s\n  -> skipped (no terminal to ask)\n",
+                         static_cast<int>(caption.size()), caption.data(), static_cast<int>(text.size()),
+                         text.data());
             return MessageAnswer::No;
         }
         return ask_.Ask(text, caption, icon, buttons);
@@ -62,7 +63,8 @@ private:
 
 class MoveWindow : public CliWindow {
 public:
-    explicit MoveWindow(bool assumeYes) : CliWindow(assumeYes), echo_(CliWindow::Log()), prompter_(assumeYes) {}
+    explicit MoveWindow(bool assumeYes)
+        : CliWindow(assumeYes), echo_(CliWindow::Log()), prompter_(assumeYes) {}
     LogPane& Log() override { return echo_; }
     Prompter& Messages() override { return prompter_; }
     void EchoFromNowOn() { echo_.echo = true; }
@@ -83,7 +85,10 @@ public:
         if (last || now - shown_ >= (tty_ ? std::chrono::milliseconds(100) : std::chrono::seconds(2))) {
             shown_ = now;
             // The first line starts below the log's "moving" line, which has no line feed of its own.
-            std::fprintf(stderr, "%s%llu / %llu files, %s / %s%s", !started_ ? "\n" : tty_ ? "\r" : "",
+            std::fprintf(stderr, "%s%llu / %llu files, %s / %s%s",
+                         !started_ ? "\n"
+                         : tty_    ? "\r"
+                                   : "",
                          static_cast<unsigned long long>(files), static_cast<unsigned long long>(filesTotal),
                          SizeText(bytes, 1).c_str(), SizeText(bytesTotal, 1).c_str(), tty_ ? "\033[K" : "\n");
             std::fflush(stderr);
@@ -126,7 +131,8 @@ const char* OutcomeName(MoveOutcome outcome) {
 
 void AddMoveOptions(CLI::App& command, MoveOptions& o) {
     AddScanOptions(command, o.scan);
-    command.add_option("DESTINATION", o.destination, "Folder below which the discs' folders are made")->required();
+    command.add_option("DESTINATION", o.destination, "Folder below which the discs' folders are made")
+        ->required();
     command.add_flag("--index", o.index, "Write a list of its files into each disc's folder");
     command.add_flag("--remove-empty", o.removeEmpty, "Remove the source folders that the move emptied");
     command.add_flag("--yes", o.yes, "Do not ask before moving");
@@ -150,7 +156,8 @@ int RunMoveCommand(const MoveOptions& o) {
     }
 
     MoveInput input{o.destination, scan.options};
-    input.options |= (o.index ? OptionFlags::WriteIndex : 0) | (o.removeEmpty ? OptionFlags::RemoveEmptied : 0);
+    input.options |=
+        (o.index ? OptionFlags::WriteIndex : 0) | (o.removeEmpty ? OptionFlags::RemoveEmptied : 0);
     window.EchoFromNowOn();
     TerminalProgress progress;
     MoveReport report = MoveFiles(input, window.state, window, progress);
@@ -158,7 +165,8 @@ int RunMoveCommand(const MoveOptions& o) {
 
     nlohmann::json failures = nlohmann::json::array();
     for (const BatchMoveFailure& f : report.failures) {
-        std::fprintf(stderr, "not moved: %s -> %s: %s\n", f.source.c_str(), f.destination.c_str(), f.reason.c_str());
+        std::fprintf(stderr, "not moved: %s -> %s: %s\n", f.source.c_str(), f.destination.c_str(),
+                     f.reason.c_str());
         failures.push_back({{"source", f.source}, {"destination", f.destination}, {"reason", f.reason}});
     }
     if (o.scan.json) {

@@ -287,7 +287,8 @@ Flow Mover::MoveOne(const Transfer& t) {
         return Flow::Go;
     }
     Job job{t, fromDir, from.name, toDir, to.name};
-    int rc = replaceAll_ ? ::renameat(fromDir, from.name, toDir, to.name) : RenameNew(fromDir, from.name, toDir, to.name);
+    int rc = replaceAll_ ? ::renameat(fromDir, from.name, toDir, to.name)
+                         : RenameNew(fromDir, from.name, toDir, to.name);
     if (rc == 0) {
         ++result_.moved;
         return Flow::Go;

@@ -7,7 +7,8 @@
 
 namespace stowra {
 
-std::string IndexFileName(const std::string& destinationRoot, const std::string& scanStamp, std::size_t medium) {
+std::string IndexFileName(const std::string& destinationRoot, const std::string& scanStamp,
+                          std::size_t medium) {
     std::string n = std::to_string(medium);
     return destinationRoot + n + kPathDelimiter + "_index_" + scanStamp + "-" + n + ".txt";
 }

@@ -11,7 +11,8 @@
 namespace stowra {
 
 // destination root + N + delimiter + "_index_" + stamp + "-" + N + ".txt"
-std::string IndexFileName(const std::string& destinationRoot, const std::string& scanStamp, std::size_t medium);
+std::string IndexFileName(const std::string& destinationRoot, const std::string& scanStamp,
+                          std::size_t medium);
 
 // Writes the index file of every medium of the packing result. A file that cannot be written gets
 // a red line in the log; the other media are still written.

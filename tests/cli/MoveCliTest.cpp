@@ -23,8 +23,11 @@ std::vector<std::string> MoveArgs(const TempTree& t, std::vector<std::string> ex
 std::map<std::string, std::uint64_t> MakeTree(const TempTree& t) {
     std::map<std::string, std::uint64_t> digests;
     std::uint32_t seed = 7;
-    for (auto [rel, size] : std::vector<std::pair<std::string, std::size_t>>{
-             {"a/one", 20000}, {"a/b/two", 12000}, {"a/b/three", 8000}, {"c/four", 20000}, {"d/e/rest", 3000}}) {
+    for (auto [rel, size] : std::vector<std::pair<std::string, std::size_t>>{{"a/one", 20000},
+                                                                             {"a/b/two", 12000},
+                                                                             {"a/b/three", 8000},
+                                                                             {"c/four", 20000},
+                                                                             {"d/e/rest", 3000}}) {
         std::string content = RandomContent(size, seed++);
         t.Write("src/" + rel, content);
         digests[rel] = Digest(content);
@@ -57,7 +60,8 @@ TEST(MoveCli, MovesIntoTheStampAndMediumFoldersWithIndexFilesAndCleanup) {
         EXPECT_EQ(ReadAll(t.Path("out/" + stamp + "/" + n + "/_index_" + stamp + "-" + n + ".txt")), index);
     }
     EXPECT_EQ(moved, 4u);
-    EXPECT_EQ(DigestTree(t.Path("src")), (std::map<std::string, std::uint64_t>{{"d/e/rest", digests["d/e/rest"]}}));
+    EXPECT_EQ(DigestTree(t.Path("src")),
+              (std::map<std::string, std::uint64_t>{{"d/e/rest", digests["d/e/rest"]}}));
     EXPECT_FALSE(t.Exists("src/a"));
     EXPECT_FALSE(t.Exists("src/c"));
     EXPECT_TRUE(t.Exists("src/d/e"));
@@ -75,17 +79,32 @@ TEST(MoveCli, OnlyAFullMoveExitsWithZero) {
         std::string outcome;
         std::string message;  // on standard error
     } cases[] = {
-        {"declined on the terminal", {"--json"}, "n\n", "", "cancelled", "対象ファイルを移動してよいですか？"},
+        {"declined on the terminal",
+         {"--json"},
+         "n\n",
+         "",
+         "cancelled",
+         "対象ファイルを移動してよいですか？"},
         {"no answer at all", {"--json"}, "", "", "cancelled", "対象ファイルを移動してよいですか？"},
-        {"destination inside the source", {"--json", "--yes"}, "", "src/a", "refused",
+        {"destination inside the source",
+         {"--json", "--yes"},
+         "",
+         "src/a",
+         "refused",
          "出力フォルダが入力フォルダ配下に含まれてしまっています"},
-        {"destination missing", {"--json", "--yes"}, "", "missing", "refused", "出力フォルダが見つかりません"},
+        {"destination missing",
+         {"--json", "--yes"},
+         "",
+         "missing",
+         "refused",
+         "出力フォルダが見つかりません"},
     };
     for (const Case& c : cases) {
         TempTree t;
         auto digests = MakeTree(t);
         auto args = MoveArgs(t, c.extra);
-        if (!c.outOf.empty()) args[2] = t.Path(c.outOf);
+        if (!c.outOf.empty())
+            args[2] = t.Path(c.outOf);
         CliResult r = RunCli(args, c.input);
         EXPECT_EQ(r.exitCode, 1) << c.what;
         auto doc = nlohmann::json::parse(r.out);

@@ -1,14 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <functional>
-#include <optional>
 
 #include "platform/BatchMove.h"
 #include "support/Recorders.h"
@@ -65,7 +62,8 @@ public:
     }
     // Empty when there is no second file system to use.
     std::string Root(const test::TempTree& near) const {
-        struct stat a {}, b {};
+        struct stat a {
+        }, b{};
         if (root_.empty() || ::stat(root_.c_str(), &a) != 0 || ::stat(near.Root().c_str(), &b) != 0 ||
             a.st_dev == b.st_dev) {
             return {};
@@ -85,7 +83,8 @@ Digests MakeFiles(const std::string& root, const std::vector<std::pair<std::stri
         std::string content = test::RandomContent(size, seed++);
         std::filesystem::path p = root + "/" + rel;
         std::filesystem::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary).write(content.data(), static_cast<std::streamsize>(content.size()));
+        std::ofstream(p, std::ios::binary)
+            .write(content.data(), static_cast<std::streamsize>(content.size()));
         digests[rel] = test::Digest(content);
     }
     return digests;
@@ -344,81 +343,6 @@ TEST(BatchMove, CancelDuringALongCopyLeavesNoPartialFile) {
     EXPECT_GT(sink.bytes, 0u);
     EXPECT_TRUE(test::DigestTree(to).empty());
     EXPECT_EQ(test::DigestTree(t.Path("src")), files);
-}
-
-// Runs fn in a child process as an unprivileged user (when the tests run as root, permission bits
-// would not stop anything), and returns the child's exit status.
-int RunAsNobody(const std::function<int()>& fn) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(90);
-        }
-        ::_exit(fn());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-}
-
-TEST(BatchMove, AReadOnlyDestinationFolderFailsEveryFileAndLosesNone) {
-    test::TempTree t;
-    Digests files = MakeFiles(t.Path("src"), {{"a", 10}, {"d/b", 20}});
-    ::chmod(t.Root().c_str(), 0777);
-    ::chmod(t.Path("src").c_str(), 0777);
-    ::chmod(t.Path("src/d").c_str(), 0777);
-    t.Folder("dst");
-    ::chmod(t.Path("dst").c_str(), 0555);
-    Lists lists = ListsFor(files, t.Path("src"), t.Path("dst/1"));
-    int status = RunAsNobody([&] {
-        test::ScriptedPrompter prompter;
-        Sink sink;
-        BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
-        return r.failed && !r.cancelled && r.moved == 0 && r.failures.size() == 2 ? 0 : 1;
-    });
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(test::DigestTree(t.Path("src")), files);
-    EXPECT_TRUE(test::DigestTree(t.Path("dst")).empty());
-}
-
-// A small tmpfs mounted for the test, unmounted again at the end.
-class SmallFileSystem {
-public:
-    explicit SmallFileSystem(const std::string& where) : where_(where) {
-        std::filesystem::create_directories(where);
-        mounted_ = ::mount("tmpfs", where.c_str(), "tmpfs", 0, "size=1m") == 0;
-        error_ = mounted_ ? 0 : errno;
-    }
-    ~SmallFileSystem() {
-        if (mounted_) {
-            ::umount2(where_.c_str(), MNT_DETACH);
-        }
-    }
-    bool Mounted() const { return mounted_; }
-    std::string Why() const { return std::strerror(error_); }
-
-private:
-    std::string where_;
-    bool mounted_ = false;
-    int error_ = 0;
-};
-
-TEST(BatchMove, AFullDestinationFailsTheFilesThatDoNotFit) {
-    test::TempTree t;
-    SmallFileSystem small(t.Path("small"));
-    if (!small.Mounted()) {
-        GTEST_SKIP() << "cannot mount a small tmpfs here: " << small.Why();
-    }
-    Digests files = MakeFiles(t.Path("src"), {{"1", 400000}, {"2", 400000}, {"3", 400000}, {"4", 1000}});
-    test::ScriptedPrompter prompter;
-    Sink sink;
-    Lists lists = ListsFor(files, t.Path("src"), t.Path("small/dst"));
-    BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
-    EXPECT_TRUE(r.failed);
-    EXPECT_FALSE(r.cancelled);
-    EXPECT_GE(r.failures.size(), 1u);
-    EXPECT_GE(r.moved, 2u);
-    ExpectEachFileOnce(files, t.Path("src"), t.Path("small/dst"));
 }
 
 // Moves across file systems in a child that is killed part-way, then checks what is left.

@@ -59,8 +59,8 @@ TEST(RemoveEmptyFolders, NeverFollowsALinkAndALinkKeepsItsFolder) {
     ASSERT_EQ(::mkfifo(t.Path("src/d/pipe").c_str(), 0644), 0);
     RemoveEmptyFolders(t.Path("src") + "/");
     EXPECT_TRUE(fs::is_directory(t.Path("outside/empty/deeper")));
-    EXPECT_EQ(Entries(t.Path("src")),
-              (std::set<std::string>{"a/", "a/to-outside", "b/", "b/to-inner", "c/", "c/dangling", "d/", "d/pipe"}));
+    EXPECT_EQ(Entries(t.Path("src")), (std::set<std::string>{"a/", "a/to-outside", "b/", "b/to-inner", "c/",
+                                                             "c/dangling", "d/", "d/pipe"}));
 }
 
 TEST(RemoveEmptyFolders, ASourceFolderReachedThroughALinkStays) {
@@ -113,12 +113,14 @@ TEST(SelectFolder, ChoosingASourceClearsTheResultsChoosingADestinationDoesNot) {
         chooser.answer = c.answer;
         test::RecordingWindow w;
         std::string field = "typed";
-        bool chosen = c.source ? ChooseSourceFolder(chooser, field, w) : ChooseDestinationFolder(chooser, field);
+        bool chosen =
+            c.source ? ChooseSourceFolder(chooser, field, w) : ChooseDestinationFolder(chooser, field);
         EXPECT_EQ(chosen, !c.answer.empty());
         EXPECT_EQ(field, c.text);
         EXPECT_EQ(w.clears, c.clears);
         ASSERT_EQ(chooser.titles.size(), 1u);
-        EXPECT_EQ(chooser.titles[0], c.source ? "入力フォルダを指定してください" : "出力フォルダを指定してください");
+        EXPECT_EQ(chooser.titles[0],
+                  c.source ? "入力フォルダを指定してください" : "出力フォルダを指定してください");
     }
 }
 

@@ -41,7 +41,8 @@ TEST(IndexFiles, AFailedMediumGetsARedLineAndTheOthersAreStillWritten) {
     const auto& runs = s.window.log.Runs();
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[1].color, LogColor::Red);
-    EXPECT_EQ(runs[1].text, "\"" + name2 + "\"の作成に失敗しました。\n\"" + name4 + "\"の作成に失敗しました。\n");
+    EXPECT_EQ(runs[1].text,
+              "\"" + name2 + "\"の作成に失敗しました。\n\"" + name4 + "\"の作成に失敗しました。\n");
     EXPECT_GE(s.window.log.Repaints(), 2);
     EXPECT_EQ(test::ReadAll(IndexFileName(root, s.stamp, 1)), s.media[0][0] + "\r\n");
     EXPECT_EQ(test::ReadAll(IndexFileName(root, s.stamp, 3)), s.media[2][0] + "\r\n");

@@ -21,9 +21,12 @@ using Q = test::ScriptedPrompter::Question;
 
 const Q kM1{"出力フォルダが見つかりません", "", MessageIcon::Stop, MessageButtons::Ok};
 const Q kM2{"入力フォルダと出力フォルダが同じです", "", MessageIcon::Stop, MessageButtons::Ok};
-const Q kM3{"出力フォルダが入力フォルダ配下に含まれてしまっています", "", MessageIcon::Stop, MessageButtons::Ok};
-const Q kQ1{"入力フォルダと出力フォルダのドライブが異なっているため、\nファイルの移動に時間がかかるかもしれません。\nよろしいですか？",
-            "確認", MessageIcon::Exclamation, MessageButtons::OkCancel};
+const Q kM3{"出力フォルダが入力フォルダ配下に含まれてしまっています", "", MessageIcon::Stop,
+            MessageButtons::Ok};
+const Q kQ1{
+    "入力フォルダと出力フォルダのドライブが異なっているため、\nファイルの移動に時間がかかるかもしれません。\n"
+    "よろしいですか？",
+    "確認", MessageIcon::Exclamation, MessageButtons::OkCancel};
 const Q kQ2{"対象ファイルを移動してよいですか？", "確認", MessageIcon::Exclamation, MessageButtons::OkCancel};
 const Q kM4{"移動が途中でキャンセルされました", "メッセージ", MessageIcon::Exclamation, MessageButtons::Ok};
 const Q kM5{"移動に失敗したファイルがありました", "", MessageIcon::Stop, MessageButtons::Ok};
@@ -45,7 +48,8 @@ std::string OtherFileSystemFolder(const test::TempTree& near) {
     if (::mkdtemp(base) == nullptr) {
         return {};
     }
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     if (::stat(base, &a) != 0 || ::stat(near.Root().c_str(), &b) != 0 || a.st_dev == b.st_dev) {
         test::RemoveTree(base);
         return {};
@@ -232,7 +236,8 @@ TEST(MoveFiles, CheckFoldersComparesWholePathComponents) {
         {t.Path("data/gone") + "/", t.Path("data"), FolderCheck::Ok},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(CheckFolders(c.source, c.destination).check, c.check) << c.source << " -> " << c.destination;
+        EXPECT_EQ(CheckFolders(c.source, c.destination).check, c.check)
+            << c.source << " -> " << c.destination;
         EXPECT_FALSE(CheckFolders(c.source, c.destination).otherFileSystem);
     }
 }
@@ -463,7 +468,8 @@ TEST(MoveFiles, KilledPartWayAcrossFileSystemsLosesNothing) {
         Digests dst = test::DigestTree(t.Path("out"));
         std::size_t both = 0, placed = 0;
         for (const auto& [rel, digest] : digests) {
-            std::string dest = mediumOf.count(rel) ? stamp + "/" + std::to_string(mediumOf[rel]) + "/" + rel : "";
+            std::string dest =
+                mediumOf.count(rel) ? stamp + "/" + std::to_string(mediumOf[rel]) + "/" + rel : "";
             bool inSource = src.count(rel) != 0, atDestination = dst.count(dest) != 0;
             EXPECT_TRUE(inSource || atDestination) << rel << " was lost";
             EXPECT_TRUE(!inSource || src[rel] == digest) << rel;

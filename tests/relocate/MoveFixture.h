@@ -33,24 +33,28 @@ public:
 };
 
 // 2 KiB sectors, 10 sectors of room per medium.
-inline MediaProfile SmallDiscs() { return MediaProfile{2048, 12, 2, 0}; }
+inline MediaProfile SmallDiscs() {
+    return MediaProfile{2048, 12, 2, 0};
+}
 
 // Files of 1 to 4 sectors in nested folders: enough for three or more media and a remainder.
 inline std::vector<std::pair<std::string, std::size_t>> NestedFiles() {
-    return {{"a.txt", 7000},          {"docs/b.doc", 5000},      {"docs/old/c.jpg", 8000},
-            {"docs/old/d.jpg", 3000}, {"music/e.mp3", 6000},     {"music/live/f.mp3", 4000},
+    return {{"a.txt", 7000},          {"docs/b.doc", 5000},        {"docs/old/c.jpg", 8000},
+            {"docs/old/d.jpg", 3000}, {"music/e.mp3", 6000},       {"music/live/f.mp3", 4000},
             {"photos/g.png", 2000},   {"photos/2020/h.png", 7500}, {"photos/2020/i.png", 1000},
-            {"video/j.mkv", 5500},    {"video/k.mkv", 3500},     {"x/y/z/deep.bin", 6500}};
+            {"video/j.mkv", 5500},    {"video/k.mkv", 3500},       {"x/y/z/deep.bin", 6500}};
 }
 
-inline Digests WriteFiles(const std::string& root, const std::vector<std::pair<std::string, std::size_t>>& files) {
+inline Digests WriteFiles(const std::string& root,
+                          const std::vector<std::pair<std::string, std::size_t>>& files) {
     Digests digests;
     std::uint32_t seed = 100;
     for (const auto& [rel, size] : files) {
         std::string content = RandomContent(size, seed++);
         std::filesystem::path p = root + "/" + rel;
         std::filesystem::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary).write(content.data(), static_cast<std::streamsize>(content.size()));
+        std::ofstream(p, std::ios::binary)
+            .write(content.data(), static_cast<std::streamsize>(content.size()));
         digests[rel] = Digest(content);
     }
     return digests;
@@ -60,8 +64,8 @@ inline Digests WriteFiles(const std::string& root, const std::vector<std::pair<s
 // plain text (the result itself is gone once the move clears it).
 class ScannedTree {
 public:
-    explicit ScannedTree(std::string source, const std::vector<std::pair<std::string, std::size_t>>& files =
-                                                 NestedFiles())
+    explicit ScannedTree(std::string source,
+                         const std::vector<std::pair<std::string, std::size_t>>& files = NestedFiles())
         : source_(std::move(source)) {
         digests = WriteFiles(source_, files);
         ScanInput in;
