@@ -9,9 +9,6 @@ namespace stowra::cli {
 
 namespace {
 
-const char* const kNoLibrary = "wnaspi32.dllのロードに失敗しました";
-const char* const kNoDrive = "ドライブがみつかりませんでした";
-
 void PrintJson(const nlohmann::json& doc, std::ostream& out) {
     out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
@@ -93,24 +90,13 @@ void AddProbeOptions(CLI::App& command, ProbeOptions& o) {
     command.add_flag("--json", o.json, "Print one JSON document");
 }
 
-std::vector<DriveLine> ListDriveLines(SCSI& transport) {
-    std::vector<DriveLine> lines;
-    for (int i = 0; i < transport.deviceCount(); ++i) {
-        transport.selectDevice(i);
-        DriveLine line;
-        transport.deviceInfo(line.vendor, line.product, line.address, line.revision);
-        lines.push_back(std::move(line));
-    }
-    return lines;
-}
-
 int RunDrivesCommand(const DrivesOptions& options, const TransportFactory& makeTransport, std::ostream& out,
                      std::ostream& err) {
     std::unique_ptr<SCSI> transport = makeTransport();
     if (!transport->available())
-        return Refuse(kNoLibrary, nlohmann::json::array(), options.json, out, err);
+        return Refuse(kNoLibraryMessage, nlohmann::json::array(), options.json, out, err);
     if (transport->deviceCount() == 0)
-        return Refuse(kNoDrive, nlohmann::json::array(), options.json, out, err);
+        return Refuse(kNoDriveMessage, nlohmann::json::array(), options.json, out, err);
 
     const std::vector<DriveLine> lines = ListDriveLines(*transport);
     if (options.json) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "drive/BlankMediaProbe.h"
+#include "drive/DriveList.h"
 
 namespace stowra::cli {
 
@@ -24,15 +25,6 @@ struct ProbeOptions {
 
 void AddDrivesOptions(CLI::App& command, DrivesOptions& options);
 void AddProbeOptions(CLI::App& command, ProbeOptions& options);
-
-// One line of the drive dialog.
-struct DriveLine {
-    std::string address, vendor, product, revision;
-    std::string Text() const { return address + " " + vendor + " " + product + " " + revision; }
-};
-
-// Selects each drive in turn and asks it who it is, as the drive dialog's listing does.
-std::vector<DriveLine> ListDriveLines(SCSI& transport);
 
 // Both return the exit code: 0 only on success.
 int RunDrivesCommand(const DrivesOptions& options, const TransportFactory& makeTransport, std::ostream& out,

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/QtPrompter.h"
+#include "drive/DriveList.h"
 
 namespace stowra {
 
@@ -31,11 +32,8 @@ TGetDialog::TGetDialog(SCSI& transport, QWidget* parent) : QDialog(parent), tran
 
 void TGetDialog::FormCreate() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    for (int i = 0; i < transport_.deviceCount(); ++i) {
-        transport_.selectDevice(i);
-        std::string vendor, product, address, revision;
-        transport_.deviceInfo(vendor, product, address, revision);
-        ComboBox->addItem(ToQt(address + " " + vendor + " " + product + " " + revision));
+    for (const DriveLine& line : ListDriveLines(transport_)) {
+        ComboBox->addItem(ToQt(line.Text()));
     }
     ComboBox->setCurrentIndex(ComboBox->count() > 0 ? 0 : -1);
     ButtonOk->setEnabled(ComboBox->currentIndex() >= 0);

@@ -14,7 +14,6 @@ namespace stowra {
 namespace {
 
 constexpr std::uint32_t kResponseSize = 4096;
-const char* const kMediaError = "メディア情報の取得に失敗しました";
 
 enum class Family { CD, Minus, Plus };
 
@@ -40,7 +39,7 @@ void PutBe16(std::uint8_t* p, std::uint32_t v) {
     p[1] = static_cast<std::uint8_t>(v);
 }
 
-[[noreturn]] void Fail(const char* message = kMediaError) { throw LExcept(0, message); }
+[[noreturn]] void Fail(const char* message = kMediaErrorMessage) { throw LExcept(0, message); }
 
 // Sends one data-in command of the probe into the cleared response buffer.
 class ProbeCommands {
@@ -103,7 +102,7 @@ void RunProbe(SCSI& scsi, ProbeDialog& dialog, bool readAtip) {
     ProbeCommands c(scsi);
 
     if (!c.Send({{0, 0x25}})) Fail();
-    if (Be32(c.r()) != 0) Fail("空メディアではありません");
+    if (Be32(c.r()) != 0) Fail(kNotBlankMessage);
     dialog.SetClusterText(std::to_string(Be32(c.r() + 4)));
 
     if (!c.Send({{0, 0x46}, {1, 0x01}, {7, 0x02}, {8, 0x00}})) Fail();
@@ -232,12 +231,12 @@ void ProbeBlankMedia(ProbeDialog& dialog, const TransportFactory& makeTransport,
     std::unique_ptr<SCSI> transport = makeTransport();
     if (!transport->available()) {
         dialog.SetBusy(false);
-        dialog.ShowError("wnaspi32.dllのロードに失敗しました");
+        dialog.ShowError(kNoLibraryMessage);
         return;
     }
     if (transport->deviceCount() == 0) {
         dialog.SetBusy(false);
-        dialog.ShowError("ドライブがみつかりませんでした");
+        dialog.ShowError(kNoDriveMessage);
         return;
     }
     dialog.SetBusy(false);

@@ -42,6 +42,12 @@ void RunProbe(SCSI& transport, ProbeDialog& dialog, bool readAtip);
 // Switches the drive's write parameters page to the write type; true when the drive accepted it.
 bool SetWriteMode(SCSI& drive, std::uint16_t profile, std::uint8_t writeType);
 
+// The probe's messages.
+inline constexpr char kNoLibraryMessage[] = "wnaspi32.dllのロードに失敗しました";
+inline constexpr char kNoDriveMessage[] = "ドライブがみつかりませんでした";
+inline constexpr char kMediaErrorMessage[] = "メディア情報の取得に失敗しました";
+inline constexpr char kNotBlankMessage[] = "空メディアではありません";
+
 // How many times the probe switches an incremental track before it gives up.
 inline constexpr int kMaxWriteModeSwitches = 3;
 

@@ -354,11 +354,11 @@ void KillAndCheck(const std::function<bool(int call)>& killAt, int delay_ms) {
         GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) to move from";
     }
     from += "/src";
-    std::vector<std::pair<std::string, std::size_t>> spec;
+    std::vector<std::pair<std::string, std::size_t>> layout;
     for (int i = 0; i < 6; ++i) {
-        spec.emplace_back("d" + std::to_string(i % 2) + "/f" + std::to_string(i), (i % 3 + 1) * (6u << 20));
+        layout.emplace_back("d" + std::to_string(i % 2) + "/f" + std::to_string(i), (i % 3 + 1) * (6u << 20));
     }
-    Digests files = MakeFiles(from, spec);
+    Digests files = MakeFiles(from, layout);
     std::string to = t.Path("dst");
     Lists lists = ListsFor(files, from, to);
     pid_t pid = ::fork();
