@@ -9,6 +9,7 @@
 #include "drive/BlankMediaProbe.h"
 #include "drive/FakeAspiLayer.h"
 #include "drive/SPTI.h"
+#include "support/Unprivileged.h"
 #include "support/EmulatedDrive.h"
 #include "support/TempTree.h"
 
@@ -114,21 +115,15 @@ TEST(Probe, AtipTableThatCannotBeReadStopsWithItsMessage) {
     ::chmod(folder.tree.Root().c_str(), 0755);
     folder.tree.Write("cdrid.ini", "972715=Maker A\n");
     ::chmod(folder.tree.Path("cdrid.ini").c_str(), 0);
-    // Root opens any file, so the probe runs as an unprivileged user in a child process.
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(90);
-        Probe p(Disc::BlankCdR);
-        p.Run(true);
-        bool ok = p.dialog.errors == std::vector<std::string>{"cdrid.ini open failed"} &&
-                  p.dialog.name == "CD-R / (Media ID = ?\?\?)" && p.dialog.total == "0" && p.dialog.cluster == "2048";
-        ::_exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(test::RunAsNobody([] {
+                  Probe p(Disc::BlankCdR);
+                  p.Run(true);
+                  bool ok = p.dialog.errors == std::vector<std::string>{"cdrid.ini open failed"} &&
+                            p.dialog.name == "CD-R / (Media ID = ?\?\?)" && p.dialog.total == "0" &&
+                            p.dialog.cluster == "2048";
+                  return ok ? 0 : 1;
+              }),
+              0);
 }
 
 TEST(Probe, AtipCommandFailureOrAPlainTocKeepsThePreliminaryName) {

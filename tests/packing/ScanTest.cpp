@@ -7,6 +7,7 @@
 
 #include "packing/ScanSession.h"
 #include "platform/Text.h"
+#include "support/Unprivileged.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"
 
@@ -206,21 +207,12 @@ TEST(CollectFiles, UnreadableFoldersContributeNothing) {
     ::chmod(t.Path("open").c_str(), 0755);
     ::chmod(t.Path("open/a").c_str(), 0644);
     ::chmod(t.Path("closed").c_str(), 0000);
-    // Root reads every folder, so the walk runs as an unprivileged user in a child process.
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(90);
-        }
-        FileInventory inv;
-        CollectFiles(t.Root() + D, Input(t.Root()), inv);
-        ::_exit(inv.size() == 1 && inv[0]->path() == "open" + D + "a" ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(test::RunAsNobody([&] {
+                  FileInventory inv;
+                  CollectFiles(t.Root() + D, Input(t.Root()), inv);
+                  return inv.size() == 1 && inv[0]->path() == "open" + D + "a" ? 0 : 1;
+              }),
+              0);
 }
 
 TEST(RunScan, MissingSourceChangesNothing) {

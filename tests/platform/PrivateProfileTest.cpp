@@ -8,6 +8,7 @@
 
 #include "platform/ConfigFolder.h"
 #include "platform/PrivateProfile.h"
+#include "support/Unprivileged.h"
 #include "support/TempTree.h"
 
 namespace stowra {
@@ -192,18 +193,7 @@ TEST(ReplaceFileContent, RefusedWritesLeaveTheOldFile) {
     t.Write("locked/s.ini", "old");
     ::chmod(t.Path("locked").c_str(), 0755);
     ::chmod(t.Root().c_str(), 0755);
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(90);
-        }
-        ::_exit(ReplaceFileContent(t.Path("locked/s.ini"), "new") ? 1 : 0);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(test::RunAsNobody([&] { return ReplaceFileContent(t.Path("locked/s.ini"), "new") ? 1 : 0; }), 0);
     EXPECT_EQ(t.Read("locked/s.ini"), "old");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.Path("locked")), {}), 1);
 }

@@ -10,6 +10,7 @@
 
 #include "relocate/IndexFiles.h"
 #include "relocate/MoveFiles.h"
+#include "support/Unprivileged.h"
 #include "relocate/MoveFixture.h"
 
 namespace stowra {
@@ -336,20 +337,6 @@ TEST(MoveFiles, AFileChangedAfterTheScanMovesAsItIsNow) {
     s.ExpectEachFileOnce(t.Path("out"));
 }
 
-// Runs fn in a child as an unprivileged user (as root the permission bits would stop nothing).
-int RunAsNobody(const std::function<int()>& fn) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(90);
-        }
-        ::_exit(fn());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-}
-
 TEST(MoveFiles, AReadOnlyDestinationFolderFailsAndLosesNothing) {
     test::TempTree t;
     ScannedTree s(t.Path("src"));
@@ -359,7 +346,7 @@ TEST(MoveFiles, AReadOnlyDestinationFolderFailsAndLosesNothing) {
     ::chmod(t.Root().c_str(), 0777);
     t.Folder("out");
     ::chmod(t.Path("out").c_str(), 0555);
-    int status = RunAsNobody([&] {
+    int status = test::RunAsNobody([&] {
         test::Sink sink;
         MoveReport r = MoveFiles({t.Path("out"), kIndexAndClean}, s.window.state, s.window, sink);
         bool ok = r.outcome == MoveOutcome::Failed && r.failures.size() == s.mediumOf.size() &&

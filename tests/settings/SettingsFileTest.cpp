@@ -7,6 +7,7 @@
 
 #include "platform/Text.h"
 #include "settings/SettingsFile.h"
+#include "support/Unprivileged.h"
 #include "support/TempTree.h"
 
 namespace stowra {
@@ -163,24 +164,16 @@ TEST(SaveSettings, RefusedWriteReportsThePathAndKeepsTheOldFile) {
     t.Folder("locked");
     t.Write("locked/s.ini", "[Stowra]\r\nOption=3\r\n");
     ::chmod(t.Root().c_str(), 0755);
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(90);
-        }
+    const int refused = test::RunAsNobody([&] {
         const std::string path = t.Path("locked/s.ini");
         try {
             SaveSettings(path, s);
         } catch (const std::runtime_error& e) {
-            ::_exit(e.what() == path + " に書き込めません" ? 0 : 2);
+            return e.what() == path + " に書き込めません" ? 0 : 2;
         }
-        ::_exit(1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return 1;
+    });
+    EXPECT_EQ(refused, 0);
     EXPECT_EQ(t.Read("locked/s.ini"), "[Stowra]\r\nOption=3\r\n");
 }
 
@@ -214,21 +207,13 @@ TEST(SettingsPath, FolderThatCannotBeWrittenUsesTheUserConfiguration) {
     test::TempTree t;
     t.Folder("system");
     ::chmod(t.Root().c_str(), 0755);
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(90);
-        }
-        ::_exit(SettingsPathFor(t.Path("system/stowra"), "/home/u/.config") ==
-                        "/home/u/.config/stowra/stowra.ini"
-                    ? 0
-                    : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(test::RunAsNobody([&] {
+                  return SettingsPathFor(t.Path("system/stowra"), "/home/u/.config") ==
+                                 "/home/u/.config/stowra/stowra.ini"
+                             ? 0
+                             : 1;
+              }),
+              0);
 }
 
 }  // namespace
