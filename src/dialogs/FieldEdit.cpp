@@ -2,6 +2,9 @@
 
 #include <QKeyEvent>
 
+#include "dialogs/QtPrompter.h"
+#include "platform/Text.h"
+
 namespace stowra {
 
 FieldEdit::FieldEdit(Keys keys, QWidget* parent) : QLineEdit(parent), keys_(keys) {}
@@ -55,6 +58,20 @@ void FieldEdit::keyPressEvent(QKeyEvent* event) {
 void FieldEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     Q_EMIT focusLost();
+}
+
+bool FieldEdit::TakeValue(Prompter& errors) {
+    if (text().isEmpty()) {
+        setText(QStringLiteral("0"));
+    }
+    auto v = ParseInt32(text());
+    if (!v) {
+        errors.Ask(Format("'%s' は整数ではありません", FromQt(text()).c_str()), "", MessageIcon::Stop,
+                   MessageButtons::Ok);
+        return false;
+    }
+    value = *v;
+    return true;
 }
 
 std::optional<std::int32_t> ParseInt32(const QString& text) {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/FrontEnd.h"
+
 namespace stowra {
 
 class FieldEdit : public QLineEdit {
@@ -18,6 +20,10 @@ public:
     // Yellow (255, 255, 0) when empty, the standard window background otherwise.
     void UpdateColor();
     void UndoOnce();
+
+    // Leaving a numeric field: an empty text becomes "0", then the text becomes the value. Text
+    // that is not a signed 32-bit integer is reported through `errors` and the value stays.
+    bool TakeValue(Prompter& errors);
 
     std::int32_t value = 0;
 

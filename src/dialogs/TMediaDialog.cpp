@@ -135,16 +135,9 @@ QString TMediaDialog::SizeTip(const FieldEdit* field) const {
 }
 
 bool TMediaDialog::EditClusterExit(FieldEdit* field) {
-    if (field->text().isEmpty()) {
-        field->setText(QStringLiteral("0"));
-    }
-    auto v = ParseInt32(field->text());
-    if (!v) {
-        messages_.Ask(Format("'%s' は整数ではありません", FromQt(field->text()).c_str()), "", MessageIcon::Stop,
-                      MessageButtons::Ok);
+    if (!field->TakeValue(messages_)) {
         return false;
     }
-    field->value = *v;
     if (field != EditCluster) {
         field->setToolTip(SizeTip(field));
     }

@@ -58,16 +58,9 @@ void TOptDialog::showEvent(QShowEvent* event) {
 void TOptDialog::EditMinChange() { EditMin->UpdateColor(); }
 
 bool TOptDialog::EditMinExit() {
-    if (EditMin->text().isEmpty()) {
-        EditMin->setText(QStringLiteral("0"));
-    }
-    auto v = ParseInt32(EditMin->text());
-    if (!v) {
-        errors_.Ask(Format("'%s' は整数ではありません", FromQt(EditMin->text()).c_str()), "", MessageIcon::Stop,
-                    MessageButtons::Ok);
+    if (!EditMin->TakeValue(errors_)) {
         return false;
     }
-    EditMin->value = *v;
     if (EditMin->value < 0) {
         EditMin->value = 0;
         EditMin->setText(QStringLiteral("0"));
