@@ -8,8 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   qt6-base-dev libgl-dev
-  xvfb xauth x11-apps imagemagick fonts-noto-cjk
-  fpart
+  xvfb xauth fonts-noto-cjk
+  fpart bc
 )
 
 missing=()
