@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QMimeData>
+#include <QUrl>
 #include <QTest>
 #include <QTextBlock>
 #include <fstream>
@@ -205,6 +208,22 @@ TEST(TMainForm, DroppedPaths) {
     EXPECT_FALSE(e->DropPaths({QString::fromStdString(f.dir.Path("missing"))}));
     EXPECT_EQ(e->text().toStdString(), f.dir.Path("a"));
     EXPECT_FALSE(IsYellow(e));
+
+    // A drop as a file manager sends it: the first URL counts.
+    auto drop = [&](const QStringList& paths) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.form->EditSrc, &enter);
+        QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.form->EditSrc, &event);
+    };
+    drop({QString::fromStdString(f.dir.Path("b")), QString::fromStdString(f.dir.Path("a"))});
+    EXPECT_EQ(f.form->EditSrc->text().toStdString(), f.dir.Path("b"));
+    drop({QString::fromStdString(f.dir.Path("file.txt"))});
+    EXPECT_EQ(f.form->EditSrc->text().toStdString(), f.dir.Path("b"));
 }
 
 TEST(TMainForm, EscapeUndoesOnceAndEnterIsSwallowed) {
