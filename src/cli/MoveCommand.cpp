@@ -85,12 +85,15 @@ public:
         if (last || now - shown_ >= (tty_ ? std::chrono::milliseconds(100) : std::chrono::seconds(2))) {
             shown_ = now;
             // The first line starts below the log's "moving" line, which has no line feed of its own.
-            std::fprintf(stderr, "%s%llu / %llu files, %s / %s%s",
+            // Bytes are counted only for copies to another file system; renames show files alone.
+            std::string size = bytesTotal == 0 ? std::string()
+                                               : ", " + SizeText(bytes, 1) + " / " + SizeText(bytesTotal, 1);
+            std::fprintf(stderr, "%s%llu / %llu ファイル%s%s",
                          !started_ ? "\n"
                          : tty_    ? "\r"
                                    : "",
                          static_cast<unsigned long long>(files), static_cast<unsigned long long>(filesTotal),
-                         SizeText(bytes, 1).c_str(), SizeText(bytesTotal, 1).c_str(), tty_ ? "\033[K" : "\n");
+                         size.c_str(), tty_ ? "\033[K" : "\n");
             std::fflush(stderr);
             open_ = tty_;
             started_ = true;

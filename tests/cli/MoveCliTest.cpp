@@ -67,7 +67,7 @@ TEST(MoveCli, MovesIntoTheStampAndMediumFoldersWithIndexFilesAndCleanup) {
     EXPECT_TRUE(t.Exists("src/d/e"));
     EXPECT_NE(r.err.find("[確認] 対象ファイルを移動してよいですか？"), std::string::npos);
     EXPECT_NE(r.err.find("[メッセージ] 対象ファイルを移動しました"), std::string::npos);
-    EXPECT_NE(r.err.find("4 / 4 files"), std::string::npos);
+    EXPECT_NE(r.err.find("4 / 4 ファイル"), std::string::npos);
 }
 
 TEST(MoveCli, OnlyAFullMoveExitsWithZero) {
