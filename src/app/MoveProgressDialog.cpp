@@ -26,10 +26,12 @@ bool MoveProgressDialog::Progress(std::uint64_t filesDone, std::uint64_t filesTo
                                    : filesTotal > 0 ? filesDone * 1000 / filesTotal
                                                     : 0;
     dialog_->setValue(static_cast<int>(std::min<std::uint64_t>(permille, 1000)));
-    dialog_->setLabelText(ToQt(Format("ファイルを移動しています・・・\n%llu / %llu ファイル  (%s / %s)",
+    // Bytes are counted only for copies to another file system; renames show files alone.
+    std::string bytes = bytesTotal == 0 ? std::string()
+                                        : "  (" + SizeText(bytesDone, 1) + " / " + SizeText(bytesTotal, 1) + ")";
+    dialog_->setLabelText(ToQt(Format("ファイルを移動しています・・・\n%llu / %llu ファイル%s",
                                       static_cast<unsigned long long>(filesDone),
-                                      static_cast<unsigned long long>(filesTotal), SizeText(bytesDone, 1).c_str(),
-                                      SizeText(bytesTotal, 1).c_str())));
+                                      static_cast<unsigned long long>(filesTotal), bytes.c_str())));
     QApplication::processEvents();
     return !dialog_->wasCanceled();
 }
