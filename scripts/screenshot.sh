@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the window under Xvfb, scans a sample folder, and saves a picture of it into docs/.
-# Usage: scripts/screenshot.sh [OUTPUT.png] [NODE]   (NODE: 0 the summary, 1.. a medium)
+# Usage: scripts/screenshot.sh [OUTPUT.png] [NODE] [DIALOG]
+#   NODE: 0 the summary, 1.. a medium; DIALOG: media, options or group opens that dialog as well
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -9,6 +10,7 @@ cmake --build --preset dev -j "${STOWRA_JOBS:-2}" --target window_screenshot
 
 out=${1:-docs/screenshot.png}
 node=${2:-0}
+dialog=${3:-}
 work=$(mktemp -d /tmp/stowra-shot.XXXXXX)
 trap 'kill "${xvfb:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -23,5 +25,5 @@ display=:$((90 + RANDOM % 9))
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 sleep 1
-DISPLAY=$display QT_QPA_PLATFORM=xcb build/dev/tests/app/window_screenshot "$sample" "$work/stowra.ini" "$out" "$node"
+DISPLAY=$display QT_QPA_PLATFORM=xcb build/dev/tests/app/window_screenshot "$sample" "$work/stowra.ini" "$out" "$node" $dialog
 echo "saved $out"

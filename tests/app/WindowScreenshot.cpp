@@ -1,6 +1,7 @@
 // Opens the main window on a sample folder, runs a scan as a click would, and saves a picture of
 // the screen. scripts/screenshot.sh runs it under Xvfb.
-// Usage: window_screenshot SAMPLE_FOLDER SETTINGS_FILE OUTPUT.png [medium-to-select]
+// Usage: window_screenshot SAMPLE_FOLDER SETTINGS_FILE OUTPUT.png [NODE [media|options|group]]
+// NODE selects a tree node after the scan (0 the summary); the last argument opens a dialog too.
 
 #include <QApplication>
 #include <QPixmap>
@@ -10,6 +11,9 @@
 #include <cstdio>
 
 #include "app/TMainForm.h"
+#include "dialogs/TGroupDialog.h"
+#include "dialogs/TMediaDialog.h"
+#include "dialogs/TOptDialog.h"
 
 int main(int argc, char** argv) {
     if (argc < 4) {
@@ -24,6 +28,8 @@ int main(int argc, char** argv) {
     form.EditSrc->setText(QString::fromLocal8Bit(argv[1]));
     form.show();
     int node = argc > 4 ? std::atoi(argv[4]) : 0;
+    const std::string dialogName = argc > 5 ? argv[5] : "";
+    std::unique_ptr<QDialog> dialog;
     QTimer::singleShot(500, [&] {
         form.ButtonScan->click();
         if (node > 0 && form.TreeView->topLevelItemCount() > 0) {
@@ -32,9 +38,35 @@ int main(int argc, char** argv) {
                                                                      : form.TreeView->topLevelItem(1));
         }
     });
-    QTimer::singleShot(1500, [&] {
+    QTimer::singleShot(900, [&] {
+        if (dialogName == "media") {
+            auto* media = new stowra::TMediaDialog(form.Messages(), &form);
+            media->EditName->setText(QStringLiteral("BD-R 25GB"));
+            media->EditCluster->value = 2048;
+            media->EditTotal->value = 12219392;
+            media->EditSystem->value = 256;
+            media->EditSlack->value = 3840;
+            media->SetSlackEnabled(false);
+            dialog.reset(media);
+        } else if (dialogName == "options") {
+            auto* options = new stowra::TOptDialog(form.Messages(), &form);
+            options->EditMin->setText(QStringLiteral("0"));
+            options->CheckATIP->setChecked(true);
+            dialog.reset(options);
+        } else if (dialogName == "group") {
+            auto* group = new stowra::TGroupDialog(&form);
+            group->SetItemIndex(1);
+            dialog.reset(group);
+        }
+        if (dialog) {
+            dialog->move(form.geometry().topLeft() + QPoint(40, 60));
+            dialog->show();
+        }
+    });
+    QTimer::singleShot(1800, [&] {
         QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
         QRect frame = form.frameGeometry().adjusted(-4, -4, 4, 4);
+        if (dialog) frame = frame.united(dialog->frameGeometry().adjusted(-4, -4, 4, 4));
         shot.copy(frame).save(QString::fromLocal8Bit(argv[3]));
         form.close();
         app.quit();
