@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     std::lognormal_distribution<double> bytes(std::log(100.0 * 1024), 1.5);
     ::mkdir(root.c_str(), 0755);
     for (long d = 0; d < folders; ++d) {
-        std::string dir = root + "/" + std::to_string(d / 100) ;
+        std::string dir = root + "/" + std::to_string(d / 100);
         ::mkdir(dir.c_str(), 0755);
         dir += "/album " + std::to_string(d);
         ::mkdir(dir.c_str(), 0755);

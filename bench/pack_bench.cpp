@@ -49,7 +49,8 @@ void BM_SortUnits(benchmark::State& state) {
     std::vector<FileItem*> original = inv.Items();
     for (auto _ : state) {
         std::vector<FileItem*> items = original;
-        std::sort(items.begin(), items.end(), [](const FileItem* a, const FileItem* b) { return a->sectors > b->sectors; });
+        std::sort(items.begin(), items.end(),
+                  [](const FileItem* a, const FileItem* b) { return a->sectors > b->sectors; });
         benchmark::DoNotOptimize(items.data());
     }
 }

@@ -69,9 +69,11 @@ int main(int argc, char** argv) {
                          ? 0
                          : (static_cast<double>(peak - before) * 1024 - static_cast<double>(pathBytes)) /
                                static_cast<double>(state.inventory.fileCount);
-    std::printf("files %llu, media %zu, %.3f s, path text %.1f MiB, peak RSS %.1f MiB (+%.1f MiB), %.1f bytes/file beyond path text\n",
-                static_cast<unsigned long long>(state.inventory.fileCount), state.result.media.size(),
-                std::chrono::duration<double>(t1 - t0).count(), static_cast<double>(pathBytes) / 1048576.0,
-                static_cast<double>(peak) / 1024.0, static_cast<double>(peak - before) / 1024.0, perFile);
+    std::printf(
+        "files %llu, media %zu, %.3f s, path text %.1f MiB, peak RSS %.1f MiB (+%.1f MiB), %.1f bytes/file "
+        "beyond path text\n",
+        static_cast<unsigned long long>(state.inventory.fileCount), state.result.media.size(),
+        std::chrono::duration<double>(t1 - t0).count(), static_cast<double>(pathBytes) / 1048576.0,
+        static_cast<double>(peak) / 1024.0, static_cast<double>(peak - before) / 1024.0, perFile);
     return 0;
 }

@@ -10,7 +10,9 @@
 
 namespace stowra {
 
-FolderEdit::FolderEdit(QWidget* parent) : FieldEdit(Keys::Text, parent) { setAcceptDrops(true); }
+FolderEdit::FolderEdit(QWidget* parent) : FieldEdit(Keys::Text, parent) {
+    setAcceptDrops(true);
+}
 
 bool FolderEdit::DropPaths(const QStringList& paths) {
     if (paths.isEmpty()) {

@@ -2,9 +2,9 @@
 
 #include <QApplication>
 
+#include "dialogs/QtPrompter.h"
 #include "packing/PackResult.h"
 #include "platform/Text.h"
-#include "dialogs/QtPrompter.h"
 
 namespace stowra {
 
@@ -22,13 +22,14 @@ bool MoveProgressDialog::Progress(std::uint64_t filesDone, std::uint64_t filesTo
         dialog_->setMinimumWidth(360);
         dialog_->show();
     }
-    const std::uint64_t permille = bytesTotal > 0 ? bytesDone * 1000 / bytesTotal
+    const std::uint64_t permille = bytesTotal > 0   ? bytesDone * 1000 / bytesTotal
                                    : filesTotal > 0 ? filesDone * 1000 / filesTotal
                                                     : 0;
     dialog_->setValue(static_cast<int>(std::min<std::uint64_t>(permille, 1000)));
     // Bytes are counted only for copies to another file system; renames show files alone.
-    std::string bytes = bytesTotal == 0 ? std::string()
-                                        : "  (" + SizeText(bytesDone, 1) + " / " + SizeText(bytesTotal, 1) + ")";
+    std::string bytes = bytesTotal == 0
+                            ? std::string()
+                            : "  (" + SizeText(bytesDone, 1) + " / " + SizeText(bytesTotal, 1) + ")";
     dialog_->setLabelText(ToQt(Format("ファイルを移動しています・・・\n%llu / %llu ファイル%s",
                                       static_cast<unsigned long long>(filesDone),
                                       static_cast<unsigned long long>(filesTotal), bytes.c_str())));

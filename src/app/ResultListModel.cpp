@@ -11,20 +11,28 @@ void ResultListModel::Show(Mode mode) {
 }
 
 int ResultListModel::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid()) return 0;
+    if (parent.isValid())
+        return 0;
     switch (mode_) {
-        case Mode::Summary: return static_cast<int>(state_.result.media.size());
-        case Mode::Files: return static_cast<int>(state_.fileList.size());
-        default: return 0;
+        case Mode::Summary:
+            return static_cast<int>(state_.result.media.size());
+        case Mode::Files:
+            return static_cast<int>(state_.fileList.size());
+        default:
+            return 0;
     }
 }
 
 int ResultListModel::columnCount(const QModelIndex& parent) const {
-    if (parent.isValid()) return 0;
+    if (parent.isValid())
+        return 0;
     switch (mode_) {
-        case Mode::Summary: return 4;
-        case Mode::Files: return 2;
-        default: return 0;
+        case Mode::Summary:
+            return 4;
+        case Mode::Files:
+            return 2;
+        default:
+            return 0;
     }
 }
 
@@ -43,7 +51,8 @@ QStringList ResultListModel::ListViewData(int row) const {
 }
 
 QVariant ResultListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid()) return {};
+    if (!index.isValid())
+        return {};
     if (role == Qt::DisplayRole) {
         QStringList texts = ListViewData(index.row());
         return index.column() < texts.size() ? texts[index.column()] : QString();
@@ -56,13 +65,16 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal) return {};
+    if (orientation != Qt::Horizontal)
+        return {};
     if (role == Qt::DisplayRole) {
         static const QString summary[] = {QStringLiteral("No."), QStringLiteral("ファイル数"),
                                           QStringLiteral("総サイズ"), QStringLiteral("詰め込み率")};
         static const QString files[] = {QStringLiteral("ファイル名"), QStringLiteral("サイズ")};
-        if (mode_ == Mode::Summary && section < 4) return summary[section];
-        if (mode_ == Mode::Files && section < 2) return files[section];
+        if (mode_ == Mode::Summary && section < 4)
+            return summary[section];
+        if (mode_ == Mode::Files && section < 2)
+            return files[section];
     }
     if (role == Qt::TextAlignmentRole) {
         bool left = mode_ == Mode::Files && section == 0;

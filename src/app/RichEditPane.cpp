@@ -12,22 +12,32 @@ void RichEditPane::Clear() {
     color_ = LogColor::WindowText;
 }
 
-void RichEditPane::SetColor(LogColor color) { color_ = color; }
+void RichEditPane::SetColor(LogColor color) {
+    color_ = color;
+}
 
 void RichEditPane::Insert(std::string_view text) {
     QTextCursor cursor = edit_->textCursor();
     cursor.movePosition(QTextCursor::End);
     QTextCharFormat format;
     switch (color_) {
-        case LogColor::WindowText: format.setForeground(edit_->palette().color(QPalette::Text)); break;
-        case LogColor::Red: format.setForeground(QColor(255, 0, 0)); break;
-        case LogColor::Blue: format.setForeground(QColor(0, 0, 255)); break;
+        case LogColor::WindowText:
+            format.setForeground(edit_->palette().color(QPalette::Text));
+            break;
+        case LogColor::Red:
+            format.setForeground(QColor(255, 0, 0));
+            break;
+        case LogColor::Blue:
+            format.setForeground(QColor(0, 0, 255));
+            break;
     }
     cursor.insertText(ToQt(text), format);
     edit_->setTextCursor(cursor);
     edit_->ensureCursorVisible();
 }
 
-void RichEditPane::Repaint() { edit_->viewport()->repaint(); }
+void RichEditPane::Repaint() {
+    edit_->viewport()->repaint();
+}
 
 }  // namespace stowra

@@ -11,12 +11,12 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "app/MoveProgressDialog.h"
 #include "dialogs/MediaProbeView.h"
 #include "dialogs/OptionBits.h"
 #include "dialogs/TGroupDialog.h"
 #include "dialogs/TMediaDialog.h"
 #include "dialogs/TOptDialog.h"
-#include "app/MoveProgressDialog.h"
 #include "relocate/FolderChooser.h"
 #include "relocate/LExcept.h"
 #include "relocate/MoveFiles.h"
@@ -62,7 +62,9 @@ TMainForm::TMainForm(Services services, QWidget* parent)
     FormCreate();
 }
 
-TMainForm::~TMainForm() { FormDestroy(); }
+TMainForm::~TMainForm() {
+    FormDestroy();
+}
 
 void TMainForm::BuildControls() {
     setWindowTitle(QStringLiteral("Stowra (Ver 1.0)"));
@@ -169,7 +171,8 @@ void TMainForm::BuildControls() {
     connect(ButtonDel, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonDelClick(); }); });
     connect(ButtonGroup, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonGroupClick(); }); });
     connect(MenuOpt, &QAction::triggered, this, [this] { Guarded([this] { MenuOptClick(); }); });
-    connect(TreeView, &QTreeWidget::itemSelectionChanged, this, [this] { Guarded([this] { TreeViewChange(); }); });
+    connect(TreeView, &QTreeWidget::itemSelectionChanged, this,
+            [this] { Guarded([this] { TreeViewChange(); }); });
 
     resize(512, 512);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -232,7 +235,9 @@ void TMainForm::ComboBoxChange() {
     ClearResults();
 }
 
-void TMainForm::EditSrcChange(FolderEdit* edit) { edit->UpdateColor(); }
+void TMainForm::EditSrcChange(FolderEdit* edit) {
+    edit->UpdateColor();
+}
 
 namespace {
 
@@ -384,8 +389,9 @@ void TMainForm::PrepareMediaDialog(TMediaDialog& dialog, bool addMode) {
         dialog.profileNames.push_back(entry.name);
     }
     dialog.nameProblem = [this, addMode](const std::string& name) {
-        return ProfileNameProblem(name, settings.profiles,
-                                  addMode ? ProfileList::npos : static_cast<std::size_t>(ComboBox->currentIndex()));
+        return ProfileNameProblem(
+            name, settings.profiles,
+            addMode ? ProfileList::npos : static_cast<std::size_t>(ComboBox->currentIndex()));
     };
     dialog.probe = [this](TMediaDialog& d) {
         MediaProbeView view(d);
@@ -396,7 +402,8 @@ void TMainForm::PrepareMediaDialog(TMediaDialog& dialog, bool addMode) {
 
 void TMainForm::ButtonEdtClick() {
     const int i = ComboBox->currentIndex();
-    if (i < 0) return;
+    if (i < 0)
+        return;
     auto& entry = settings.profiles[static_cast<std::size_t>(i)];
     TMediaDialog dialog(*prompter_, this);
     PrepareMediaDialog(dialog, false);
@@ -407,7 +414,7 @@ void TMainForm::ButtonEdtClick() {
     dialog.EditSlack->value = entry.profile->Slack;
     if (dialog.exec() == QDialog::Accepted) {
         *entry.profile = {dialog.EditCluster->value, dialog.EditTotal->value, dialog.EditSystem->value,
-                         dialog.EditSlack->value};
+                          dialog.EditSlack->value};
         entry.name = FromQt(dialog.EditName->text());
         ComboBox->setItemText(i, dialog.EditName->text());
     }
@@ -422,8 +429,8 @@ void TMainForm::ButtonAddClick() {
     dialog.EditSlack->value = settings.DefaultSlack;
     if (dialog.exec() == QDialog::Accepted) {
         settings.profiles.Append(FromQt(dialog.EditName->text()),
-                                 {dialog.EditCluster->value, dialog.EditTotal->value, dialog.EditSystem->value,
-                                  dialog.EditSlack->value});
+                                 {dialog.EditCluster->value, dialog.EditTotal->value,
+                                  dialog.EditSystem->value, dialog.EditSlack->value});
         ComboBox->addItem(dialog.EditName->text());
         ComboBox->setCurrentIndex(ComboBox->count() - 1);
         ComboBoxChange();
@@ -432,11 +439,13 @@ void TMainForm::ButtonAddClick() {
 
 void TMainForm::ButtonDelClick() {
     if (settings.profiles.size() < 2) {
-        prompter_->Ask("最低でも１つのメディア情報が必要です", "", MessageIcon::Exclamation, MessageButtons::Ok);
+        prompter_->Ask("最低でも１つのメディア情報が必要です", "", MessageIcon::Exclamation,
+                       MessageButtons::Ok);
         return;
     }
     const int i = ComboBox->currentIndex();
-    if (i < 0) return;
+    if (i < 0)
+        return;
     const std::string name = settings.profiles[static_cast<std::size_t>(i)].name;
     if (prompter_->Ask("このメディア情報を削除してよいですか？", name, MessageIcon::Exclamation,
                        MessageButtons::YesNo) != MessageAnswer::Yes) {

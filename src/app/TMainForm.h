@@ -18,8 +18,8 @@
 #include "app/ResultListModel.h"
 #include "app/RichEditPane.h"
 #include "dialogs/QtPrompter.h"
-#include "packing/ScanSession.h"
 #include "drive/SCSI.h"
+#include "packing/ScanSession.h"
 #include "settings/AppSettings.h"
 
 namespace stowra {
@@ -30,8 +30,8 @@ class TMainForm : public QMainWindow, public ScanWindow {
     Q_OBJECT
 public:
     struct Services {
-        std::string settingsPath;               // the settings file read at start and written at close
-        Prompter* prompter = nullptr;           // message boxes; the window's own when null
+        std::string settingsPath;      // the settings file read at start and written at close
+        Prompter* prompter = nullptr;  // message boxes; the window's own when null
         std::function<std::string(const std::string& title)> selectFolder;  // folder browser
         std::function<std::unique_ptr<SCSI>()> makeTransport;  // the drive transport of "自動取得"
     };

@@ -1,8 +1,9 @@
 #include "cli/CliWindow.h"
 
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
-#include <unistd.h>
 
 namespace stowra::cli {
 
@@ -19,8 +20,9 @@ MessageAnswer TerminalPrompter::Ask(std::string_view text, std::string_view capt
         return buttons == MessageButtons::OkCancel ? MessageAnswer::Ok : MessageAnswer::Yes;
     }
     const char* choices = buttons == MessageButtons::OkCancel ? " [y/N] "
-                          : buttons == MessageButtons::YesNo  ? " [y/N] "
-                                                              : " [y=replace / a=replace all / n=skip / c=cancel] ";
+                          : buttons == MessageButtons::YesNo
+                              ? " [y/N] "
+                              : " [y=replace / a=replace all / n=skip / c=cancel] ";
     std::cerr << choices << std::flush;
     std::string line;
     if (!std::getline(std::cin, line)) {
@@ -33,9 +35,12 @@ MessageAnswer TerminalPrompter::Ask(std::string_view text, std::string_view capt
         case MessageButtons::YesNo:
             return (c == 'y' || c == 'Y') ? MessageAnswer::Yes : MessageAnswer::No;
         default:
-            if (c == 'y' || c == 'Y') return MessageAnswer::Yes;
-            if (c == 'a' || c == 'A') return MessageAnswer::YesToAll;
-            if (c == 'c' || c == 'C') return MessageAnswer::Cancel;
+            if (c == 'y' || c == 'Y')
+                return MessageAnswer::Yes;
+            if (c == 'a' || c == 'A')
+                return MessageAnswer::YesToAll;
+            if (c == 'c' || c == 'C')
+                return MessageAnswer::Cancel;
             return MessageAnswer::No;
     }
 }

@@ -86,8 +86,8 @@ public:
             shown_ = now;
             // The first line starts below the log's "moving" line, which has no line feed of its own.
             // Bytes are counted only for copies to another file system; renames show files alone.
-            std::string size = bytesTotal == 0 ? std::string()
-                                               : ", " + SizeText(bytes, 1) + " / " + SizeText(bytesTotal, 1);
+            std::string size =
+                bytesTotal == 0 ? std::string() : ", " + SizeText(bytes, 1) + " / " + SizeText(bytesTotal, 1);
             std::fprintf(stderr, "%s%llu / %llu ファイル%s%s",
                          !started_ ? "\n"
                          : tty_    ? "\r"

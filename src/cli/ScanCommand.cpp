@@ -78,11 +78,16 @@ ScanInput MakeScanInput(const ScanOptions& o) {
     if (!o.profileName.empty()) {
         ApplySettingsProfile(o, in);
     }
-    if (o.hidden) in.options |= OptionFlags::IncludeHidden;
-    if (o.systemFiles) in.options |= OptionFlags::IncludeSystem;
-    if (o.useSlack) in.options |= OptionFlags::UseSlack;
-    if (o.group == "leaf") in.options |= OptionFlags::LeafFolderGrouping;
-    if (o.group == "subfolder") in.options |= OptionFlags::SubfolderGrouping;
+    if (o.hidden)
+        in.options |= OptionFlags::IncludeHidden;
+    if (o.systemFiles)
+        in.options |= OptionFlags::IncludeSystem;
+    if (o.useSlack)
+        in.options |= OptionFlags::UseSlack;
+    if (o.group == "leaf")
+        in.options |= OptionFlags::LeafFolderGrouping;
+    if (o.group == "subfolder")
+        in.options |= OptionFlags::SubfolderGrouping;
     return in;
 }
 
@@ -135,8 +140,8 @@ void PrintScanText(const CliWindow& window, std::FILE* out) {
     std::vector<const FileItem*> files;
     for (std::size_t i = 0; i < s.result.media.size(); ++i) {
         const PackedMedium& m = s.result.media[i];
-        std::fprintf(out, "\nメディア %zu: %u ファイル, %s, %s\n", i + 1, m.files, SizeText(m.used, cluster).c_str(),
-                     PercentText(m.fill).c_str());
+        std::fprintf(out, "\nメディア %zu: %u ファイル, %s, %s\n", i + 1, m.files,
+                     SizeText(m.used, cluster).c_str(), PercentText(m.fill).c_str());
         BuildFileList(m, files);
         for (const FileItem* f : files) {
             std::fprintf(out, "  %.*s (%s)\n", static_cast<int>(f->pathSize), f->pathData,

@@ -27,15 +27,18 @@ int main(int argc, char** argv) {
     stowra::cli::AddProfilesOptions(*profilesCommand, profiles);
 
     stowra::cli::MoveOptions move;
-    CLI::App* moveCommand = app.add_subcommand("move", "Scan, pack and move each disc's files into a folder of its own");
+    CLI::App* moveCommand =
+        app.add_subcommand("move", "Scan, pack and move each disc's files into a folder of its own");
     stowra::cli::AddMoveOptions(*moveCommand, move);
 
     stowra::cli::DrivesOptions drives;
-    CLI::App* drivesCommand = app.add_subcommand("drives", "List the optical drives as the drive dialog shows them");
+    CLI::App* drivesCommand =
+        app.add_subcommand("drives", "List the optical drives as the drive dialog shows them");
     stowra::cli::AddDrivesOptions(*drivesCommand, drives);
 
     stowra::cli::ProbeOptions probe;
-    CLI::App* probeCommand = app.add_subcommand("probe", "Read the blank disc in a drive: sector size, name, total");
+    CLI::App* probeCommand =
+        app.add_subcommand("probe", "Read the blank disc in a drive: sector size, name, total");
     stowra::cli::AddProbeOptions(*probeCommand, probe);
 
     CLI11_PARSE(app, argc, argv);

@@ -14,7 +14,8 @@ void FieldEdit::UpdateColor() {
     if (text().isEmpty()) {
         p.setColor(QPalette::Base, QColor(255, 255, 0));
     } else {
-        p.setColor(QPalette::Base, QPalette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Base));
+        p.setColor(QPalette::Base,
+                   QPalette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Base));
     }
     setPalette(p);
 }

@@ -30,7 +30,9 @@ void MediaProbeView::SetClusterText(const std::string& text) {
     dialog_.EditClusterExit(dialog_.EditCluster);
 }
 
-void MediaProbeView::SetNameText(const std::string& text) { dialog_.EditName->setText(ToQt(text)); }
+void MediaProbeView::SetNameText(const std::string& text) {
+    dialog_.EditName->setText(ToQt(text));
+}
 
 void MediaProbeView::SetTotalText(const std::string& text) {
     dialog_.EditTotal->setText(ToQt(text));

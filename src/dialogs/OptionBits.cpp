@@ -12,15 +12,19 @@ std::int32_t ApplyOptionChecks(std::int32_t options, const std::array<bool, 6>& 
 }
 
 int GroupItemOf(std::int32_t options) {
-    if (options & OptionFlags::LeafFolderGrouping) return 1;
-    if (options & OptionFlags::SubfolderGrouping) return 2;
+    if (options & OptionFlags::LeafFolderGrouping)
+        return 1;
+    if (options & OptionFlags::SubfolderGrouping)
+        return 2;
     return 0;
 }
 
 std::int32_t ApplyGroupItem(std::int32_t options, int item) {
     options &= ~(OptionFlags::LeafFolderGrouping | OptionFlags::SubfolderGrouping);
-    if (item == 1) options |= OptionFlags::LeafFolderGrouping;
-    if (item == 2) options |= OptionFlags::SubfolderGrouping;
+    if (item == 1)
+        options |= OptionFlags::LeafFolderGrouping;
+    if (item == 2)
+        options |= OptionFlags::SubfolderGrouping;
     return options;
 }
 

@@ -9,7 +9,9 @@ QString ToQt(std::string_view native) {
     return QString::fromLocal8Bit(native.data(), static_cast<qsizetype>(native.size()));
 }
 
-std::string FromQt(const QString& text) { return text.toLocal8Bit().toStdString(); }
+std::string FromQt(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
 
 void SetToolTipDurations(QWidget* root) {
     root->setToolTipDuration(5000);
@@ -24,11 +26,21 @@ MessageAnswer QtPrompter::Ask(std::string_view text, std::string_view caption, M
     box.setText(ToQt(text));
     box.setWindowTitle(caption.empty() ? QApplication::applicationName() : ToQt(caption));
     switch (icon) {
-        case MessageIcon::Stop: box.setIcon(QMessageBox::Critical); break;
-        case MessageIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-        case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-        case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
-        case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+        case MessageIcon::Stop:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MessageIcon::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MessageIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MessageIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MessageIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
     }
     switch (buttons) {
         case MessageButtons::Ok:
@@ -43,16 +55,22 @@ MessageAnswer QtPrompter::Ask(std::string_view text, std::string_view caption, M
             box.setEscapeButton(QMessageBox::No);
             break;
         case MessageButtons::YesAllNoCancel:
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::Cancel);
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No |
+                                   QMessageBox::Cancel);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
     }
     switch (box.exec()) {
-        case QMessageBox::Ok: return MessageAnswer::Ok;
-        case QMessageBox::Yes: return MessageAnswer::Yes;
-        case QMessageBox::YesToAll: return MessageAnswer::YesToAll;
-        case QMessageBox::No: return MessageAnswer::No;
-        default: return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+        case QMessageBox::Ok:
+            return MessageAnswer::Ok;
+        case QMessageBox::Yes:
+            return MessageAnswer::Yes;
+        case QMessageBox::YesToAll:
+            return MessageAnswer::YesToAll;
+        case QMessageBox::No:
+            return MessageAnswer::No;
+        default:
+            return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
     }
 }
 

@@ -42,7 +42,9 @@ TGroupDialog::TGroupDialog(QWidget* parent) : QDialog(parent) {
     SetItemIndex(0);
 }
 
-int TGroupDialog::ItemIndex() const { return group_->checkedId(); }
+int TGroupDialog::ItemIndex() const {
+    return group_->checkedId();
+}
 
 void TGroupDialog::SetItemIndex(int index) {
     if (index >= 0 && index < 3) {

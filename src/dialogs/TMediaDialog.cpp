@@ -56,7 +56,8 @@ TMediaDialog::TMediaDialog(Prompter& messages, QWidget* parent) : QDialog(parent
     LabelTotal = Tipped(QStringLiteral("総サイズ"), QStringLiteral("メディアの総クラスタサイズ"), this);
     LabelSystem = Tipped(QStringLiteral("システムサイズ"),
                          QStringLiteral("ファイル名等の情報格納のためにメディアに予約するサイズ"), this);
-    Label8 = Tipped(QStringLiteral("スラックサイズ"), QStringLiteral("メディアに許される\"無駄\"なサイズ"), this);
+    Label8 =
+        Tipped(QStringLiteral("スラックサイズ"), QStringLiteral("メディアに許される\"無駄\"なサイズ"), this);
     LabelClusterUnit = new QLabel(QStringLiteral("バイト"), this);
     LabelTotalUnit = new QLabel(QStringLiteral("セクタ"), this);
     LabelSystemUnit = new QLabel(QStringLiteral("セクタ"), this);
@@ -115,7 +116,8 @@ void TMediaDialog::SetSlackEnabled(bool enabled) {
     Label8->setEnabled(enabled);
     Label9->setEnabled(enabled);
     QPalette p = EditSlack->palette();
-    p.setColor(QPalette::Base, enabled ? QPalette().color(QPalette::Base) : QPalette().color(QPalette::Button));
+    p.setColor(QPalette::Base,
+               enabled ? QPalette().color(QPalette::Base) : QPalette().color(QPalette::Button));
     EditSlack->setPalette(p);
 }
 
@@ -131,7 +133,8 @@ void TMediaDialog::showEvent(QShowEvent* event) {
 }
 
 QString TMediaDialog::SizeTip(const FieldEdit* field) const {
-    return ToQt(SizeText(static_cast<std::uint32_t>(field->value), static_cast<std::uint32_t>(EditCluster->value)));
+    return ToQt(
+        SizeText(static_cast<std::uint32_t>(field->value), static_cast<std::uint32_t>(EditCluster->value)));
 }
 
 bool TMediaDialog::EditClusterExit(FieldEdit* field) {
@@ -208,8 +211,10 @@ void TMediaDialog::ButtonOkClick() {
     if (Fails(EditCluster->value == 0, "クラスタサイズを入れてください", EditCluster) ||
         Fails(EditTotal->value == 0, "総サイズを入れてください", EditTotal) ||
         Fails(EditSystem->value == 0, "システムサイズはゼロより大きくしてください", EditSystem) ||
-        Fails(EditSystem->value >= EditTotal->value, "システムサイズは総サイズより小さくなければいけません", EditSystem) ||
-        Fails(EditSlack->value >= EditTotal->value, "スラックサイズは総サイズより小さくなければいけません", EditSlack)) {
+        Fails(EditSystem->value >= EditTotal->value, "システムサイズは総サイズより小さくなければいけません",
+              EditSystem) ||
+        Fails(EditSlack->value >= EditTotal->value, "スラックサイズは総サイズより小さくなければいけません",
+              EditSlack)) {
         return;
     }
     accept();

@@ -55,7 +55,9 @@ void TOptDialog::showEvent(QShowEvent* event) {
     EditMinChange();
 }
 
-void TOptDialog::EditMinChange() { EditMin->UpdateColor(); }
+void TOptDialog::EditMinChange() {
+    EditMin->UpdateColor();
+}
 
 bool TOptDialog::EditMinExit() {
     if (!EditMin->TakeValue(errors_)) {

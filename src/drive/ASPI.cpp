@@ -8,7 +8,9 @@ namespace stowra {
 
 using namespace aspi;
 
-ASPI::ASPI(std::string libraryName) : libraryName_(std::move(libraryName)) { init(); }
+ASPI::ASPI(std::string libraryName) : libraryName_(std::move(libraryName)) {
+    init();
+}
 
 void ASPI::init() {
     library_.Free();
@@ -62,17 +64,24 @@ void ASPI::ListDevices() {
     }
 }
 
-std::uint32_t ASPI::version() { return library_.Loaded() && getVersion_ != nullptr ? getVersion_() : 0; }
+std::uint32_t ASPI::version() {
+    return library_.Loaded() && getVersion_ != nullptr ? getVersion_() : 0;
+}
 
 void ASPI::selectDevice(int index) {
-    if (count_ == 0) return;
-    if (index >= count_) index = count_ - 1;
-    if (index < 0) index = 0;
+    if (count_ == 0)
+        return;
+    if (index >= count_)
+        index = count_ - 1;
+    if (index < 0)
+        index = 0;
     selected_ = index;
     std::memcpy(address_, devices_[selected_], 3);
 }
 
-std::string ASPI::AddressText() { return Format("%d:%d:%d", address_[0], address_[1], address_[2]); }
+std::string ASPI::AddressText() {
+    return Format("%d:%d:%d", address_[0], address_[1], address_[2]);
+}
 
 void ASPI::Address(SRB_ExecSCSICmd& srb, int direction) {
     srb.SRB_Flags = static_cast<std::uint8_t>((direction & ~SRB_POSTING) | SRB_EVENT_NOTIFY);
@@ -101,7 +110,8 @@ int ASPI::exec(int direction, void* buffer, std::uint32_t length) {
 
 void ASPI::asyncReset() {
     std::memset(&asyncSrb_, 0, sizeof asyncSrb_);
-    if (event_) event_->Reset();
+    if (event_)
+        event_->Reset();
     pending_ = 1;
 }
 

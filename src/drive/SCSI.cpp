@@ -6,11 +6,17 @@
 
 namespace stowra {
 
-SCSI::SCSI() { std::memset(&srb_, 0, sizeof srb_); }
+SCSI::SCSI() {
+    std::memset(&srb_, 0, sizeof srb_);
+}
 
-int SCSI::exec(int, void*, std::uint32_t) { return 0; }
+int SCSI::exec(int, void*, std::uint32_t) {
+    return 0;
+}
 
-bool SCSI::asyncExec(int, void*, std::uint32_t) { return false; }
+bool SCSI::asyncExec(int, void*, std::uint32_t) {
+    return false;
+}
 
 void SCSI::selectDevice(int) {}
 
@@ -34,7 +40,8 @@ std::string InquiryField(const std::uint8_t* bytes, std::size_t size) {
     return std::string(reinterpret_cast<const char*>(bytes), n);
 }
 
-void SCSI::deviceInfo(std::string& vendor, std::string& product, std::string& address, std::string& revision) {
+void SCSI::deviceInfo(std::string& vendor, std::string& product, std::string& address,
+                      std::string& revision) {
     LPBuf buffer(100);
     std::memset(buffer.data(), 0, 100);
     setCdb(0, 0x12);

@@ -29,7 +29,8 @@ public:
     virtual bool asyncExec(int direction, void* buffer, std::uint32_t length);
     virtual int deviceCount() { return 0; }
     // Vendor, product, address and revision of the selected device (an INQUIRY).
-    virtual void deviceInfo(std::string& vendor, std::string& product, std::string& address, std::string& revision);
+    virtual void deviceInfo(std::string& vendor, std::string& product, std::string& address,
+                            std::string& revision);
     virtual void selectDevice(int index);
     virtual int selectedDevice() { return 0; }
 

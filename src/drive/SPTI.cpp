@@ -42,8 +42,10 @@ void SPTI::selectDevice(int index) {
     if (count_ == 0) {
         return;
     }
-    if (index >= count_) index = count_ - 1;
-    if (index < 0) index = 0;
+    if (index >= count_)
+        index = count_ - 1;
+    if (index < 0)
+        index = 0;
     selected_ = index;
     if (device_ >= 0) {
         access_->Close(device_);
@@ -69,7 +71,9 @@ void SPTI::FillBlock(int direction, void* buffer, std::uint32_t length) {
     block_.timeout_s = 65535;
 }
 
-void SPTI::CopySense() { std::memcpy(srb_.SenseArea, block_.sense, sizeof block_.sense); }
+void SPTI::CopySense() {
+    std::memcpy(srb_.SenseArea, block_.sense, sizeof block_.sense);
+}
 
 int SPTI::exec(int direction, void* buffer, std::uint32_t length) {
     std::lock_guard lock(blockMutex_);

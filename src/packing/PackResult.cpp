@@ -38,6 +38,8 @@ std::string SizeText(std::uint64_t sectors, std::uint32_t sectorSize) {
     return Format("%.4f GiB", static_cast<double>(b / 1073741824.0L));
 }
 
-std::string PercentText(float ratio) { return Format("%.4f %%", static_cast<double>(ratio) * 100.0); }
+std::string PercentText(float ratio) {
+    return Format("%.4f %%", static_cast<double>(ratio) * 100.0);
+}
 
 }  // namespace stowra

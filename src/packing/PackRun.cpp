@@ -51,7 +51,9 @@ void SortBySectors(std::vector<FileItem*>& items) {
     items.swap(sorted);
 }
 
-std::uint32_t FilesOf(const FileItem* unit) { return unit->IsGroup() ? unit->link.group->count : 1; }
+std::uint32_t FilesOf(const FileItem* unit) {
+    return unit->IsGroup() ? unit->link.group->count : 1;
+}
 
 std::uint32_t RecordMedium(std::vector<FileItem*>&& units, const MediaProfile& profile, MediaList& media) {
     PackedMedium m;
@@ -74,7 +76,8 @@ void WriteReport(const ScanState& state, std::uint32_t cluster, LogPane& log) {
                       SizeText(r.remainder.sectors, cluster).c_str()));
     if (r.media.empty()) {
         log.SetColor(LogColor::Red);
-        log.Insert("詰め込むのに十分なサイズがありませんでした。\nまたは、うまい組み合わせが見つかりませんでした。");
+        log.Insert(
+            "詰め込むのに十分なサイズがありませんでした。\nまたは、うまい組み合わせが見つかりませんでした。");
         return;
     }
     log.Insert("必要なメディア枚数 = ");
@@ -91,7 +94,8 @@ void WriteReport(const ScanState& state, std::uint32_t cluster, LogPane& log) {
     log.Insert(PercentText(average));
     log.SetColor(LogColor::WindowText);
     if (r.lowerBound > 0) {
-        log.Insert(Format(" (スラックサイズによる下限 = %.4f %%)\n", static_cast<double>(r.lowerBound) * 100.0));
+        log.Insert(
+            Format(" (スラックサイズによる下限 = %.4f %%)\n", static_cast<double>(r.lowerBound) * 100.0));
     } else {
         log.Insert("\n");
     }
@@ -102,7 +106,8 @@ void WriteReport(const ScanState& state, std::uint32_t cluster, LogPane& log) {
 }  // namespace
 
 float SlackLowerBound(const MediaProfile& profile) {
-    std::uint32_t capacity = static_cast<std::uint32_t>(profile.Total) - static_cast<std::uint32_t>(profile.System);
+    std::uint32_t capacity =
+        static_cast<std::uint32_t>(profile.Total) - static_cast<std::uint32_t>(profile.System);
     std::uint32_t slack = static_cast<std::uint32_t>(profile.Slack);
     // A slack larger than the room for files would wrap around and discard every medium.
     if (slack > capacity) {

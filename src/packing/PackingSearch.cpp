@@ -46,10 +46,11 @@ std::size_t PackingSearch::NextCandidate(std::size_t k, std::uint32_t room, std:
     // are those at most `bound`: the rest are too large or repeat the size just tried.
     std::uint32_t bound = prev == 0 ? room : std::min(room, prev - 1);
     if (sectors_[k] > bound) {
-        k = static_cast<std::size_t>(std::partition_point(sectors_.begin() + static_cast<std::ptrdiff_t>(k),
-                                                          sectors_.begin() + static_cast<std::ptrdiff_t>(end_),
-                                                          [bound](std::uint32_t s) { return s > bound; }) -
-                                     sectors_.begin());
+        k = static_cast<std::size_t>(
+            std::partition_point(sectors_.begin() + static_cast<std::ptrdiff_t>(k),
+                                 sectors_.begin() + static_cast<std::ptrdiff_t>(end_),
+                                 [bound](std::uint32_t s) { return s > bound; }) -
+            sectors_.begin());
     }
     if (k >= end_) {
         return units_.size();

@@ -43,9 +43,9 @@ private:
     void Place(std::size_t k);
 
     const std::vector<FileItem*>& units_;
-    std::vector<std::uint32_t> sectors_;     // copy of the sizes, for cache-friendly searching
+    std::vector<std::uint32_t> sectors_;       // copy of the sizes, for cache-friendly searching
     std::vector<std::uint32_t> nextEligible_;  // disjoint-set links over ineligible positions
-    std::size_t end_;                        // units from here on have 0 sectors and are never chosen
+    std::size_t end_;                          // units from here on have 0 sectors and are never chosen
     std::uint32_t bestLeftover_ = 0;
     std::vector<Frame> stack_;
 };

@@ -27,7 +27,7 @@ std::uint32_t SectorsOf(std::uint64_t size, std::uint32_t cluster) {
     // A count that does not fit 32 bits is held as the largest one, so the file is always
     // oversized rather than packed by its low bits.
     return sectors > std::numeric_limits<std::uint32_t>::max() ? std::numeric_limits<std::uint32_t>::max()
-                                                                : static_cast<std::uint32_t>(sectors);
+                                                               : static_cast<std::uint32_t>(sectors);
 }
 
 // One folder being walked; the walk keeps these on an explicit stack, so the depth of the tree
@@ -35,9 +35,9 @@ std::uint32_t SectorsOf(std::uint64_t size, std::uint32_t cluster) {
 struct Level {
     Folder folder;
     DirListing listing;
-    std::size_t next = 0;       // next entry of the listing to handle
-    std::size_t start = 0;      // inventory length when this folder was entered
-    std::size_t relSize = 0;    // length of the relative folder text of this level
+    std::size_t next = 0;     // next entry of the listing to handle
+    std::size_t start = 0;    // inventory length when this folder was entered
+    std::size_t relSize = 0;  // length of the relative folder text of this level
     bool sawFolder = false;
 };
 
@@ -175,9 +175,9 @@ bool RunScan(const ScanInput& input, ScanState& state, ScanWindow& window) {
     CollectFiles(state.sourceRoot, input, state.inventory);
 
     log.Clear();
-    log.Insert(Format("対象ファイル数 = %llu （サイズ = %s）\n",
-                      static_cast<unsigned long long>(state.inventory.fileCount),
-                      SizeText(state.inventory.totalSectors, static_cast<std::uint32_t>(input.profile.Cluster)).c_str()));
+    log.Insert(Format(
+        "対象ファイル数 = %llu （サイズ = %s）\n", static_cast<unsigned long long>(state.inventory.fileCount),
+        SizeText(state.inventory.totalSectors, static_cast<std::uint32_t>(input.profile.Cluster)).c_str()));
     log.Repaint();
 
     PackMedia(input, state, window);

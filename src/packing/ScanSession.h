@@ -14,9 +14,9 @@
 namespace stowra {
 
 struct ScanInput {
-    std::string sourceFolder;           // as typed into the source field
-    std::int32_t options = 1;           // OptionFlags
-    std::int32_t minSize = 0;           // bytes; compared as unsigned
+    std::string sourceFolder;  // as typed into the source field
+    std::int32_t options = 1;  // OptionFlags
+    std::int32_t minSize = 0;  // bytes; compared as unsigned
     MediaProfile profile;
 };
 

@@ -16,8 +16,8 @@ public:
     bool Valid() const { return fd_ >= 0; }
     void Set();
     void Reset();
-    void Wait() const;                      // without a time limit
-    bool WaitFor(int timeout_ms) const;     // false on time-out
+    void Wait() const;                   // without a time limit
+    bool WaitFor(int timeout_ms) const;  // false on time-out
     bool IsSet() const { return WaitFor(0); }
     // The descriptor another component writes to (an 8-byte count) to signal the event.
     std::intptr_t NativeHandle() const { return fd_; }

@@ -32,7 +32,8 @@ void ForEachSingleByte(std::string_view text, Codepage cp, Visit visit) {
 
 bool EndsWithDelimiter(std::string_view text, char delimiter, Codepage cp) {
     bool last = false;
-    ForEachSingleByte(text, cp, [&](std::size_t i) { last = (i + 1 == text.size()) && text[i] == delimiter; });
+    ForEachSingleByte(text, cp,
+                      [&](std::size_t i) { last = (i + 1 == text.size()) && text[i] == delimiter; });
     return last;
 }
 

@@ -25,30 +25,42 @@ public:
         }
         return drives;
     }
-    int Open(const std::string& path) override { return ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC); }
-    void Close(int handle) override {
-        if (handle >= 0) ::close(handle);
+    int Open(const std::string& path) override {
+        return ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     }
-    int Ioctl(int handle, unsigned long request, void* argument) override { return ::ioctl(handle, request, argument); }
+    void Close(int handle) override {
+        if (handle >= 0)
+            ::close(handle);
+    }
+    int Ioctl(int handle, unsigned long request, void* argument) override {
+        return ::ioctl(handle, request, argument);
+    }
 };
 
 }  // namespace
 
-std::shared_ptr<DriveAccess> NativeDriveAccess() { return std::make_shared<LinuxDriveAccess>(); }
+std::shared_ptr<DriveAccess> NativeDriveAccess() {
+    return std::make_shared<LinuxDriveAccess>();
+}
 
 std::uint8_t CdbLengthOf(std::uint8_t opcode) {
     switch (opcode >> 5) {
-        case 0: return 6;
+        case 0:
+            return 6;
         case 1:
-        case 2: return 10;
-        case 4: return 16;
-        case 5: return 12;
-        default: return 12;
+        case 2:
+            return 10;
+        case 4:
+            return 16;
+        case 5:
+            return 12;
+        default:
+            return 12;
     }
 }
 
 bool SendPassThrough(DriveAccess& access, int handle, PassThroughCommand& command) {
-    sg_io_hdr_t io {};
+    sg_io_hdr_t io{};
     io.interface_id = 'S';
     io.dxfer_direction = command.direction == DataDirection::In    ? SG_DXFER_FROM_DEV
                          : command.direction == DataDirection::Out ? SG_DXFER_TO_DEV

@@ -4,11 +4,16 @@
 
 namespace stowra {
 
-DynamicLibrary::DynamicLibrary(const std::string& name) : handle_(::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
+DynamicLibrary::DynamicLibrary(const std::string& name)
+    : handle_(::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
 
-DynamicLibrary::~DynamicLibrary() { Free(); }
+DynamicLibrary::~DynamicLibrary() {
+    Free();
+}
 
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = nullptr;
+}
 
 DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
     if (this != &other) {
@@ -19,7 +24,9 @@ DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
     return *this;
 }
 
-void* DynamicLibrary::Symbol(const char* name) const { return handle_ ? ::dlsym(handle_, name) : nullptr; }
+void* DynamicLibrary::Symbol(const char* name) const {
+    return handle_ ? ::dlsym(handle_, name) : nullptr;
+}
 
 void DynamicLibrary::Free() {
     if (handle_ != nullptr) {

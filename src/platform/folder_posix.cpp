@@ -18,8 +18,8 @@ void DirListing::Clear() {
 }
 
 void DirListing::Add(std::string_view name, EntryKind kind, bool isLink, std::uint64_t size) {
-    entries_.push_back({static_cast<std::uint32_t>(names_.size()), static_cast<std::uint32_t>(name.size()), kind,
-                        isLink, size});
+    entries_.push_back({static_cast<std::uint32_t>(names_.size()), static_cast<std::uint32_t>(name.size()),
+                        kind, isLink, size});
     names_.append(name);
 }
 
@@ -41,7 +41,9 @@ Folder::~Folder() {
     }
 }
 
-Folder::Folder(Folder&& other) noexcept : fd_(other.fd_), id_(other.id_) { other.fd_ = -1; }
+Folder::Folder(Folder&& other) noexcept : fd_(other.fd_), id_(other.id_) {
+    other.fd_ = -1;
+}
 
 Folder& Folder::operator=(Folder&& other) noexcept {
     if (this != &other) {
@@ -139,7 +141,7 @@ bool FileExists(const std::string& path) {
 
 LocalTime NowLocal() {
     std::time_t t = std::time(nullptr);
-    std::tm tm {};
+    std::tm tm{};
     ::localtime_r(&t, &tm);
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }

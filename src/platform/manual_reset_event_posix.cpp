@@ -33,12 +33,17 @@ bool ManualResetEvent::WaitFor(int timeout_ms) const {
     pollfd p{fd_, POLLIN, 0};
     for (;;) {
         int r = ::poll(&p, 1, timeout_ms);
-        if (r > 0) return true;
-        if (r == 0) return false;
-        if (errno != EINTR) return false;
+        if (r > 0)
+            return true;
+        if (r == 0)
+            return false;
+        if (errno != EINTR)
+            return false;
     }
 }
 
-void ManualResetEvent::Wait() const { WaitFor(-1); }
+void ManualResetEvent::Wait() const {
+    WaitFor(-1);
+}
 
 }  // namespace stowra

@@ -3,18 +3,18 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
-#include <QUrl>
 #include <QTest>
 #include <QTextBlock>
+#include <QUrl>
 #include <fstream>
 
 #include "app/TMainForm.h"
 #include "dialogs/TGetDialog.h"
 #include "dialogs/TGroupDialog.h"
-#include "drive/SPTI.h"
-#include "support/EmulatedDrive.h"
 #include "dialogs/TMediaDialog.h"
 #include "dialogs/TOptDialog.h"
+#include "drive/SPTI.h"
+#include "support/EmulatedDrive.h"
 #include "support/Modal.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"
@@ -22,7 +22,9 @@
 namespace stowra {
 namespace {
 
-bool IsYellow(const QLineEdit* e) { return e->palette().color(QPalette::Base) == QColor(255, 255, 0); }
+bool IsYellow(const QLineEdit* e) {
+    return e->palette().color(QPalette::Base) == QColor(255, 255, 0);
+}
 
 // A window over a settings file in a temporary folder, with scripted messages and folder choice.
 struct Fixture {
@@ -48,7 +50,7 @@ struct Fixture {
     void Select(int absoluteIndex) {
         QTreeWidgetItem* root = form->TreeView->topLevelItem(0);
         int media = root->childCount();
-        QTreeWidgetItem* item = absoluteIndex == 0           ? root
+        QTreeWidgetItem* item = absoluteIndex == 0       ? root
                                 : absoluteIndex <= media ? root->child(absoluteIndex - 1)
                                                          : form->TreeView->topLevelItem(1);
         form->TreeView->setCurrentItem(item);
@@ -114,7 +116,8 @@ TEST(TMainForm, ScanShowsTheWorkedExample) {
     EXPECT_EQ(f.Row(0), (QStringList{"s45.bin", "90.0000 KiB"}));
     EXPECT_EQ(f.Row(1), (QStringList{"s30.bin", "60.0000 KiB"}));
     EXPECT_EQ(f.Row(2), (QStringList{"s12.bin", "24.0000 KiB"}));
-    EXPECT_EQ(w.ListModel().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("ファイル名"));
+    EXPECT_EQ(w.ListModel().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("ファイル名"));
     EXPECT_EQ(w.ListView->header()->sectionSize(1), w.Px(84));
     EXPECT_EQ(w.ListView->header()->sectionSize(0), w.ListView->viewport()->width() - w.Px(100));
 
@@ -139,7 +142,8 @@ TEST(TMainForm, LogColours) {
     f.form->ButtonScan->click();
     QTextDocument* doc = f.form->RichEdit->document();
     EXPECT_EQ(doc->blockCount(), 5);
-    EXPECT_EQ(doc->findBlockByNumber(0).text(), QStringLiteral("対象ファイル数 = 8 （サイズ = 600.0000 KiB）"));
+    EXPECT_EQ(doc->findBlockByNumber(0).text(),
+              QStringLiteral("対象ファイル数 = 8 （サイズ = 600.0000 KiB）"));
     auto colourAt = [&](int block, int offset) {
         QTextCursor c(doc->findBlockByNumber(block));
         c.setPosition(doc->findBlockByNumber(block).position() + offset + 1);
@@ -202,7 +206,8 @@ TEST(TMainForm, DroppedPaths) {
     f.dir.File("file.txt", 3);
     f.Open();
     FolderEdit* e = f.form->EditDst;
-    EXPECT_TRUE(e->DropPaths({QString::fromStdString(f.dir.Path("a")), QString::fromStdString(f.dir.Path("b"))}));
+    EXPECT_TRUE(
+        e->DropPaths({QString::fromStdString(f.dir.Path("a")), QString::fromStdString(f.dir.Path("b"))}));
     EXPECT_EQ(e->text().toStdString(), f.dir.Path("a"));
     EXPECT_FALSE(e->DropPaths({QString::fromStdString(f.dir.Path("file.txt"))}));
     EXPECT_FALSE(e->DropPaths({QString::fromStdString(f.dir.Path("missing"))}));
@@ -243,7 +248,8 @@ TEST(TMainForm, EscapeUndoesOnceAndEnterIsSwallowed) {
 
 TEST(TMainForm, DeletingProfilesMovesTheSelection) {
     Fixture f;
-    f.dir.Write("stowra.ini", "[Stowra]\r\nMedia=0\r\n[A]\r\n[B]\r\n[C]\r\n[CD-R 700MiB]\r\n[DVD-R 4.7GB(4.38GiB)]\r\n");
+    f.dir.Write("stowra.ini",
+                "[Stowra]\r\nMedia=0\r\n[A]\r\n[B]\r\n[C]\r\n[CD-R 700MiB]\r\n[DVD-R 4.7GB(4.38GiB)]\r\n");
     f.Open();
     TMainForm& w = *f.form;
     ASSERT_EQ(w.ComboBox->count(), 5);
@@ -356,9 +362,7 @@ TEST(TMainForm, ARefusedSaveIsShownAndTheProgramGoesOn) {
     TMainForm::Services s;
     s.settingsPath = f.dir.Path("not-a-folder/stowra.ini");
     s.prompter = &f.prompter;
-    {
-        TMainForm form(std::move(s));
-    }
+    { TMainForm form(std::move(s)); }
     ASSERT_FALSE(f.prompter.asked.empty());
     EXPECT_EQ(f.prompter.asked.back().text, f.dir.Path("not-a-folder/stowra.ini") + " に書き込めません");
 }
@@ -401,7 +405,8 @@ TEST(TMainForm, AutoGetFillsTheMediaDialog) {
     Fixture f;
     auto access = std::make_shared<test::EmulatedDriveAccess>();
     access->drives.push_back(std::make_shared<test::EmulatedDrive>(test::EmulatedDrive::Disc::BlankCdR));
-    access->drives.push_back(std::make_shared<test::EmulatedDrive>(test::EmulatedDrive::Disc::DvdRSequential));
+    access->drives.push_back(
+        std::make_shared<test::EmulatedDrive>(test::EmulatedDrive::Disc::DvdRSequential));
     TMainForm::Services s;
     s.settingsPath = f.dir.Path("stowra.ini");
     s.prompter = &f.prompter;

@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
     QTimer::singleShot(1800, [&] {
         QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
         QRect frame = form.frameGeometry().adjusted(-4, -4, 4, 4);
-        if (dialog) frame = frame.united(dialog->frameGeometry().adjusted(-4, -4, 4, 4));
+        if (dialog)
+            frame = frame.united(dialog->frameGeometry().adjusted(-4, -4, 4, 4));
         shot.copy(frame).save(QString::fromLocal8Bit(argv[3]));
         form.close();
         app.quit();

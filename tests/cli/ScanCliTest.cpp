@@ -15,8 +15,8 @@ void MakeExample(const TempTree& t) {
     }
 }
 
-const std::vector<std::string> kExampleProfile = {"--cluster", "2048", "--total", "100", "--system", "10",
-                                                  "--slack", "4"};
+const std::vector<std::string> kExampleProfile = {"--cluster", "2048", "--total", "100",
+                                                  "--system",  "10",   "--slack", "4"};
 
 std::vector<std::string> Args(std::vector<std::string> head, const std::vector<std::string>& tail) {
     head.insert(head.end(), tail.begin(), tail.end());
@@ -28,7 +28,8 @@ TEST(ScanCli, EndToEndExampleLineForLine) {
     MakeExample(t);
     for (bool slack : {false, true}) {
         auto args = Args({"scan", t.Root()}, kExampleProfile);
-        if (slack) args.push_back("--use-slack");
+        if (slack)
+            args.push_back("--use-slack");
         CliResult r = RunCli(args);
         ASSERT_EQ(r.exitCode, 0) << r.err;
         std::string expected =
@@ -97,7 +98,9 @@ TEST(ScanCli, RefusalsGoToStandardErrorWithAFailingExitCode) {
     const RefusalCase cases[] = {
         {"missing source", {"scan", t.Path("missing")}, "入力フォルダが見つかりません"},
         {"zero cluster", {"scan", t.Root(), "--cluster", "0"}, "セクタサイズが0"},
-        {"system not below total", {"scan", t.Root(), "--total", "10", "--system", "10"}, "システムサイズが総サイズ以上"},
+        {"system not below total",
+         {"scan", t.Root(), "--total", "10", "--system", "10"},
+         "システムサイズが総サイズ以上"},
     };
     for (const auto& c : cases) {
         CliResult r = RunCli(c.args);

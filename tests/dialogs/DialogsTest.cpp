@@ -12,7 +12,9 @@
 namespace stowra {
 namespace {
 
-bool IsYellow(const QLineEdit* e) { return e->palette().color(QPalette::Base) == QColor(255, 255, 0); }
+bool IsYellow(const QLineEdit* e) {
+    return e->palette().color(QPalette::Base) == QColor(255, 255, 0);
+}
 
 TEST(OptionBits, EachDialogChangesOnlyItsOwnBits) {
     const std::int32_t high = 0x12340000;
@@ -53,7 +55,8 @@ TEST(TOptDialog, MinimumSizeField) {
         const char* text;
         std::int32_t value;
         const char* shown;
-    } cases[] = {{"", 0, "0"}, {"4096", 4096, "4096"}, {"-5", 0, "0"}, {"2147483647", 2147483647, "2147483647"}};
+    } cases[] = {
+        {"", 0, "0"}, {"4096", 4096, "4096"}, {"-5", 0, "0"}, {"2147483647", 2147483647, "2147483647"}};
     for (const auto& c : cases) {
         d.EditMin->setText(QString::fromUtf8(c.text));
         EXPECT_TRUE(d.EditMinExit());
@@ -173,9 +176,12 @@ TEST(TMediaDialog, ValidationOrder) {
         {"BD-R", "0", "0", "0", "0", true, "クラスタサイズを入れてください", "EditCluster"},
         {"BD-R", "0", "0", "0", "2048", true, "総サイズを入れてください", "EditTotal"},
         {"BD-R", "1000", "0", "0", "2048", true, "システムサイズはゼロより大きくしてください", "EditSystem"},
-        {"BD-R", "1000", "1000", "0", "2048", true, "システムサイズは総サイズより小さくなければいけません", "EditSystem"},
-        {"BD-R", "1000", "256", "1000", "2048", true, "スラックサイズは総サイズより小さくなければいけません", "EditSlack"},
-        {"BD-R", "1000", "256", "3840", "2048", false, "スラックサイズは総サイズより小さくなければいけません", "EditTotal"},
+        {"BD-R", "1000", "1000", "0", "2048", true, "システムサイズは総サイズより小さくなければいけません",
+         "EditSystem"},
+        {"BD-R", "1000", "256", "1000", "2048", true, "スラックサイズは総サイズより小さくなければいけません",
+         "EditSlack"},
+        {"BD-R", "1000", "256", "3840", "2048", false, "スラックサイズは総サイズより小さくなければいけません",
+         "EditTotal"},
         {"cd-r 700mib", "1000", "256", "10", "2048", true, nullptr, nullptr},
         {"BD-R", "12219392", "256", "3840", "2048", true, nullptr, nullptr},
     };

@@ -13,11 +13,13 @@ namespace stowra::test {
 class FakeAspiLayer {
 public:
     FakeAspiLayer() : handle_(::dlopen(FAKE_ASPI, RTLD_NOW)) {
-        if (handle_ == nullptr) throw std::runtime_error(::dlerror());
+        if (handle_ == nullptr)
+            throw std::runtime_error(::dlerror());
         reset_ = reinterpret_cast<void (*)()>(::dlsym(handle_, "EmuAspiReset"));
         status_ = reinterpret_cast<void (*)(std::uint8_t)>(::dlsym(handle_, "EmuAspiSetSupportStatus"));
         adapter_ = reinterpret_cast<void (*)(std::uint8_t)>(::dlsym(handle_, "EmuAspiAddAdapter"));
-        device_ = reinterpret_cast<void (*)(int, int, std::uint8_t, void*)>(::dlsym(handle_, "EmuAspiAddDevice"));
+        device_ =
+            reinterpret_cast<void (*)(int, int, std::uint8_t, void*)>(::dlsym(handle_, "EmuAspiAddDevice"));
         reset_();
     }
     ~FakeAspiLayer() {

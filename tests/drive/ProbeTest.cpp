@@ -9,9 +9,9 @@
 #include "drive/BlankMediaProbe.h"
 #include "drive/FakeAspiLayer.h"
 #include "drive/SPTI.h"
-#include "support/Unprivileged.h"
 #include "support/EmulatedDrive.h"
 #include "support/TempTree.h"
+#include "support/Unprivileged.h"
 
 namespace stowra {
 namespace {
@@ -28,7 +28,8 @@ struct RecordingDialog : ProbeDialog {
     void SetBusy(bool b) override { busy += b ? 1 : -1; }
     void ShowError(const std::string& m) override { errors.push_back(m); }
     bool ChooseDrive(SCSI& t) override {
-        if (choose < 0) return false;
+        if (choose < 0)
+            return false;
         t.selectDevice(choose);
         return true;
     }
@@ -42,16 +43,20 @@ struct Probe {
     std::shared_ptr<test::EmulatedDriveAccess> access = std::make_shared<test::EmulatedDriveAccess>();
     std::shared_ptr<EmulatedDrive> drive;
     RecordingDialog dialog;
-    explicit Probe(Disc disc) : drive(std::make_shared<EmulatedDrive>(disc)) { access->drives.push_back(drive); }
+    explicit Probe(Disc disc) : drive(std::make_shared<EmulatedDrive>(disc)) {
+        access->drives.push_back(drive);
+    }
 
     void Run(bool atip = false, bool throughAspi = false) {
         if (throughAspi) {
             test::FakeAspiLayer layer;
             layer.Adapter(8);
             layer.Device(0, 3, drive.get());
-            ProbeBlankMedia(dialog, [] { return std::make_unique<ASPI>(FAKE_ASPI); }, atip);
+            ProbeBlankMedia(
+                dialog, [] { return std::make_unique<ASPI>(FAKE_ASPI); }, atip);
         } else {
-            ProbeBlankMedia(dialog, [this] { return std::make_unique<SPTI>(access); }, atip);
+            ProbeBlankMedia(
+                dialog, [this] { return std::make_unique<SPTI>(access); }, atip);
         }
         EXPECT_EQ(dialog.busy, 0);
     }
@@ -94,7 +99,8 @@ TEST(Probe, EveryEmulatedDiscThroughBothTransports) {
         for (const auto& c : cases) {
             Probe p(c.disc);
             p.Run(c.atip, aspi);
-            EXPECT_TRUE(p.dialog.errors.empty()) << c.name << ": " << (p.dialog.errors.empty() ? "" : p.dialog.errors[0]);
+            EXPECT_TRUE(p.dialog.errors.empty())
+                << c.name << ": " << (p.dialog.errors.empty() ? "" : p.dialog.errors[0]);
             EXPECT_EQ(p.dialog.cluster, "2048") << c.name;
             EXPECT_EQ(p.dialog.name, c.name);
             EXPECT_EQ(p.dialog.total, c.total) << c.name;
@@ -149,21 +155,33 @@ struct RefusalCase {
 
 TEST(Probe, RefusalsAndFailuresLeaveWhatWasWrittenBefore) {
     const RefusalCase cases[] = {
-        {"recorded disc", [](EmulatedDrive& d) { d = EmulatedDrive(Disc::Recorded); }, "空メディアではありません",
-         "2048", "old"},
-        {"DVD-RAM", [](EmulatedDrive& d) { d = EmulatedDrive(Disc::DvdRam); d.blockLength = 4096; },
+        {"recorded disc", [](EmulatedDrive& d) { d = EmulatedDrive(Disc::Recorded); },
+         "空メディアではありません", "2048", "old"},
+        {"DVD-RAM",
+         [](EmulatedDrive& d) {
+             d = EmulatedDrive(Disc::DvdRam);
+             d.blockLength = 4096;
+         },
          "メディア情報の取得に失敗しました", "4096", "old"},
-        {"DVD-R dual layer", [](EmulatedDrive& d) { d.profile = 0x15; d.blockLength = 2352; },
+        {"DVD-R dual layer",
+         [](EmulatedDrive& d) {
+             d.profile = 0x15;
+             d.blockLength = 2352;
+         },
          "メディア情報の取得に失敗しました", "2352", "old"},
         {"failing drive", [](EmulatedDrive& d) { d = EmulatedDrive(Disc::Failing); },
          "メディア情報の取得に失敗しました", "2048", "old"},
-        {"no profile", [](EmulatedDrive& d) { d.profile = 0; }, "メディア情報の取得に失敗しました", "2048", "old"},
+        {"no profile", [](EmulatedDrive& d) { d.profile = 0; }, "メディア情報の取得に失敗しました", "2048",
+         "old"},
         {"disc information fails", [](EmulatedDrive& d) { d.failingOpcodes = {0x51}; },
          "メディア情報の取得に失敗しました", "2048", "old"},
         {"track information fails", [](EmulatedDrive& d) { d.failingOpcodes = {0x52}; },
          "メディア情報の取得に失敗しました", "2048", "CD-R / (Media ID = ?\?\?)"},
         {"drive never leaves incremental mode",
-         [](EmulatedDrive& d) { d = EmulatedDrive(Disc::DvdRIncremental); d.modeSelectSwitches = false; },
+         [](EmulatedDrive& d) {
+             d = EmulatedDrive(Disc::DvdRIncremental);
+             d.modeSelectSwitches = false;
+         },
          "メディア情報の取得に失敗しました", "2048", "DVD-R / CMC MAG. AM3"},
     };
     for (const auto& c : cases) {
@@ -219,22 +237,35 @@ TEST(Probe, IdentificationFieldsAndFormats) {
         std::function<void(EmulatedDrive&)> setup;
         const char* name;
     } cases[] = {
-        {Disc::DvdRSequential, [](EmulatedDrive& d) { d.preRecordedFieldIds = false; }, "DVD-R / (Media ID = ?\?\?)"},
-        {Disc::DvdRSequential, [](EmulatedDrive& d) { d.structures = {{0x00, 0x0802}}; }, "DVD-R / (Media ID = ?\?\?)"},
+        {Disc::DvdRSequential, [](EmulatedDrive& d) { d.preRecordedFieldIds = false; },
+         "DVD-R / (Media ID = ?\?\?)"},
+        {Disc::DvdRSequential,
+         [](EmulatedDrive& d) {
+             d.structures = {{0x00, 0x0802}};
+         },
+         "DVD-R / (Media ID = ?\?\?)"},
         {Disc::DvdRSequential,
          [](EmulatedDrive& d) {
              d.preRecordedId1 = "ABC";
              d.preRecordedId2 = "XY";
          },
          "DVD-R /    ABCXY    "},
-        {Disc::DvdPlusR, [](EmulatedDrive& d) { d.structures = {{0x00, 0x0802}}; }, "DVD+R / (Media ID = ?\?\?)"},
+        {Disc::DvdPlusR,
+         [](EmulatedDrive& d) {
+             d.structures = {{0x00, 0x0802}};
+         },
+         "DVD+R / (Media ID = ?\?\?)"},
         {Disc::DvdPlusR,
          [](EmulatedDrive& d) {
              d.adipMaker = "LONGMAKERNAME";
              d.adipType = "ABCD";
          },
          "DVD+R / LONGMAKE/ABC"},
-        {Disc::DvdPlusR, [](EmulatedDrive& d) { d.structures.push_back({0x11, 0}); }, "DVD+R / (Media ID = ?\?\?)"},
+        {Disc::DvdPlusR,
+         [](EmulatedDrive& d) {
+             d.structures.push_back({0x11, 0});
+         },
+         "DVD+R / (Media ID = ?\?\?)"},
     };
     for (const auto& c : cases) {
         Probe p(c.disc);
@@ -248,11 +279,13 @@ TEST(Probe, IdentificationFieldsAndFormats) {
 TEST(Probe, RoadMessages) {
     RecordingDialog none;
     auto empty = std::make_shared<test::EmulatedDriveAccess>();
-    ProbeBlankMedia(none, [&] { return std::make_unique<SPTI>(empty); }, false);
+    ProbeBlankMedia(
+        none, [&] { return std::make_unique<SPTI>(empty); }, false);
     EXPECT_EQ(none.errors, (std::vector<std::string>{"ドライブがみつかりませんでした"}));
 
     RecordingDialog noLibrary;
-    ProbeBlankMedia(noLibrary, [] { return std::make_unique<ASPI>("/nonexistent/wnaspi32.so"); }, false);
+    ProbeBlankMedia(
+        noLibrary, [] { return std::make_unique<ASPI>("/nonexistent/wnaspi32.so"); }, false);
     EXPECT_EQ(noLibrary.errors, (std::vector<std::string>{"wnaspi32.dllのロードに失敗しました"}));
 
     Probe closed(Disc::BlankCdR);
@@ -272,31 +305,38 @@ TEST(Probe, UntrustedRepliesNeverReadOutsideTheirBuffers) {
     } lies[] = {
         {"huge configuration length", Disc::DvdPlusR,
          [](const std::uint8_t* cdb, auto& r) {
-             if (cdb[0] == 0x46) r[0] = r[1] = r[2] = r[3] = 0xFF;
+             if (cdb[0] == 0x46)
+                 r[0] = r[1] = r[2] = r[3] = 0xFF;
          }},
         {"structure list past the end", Disc::DvdPlusR,
          [](const std::uint8_t* cdb, auto& r) {
-             if (cdb[0] == 0xAD && cdb[7] == 0xFF) r[0] = r[1] = 0xFF;
+             if (cdb[0] == 0xAD && cdb[7] == 0xFF)
+                 r[0] = r[1] = 0xFF;
          }},
         {"short track information", Disc::DvdRSequential,
          [](const std::uint8_t* cdb, auto& r) {
-             if (cdb[0] == 0x52) r.resize(8), r[0] = 0, r[1] = 6;
+             if (cdb[0] == 0x52)
+                 r.resize(8), r[0] = 0, r[1] = 6;
          }},
         {"short pre-recorded information", Disc::DvdRSequential,
          [](const std::uint8_t* cdb, auto& r) {
-             if (cdb[0] == 0xAD && cdb[7] == 0x0E) r.resize(4), r[1] = 2;
+             if (cdb[0] == 0xAD && cdb[7] == 0x0E)
+                 r.resize(4), r[1] = 2;
          }},
         {"mode page shorter than claimed", Disc::DvdRIncremental,
          [](const std::uint8_t* cdb, auto& r) {
-             if (cdb[0] == 0x5A) r.resize(12), r[0] = 0x0F, r[1] = 0xFF, r[9] = 0xFF;
+             if (cdb[0] == 0x5A)
+                 r.resize(12), r[0] = 0x0F, r[1] = 0xFF, r[9] = 0xFF;
          }},
         {"block descriptor length outside the data", Disc::DvdRIncremental,
          [](const std::uint8_t* cdb, auto& r) {
-             if (cdb[0] == 0x5A) r[6] = 0xFF, r[7] = 0xF0;
+             if (cdb[0] == 0x5A)
+                 r[6] = 0xFF, r[7] = 0xF0;
          }},
         {"second mode sense with another descriptor length", Disc::DvdRIncremental,
          [](const std::uint8_t* cdb, auto& r) {
-             if (cdb[0] == 0x5A && cdb[8] != 0x0C) r[6] = 0, r[7] = 0x40;
+             if (cdb[0] == 0x5A && cdb[8] != 0x0C)
+                 r[6] = 0, r[7] = 0x40;
          }},
     };
     for (const auto& lie : lies) {
@@ -324,7 +364,8 @@ TEST(Probe, RandomRepliesNeverCrashTheProbe) {
                     r.resize(rng() % 40);
                     break;
                 case 2:
-                    if (r.size() > 8) r[rng() % r.size()] = static_cast<std::uint8_t>(rng());
+                    if (r.size() > 8)
+                        r[rng() % r.size()] = static_cast<std::uint8_t>(rng());
                     break;
                 default:
                     break;

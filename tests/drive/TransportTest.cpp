@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "drive/ASPI.h"
+#include "drive/FakeAspiLayer.h"
 #include "drive/LPBuf.h"
 #include "drive/SPTI.h"
-#include "drive/FakeAspiLayer.h"
 #include "support/EmulatedDrive.h"
 
 namespace stowra {
@@ -53,12 +53,14 @@ TEST(InquiryField, TrimsTrailingSpacesAndControlsAndStopsAtZero) {
         {std::string("AB\0CD   ", 8), "AB"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(InquiryField(reinterpret_cast<const std::uint8_t*>(c.bytes.data()), c.bytes.size()), c.text);
+        EXPECT_EQ(InquiryField(reinterpret_cast<const std::uint8_t*>(c.bytes.data()), c.bytes.size()),
+                  c.text);
     }
 }
 
 TEST(SPTI, ListsAndDescribesDrives) {
-    auto access = Drives({EmulatedDrive::Disc::BlankCdR, EmulatedDrive::Disc::DvdPlusR, EmulatedDrive::Disc::Failing});
+    auto access =
+        Drives({EmulatedDrive::Disc::BlankCdR, EmulatedDrive::Disc::DvdPlusR, EmulatedDrive::Disc::Failing});
     access->drives[1]->vendor = std::string(8, ' ');
     access->drives[1]->product = "DVD-RW" + std::string(10, ' ');
     access->unopenable = {2};
@@ -113,9 +115,9 @@ TEST(SPTI, BounceBufferGrowsOnceForUnalignedBuffers) {
     spti.setCdb(5, 0x01);
     spti.setCdb(8, 32);
     ASSERT_EQ(spti.exec(SCSI::kDataIn, unaligned, 32), 1);
-    EXPECT_EQ(unaligned[6], 0x41);  // blank, data mode 1
+    EXPECT_EQ(unaligned[6], 0x41);   // blank, data mode 1
     EXPECT_EQ(unaligned[19], 0x80);  // free blocks 2298496 = 0x00231280
-    EXPECT_EQ(storage[33], 0xEE);   // nothing written past the 32 bytes
+    EXPECT_EQ(storage[33], 0xEE);    // nothing written past the 32 bytes
     EXPECT_EQ(spti.bounceBuffer().size(), 32);
     const std::uint8_t* bounce = spti.bounceBuffer().data();
 
@@ -194,7 +196,7 @@ TEST(ASPI, ListsAdaptersAndTargets) {
     layer.Adapter(0);  // a zero maximum-target byte means 8 targets
     layer.Adapter(2);
     layer.Device(0, 7, &cd);
-    layer.Device(0, 8, &dvd);  // beyond the 8 targets examined
+    layer.Device(0, 8, &dvd);      // beyond the 8 targets examined
     layer.Device(1, 0, &disk, 0);  // a disk, not a CD-ROM class device
     layer.Device(1, 1, &dvd);
     ASPI aspi(FAKE_ASPI);

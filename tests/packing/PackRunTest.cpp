@@ -59,7 +59,8 @@ TEST(PackMedia, EndToEndExample) {
         std::vector<std::string> expected = {
             "うまく詰め込めなかった残りファイル数 = 3 （サイズ = 246.0000 KiB）",
             "必要なメディア枚数 = 2",
-            slack ? "平均詰め込み率 = 98.5000 % (スラックサイズによる下限 = 86.0000 %)" : "平均詰め込み率 = 98.5000 %",
+            slack ? "平均詰め込み率 = 98.5000 % (スラックサイズによる下限 = 86.0000 %)"
+                  : "平均詰め込み率 = 98.5000 %",
             "［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。",
         };
         EXPECT_EQ(w.log.Lines(), expected);
@@ -119,9 +120,10 @@ TEST(PackMedia, FailureTextWhenNoMedium) {
     test::RecordingWindow w;
     Fill(w, {3, 2});
     PackMedia(Input(kTen), w.state, w);
-    EXPECT_EQ(w.log.Text(),
-              "うまく詰め込めなかった残りファイル数 = 2 （サイズ = 10.0000 KiB）\n"
-              "詰め込むのに十分なサイズがありませんでした。\nまたは、うまい組み合わせが見つかりませんでした。");
+    EXPECT_EQ(
+        w.log.Text(),
+        "うまく詰め込めなかった残りファイル数 = 2 （サイズ = 10.0000 KiB）\n"
+        "詰め込むのに十分なサイズがありませんでした。\nまたは、うまい組み合わせが見つかりませんでした。");
     EXPECT_EQ(w.log.Runs().back().color, LogColor::Red);
 }
 
@@ -217,10 +219,10 @@ struct SizeCase {
 
 TEST(SizeText, Boundaries) {
     const SizeCase cases[] = {
-        {0, 2048, "0 Byte"},          {1023, 1, "1023 Byte"},         {1024, 1, "1.0000 KiB"},
-        {1, 2048, "2.0000 KiB"},      {2048, 2048, "4.0000 MiB"},     {359847, 2048, "702.8262 MiB"},
-        {2295104, 2048, "4.3776 GiB"}, {1u << 30, 1, "1.0000 GiB"},   {(1u << 20) - 1, 1, "1023.9990 KiB"},
-        {256, 2048, "512.0000 KiB"},  {3840, 2048, "7.5000 MiB"},
+        {0, 2048, "0 Byte"},           {1023, 1, "1023 Byte"},      {1024, 1, "1.0000 KiB"},
+        {1, 2048, "2.0000 KiB"},       {2048, 2048, "4.0000 MiB"},  {359847, 2048, "702.8262 MiB"},
+        {2295104, 2048, "4.3776 GiB"}, {1u << 30, 1, "1.0000 GiB"}, {(1u << 20) - 1, 1, "1023.9990 KiB"},
+        {256, 2048, "512.0000 KiB"},   {3840, 2048, "7.5000 MiB"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SizeText(c.sectors, c.sectorSize), c.text);

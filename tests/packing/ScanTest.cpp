@@ -7,9 +7,9 @@
 
 #include "packing/ScanSession.h"
 #include "platform/Text.h"
-#include "support/Unprivileged.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"
+#include "support/Unprivileged.h"
 
 namespace stowra {
 namespace {
@@ -29,7 +29,8 @@ ScanInput Input(const std::string& source, std::int32_t options = 0, std::int32_
 std::map<std::string, std::string> Units(const FileInventory& inv) {
     std::map<std::string, std::string> out;
     for (const FileItem* u : inv.Items()) {
-        if (u->IsMember()) continue;
+        if (u->IsMember())
+            continue;
         out[std::string(u->path())] =
             u->IsGroup() ? "G" + std::to_string(u->link.group->count) : std::to_string(u->sectors);
     }
@@ -52,13 +53,12 @@ TEST(CollectFiles, MinimumSizeAndSectorRounding) {
     t.File("sector", 2048);
     t.File("sector-plus", 2049);
     t.File("five-gib", 5368709120ull);
-    EXPECT_EQ(Collect(t.Root(), 0, 0),
-              (std::map<std::string, std::string>{{"five-gib", "2621440"},
-                                                  {"hundred", "1"},
-                                                  {"hundred-one", "1"},
-                                                  {"one", "1"},
-                                                  {"sector", "1"},
-                                                  {"sector-plus", "2"}}));
+    EXPECT_EQ(Collect(t.Root(), 0, 0), (std::map<std::string, std::string>{{"five-gib", "2621440"},
+                                                                           {"hundred", "1"},
+                                                                           {"hundred-one", "1"},
+                                                                           {"one", "1"},
+                                                                           {"sector", "1"},
+                                                                           {"sector-plus", "2"}}));
     auto above100 = Collect(t.Root(), 0, 100);
     EXPECT_EQ(above100.count("hundred"), 0u);
     EXPECT_EQ(above100.count("hundred-one"), 1u);
@@ -128,7 +128,8 @@ TEST(CollectFiles, GroupMembersAreLinkedInCollectionOrder) {
     for (const FileItem* m = group->link.group->first; m; m = m->link.nextMember) {
         members.emplace_back(m->path());
     }
-    EXPECT_EQ(members, (std::vector<std::string>{"表" + D + "a", "表" + D + "c", "表" + D + "sub" + D + "b"}));
+    EXPECT_EQ(members,
+              (std::vector<std::string>{"表" + D + "a", "表" + D + "c", "表" + D + "sub" + D + "b"}));
     EXPECT_EQ(inv.totalSectors, 6u);
 }
 

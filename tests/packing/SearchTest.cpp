@@ -104,15 +104,19 @@ public:
 private:
     bool Skip(std::size_t k, std::uint32_t prev, std::uint32_t room) const {
         const FileItem* x = u_[k];
-        return (x->flags & (FileItem::Placed | FileItem::Member)) != 0 || x->sectors == prev || x->sectors > room;
+        return (x->flags & (FileItem::Placed | FileItem::Member)) != 0 || x->sectors == prev ||
+               x->sectors > room;
     }
     bool ProbeFill(std::size_t position, std::uint32_t room) {
         std::uint32_t prev = 0;
         for (std::size_t k = position; k < u_.size(); ++k) {
-            if (Skip(k, prev, room)) continue;
+            if (Skip(k, prev, room))
+                continue;
             std::uint32_t s = u_[k]->sectors;
-            if (ProbeFill(k + 1, room - s)) return true;
-            if (room - s >= best_) return true;
+            if (ProbeFill(k + 1, room - s))
+                return true;
+            if (room - s >= best_)
+                return true;
             best_ = room - s;
             prev = s;
         }
@@ -121,7 +125,8 @@ private:
     bool TakeFill(std::size_t position, std::uint32_t room, std::vector<FileItem*>& out) {
         std::uint32_t prev = 0;
         for (std::size_t k = position; k < u_.size(); ++k) {
-            if (Skip(k, prev, room)) continue;
+            if (Skip(k, prev, room))
+                continue;
             std::uint32_t s = u_[k]->sectors;
             std::vector<FileItem*> r;
             bool found = TakeFill(k + 1, room - s, r);

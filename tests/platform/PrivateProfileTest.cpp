@@ -8,8 +8,8 @@
 
 #include "platform/ConfigFolder.h"
 #include "platform/PrivateProfile.h"
-#include "support/Unprivileged.h"
 #include "support/TempTree.h"
+#include "support/Unprivileged.h"
 
 namespace stowra {
 namespace {
@@ -193,7 +193,8 @@ TEST(ReplaceFileContent, RefusedWritesLeaveTheOldFile) {
     t.Write("locked/s.ini", "old");
     ::chmod(t.Path("locked").c_str(), 0755);
     ::chmod(t.Root().c_str(), 0755);
-    EXPECT_EQ(test::RunAsNobody([&] { return ReplaceFileContent(t.Path("locked/s.ini"), "new") ? 1 : 0; }), 0);
+    EXPECT_EQ(test::RunAsNobody([&] { return ReplaceFileContent(t.Path("locked/s.ini"), "new") ? 1 : 0; }),
+              0);
     EXPECT_EQ(t.Read("locked/s.ini"), "old");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.Path("locked")), {}), 1);
 }

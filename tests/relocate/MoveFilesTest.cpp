@@ -10,8 +10,8 @@
 
 #include "relocate/IndexFiles.h"
 #include "relocate/MoveFiles.h"
-#include "support/Unprivileged.h"
 #include "relocate/MoveFixture.h"
+#include "support/Unprivileged.h"
 
 namespace stowra {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "platform/Text.h"
 #include "settings/SettingsFile.h"
-#include "support/Unprivileged.h"
 #include "support/TempTree.h"
+#include "support/Unprivileged.h"
 
 namespace stowra {
 namespace {

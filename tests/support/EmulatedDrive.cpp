@@ -16,20 +16,26 @@ void Put16(std::vector<std::uint8_t>& r, std::size_t at, std::uint32_t v) {
 }
 
 void Put32(std::vector<std::uint8_t>& r, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) r[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+        r[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
 }
 
 void PutText(std::vector<std::uint8_t>& r, std::size_t at, const std::string& text, std::size_t width) {
     std::memcpy(r.data() + at, text.data(), std::min(text.size(), width));
 }
 
-std::uint32_t Be16(const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] << 8 | p[1]); }
+std::uint32_t Be16(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0] << 8 | p[1]);
+}
 
 // Group length of an opcode, as the kernel and ATAPI drives expect it.
 std::size_t GroupLength(std::uint8_t opcode) {
-    if (opcode < 0x20) return 6;
-    if (opcode < 0x60) return 10;
-    if (opcode >= 0xA0 && opcode < 0xC0) return 12;
+    if (opcode < 0x20)
+        return 6;
+    if (opcode < 0x60)
+        return 10;
+    if (opcode >= 0xA0 && opcode < 0xC0)
+        return 12;
     return 6;
 }
 
@@ -87,7 +93,8 @@ std::vector<std::uint8_t> EmulatedDrive::Reply(const std::uint8_t* cdb, bool& ok
     const bool cd = profile < 0x10;
     switch (cdb[0]) {
         case 0x12: {  // INQUIRY
-            if (!answersInquiry) return fail(0x05, 0x20);
+            if (!answersInquiry)
+                return fail(0x05, 0x20);
             std::vector<std::uint8_t> r(36);
             r[0] = 0x05, r[1] = 0x80, r[2] = 0x05, r[3] = 0x32, r[4] = 0x1F;
             PutText(r, 8, vendor, 8);
@@ -113,13 +120,16 @@ std::vector<std::uint8_t> EmulatedDrive::Reply(const std::uint8_t* cdb, bool& ok
         case 0x51: {  // READ DISC INFORMATION
             std::vector<std::uint8_t> r(34);
             Put16(r, 0, 0x20);
-            r[2] = static_cast<std::uint8_t>((profile == 0x000A || profile == 0x0014 ? 0x10 : 0) | (lastLba ? 0x0E : 0));
+            r[2] = static_cast<std::uint8_t>((profile == 0x000A || profile == 0x0014 ? 0x10 : 0) |
+                                             (lastLba ? 0x0E : 0));
             r[3] = 1, r[4] = 1, r[5] = 1, r[6] = 1;
             return r;
         }
         case 0x43: {  // READ TOC/PMA/ATIP
-            if ((cdb[2] & 0x0F) != 4) return fail(0x05, 0x24);
-            if (!cd || !atipReadable) return fail(0x05, 0x24);
+            if ((cdb[2] & 0x0F) != 4)
+                return fail(0x05, 0x24);
+            if (!cd || !atipReadable)
+                return fail(0x05, 0x24);
             if (atipAsToc) {
                 std::vector<std::uint8_t> r(20);
                 Put16(r, 0, 0x12);
@@ -134,7 +144,8 @@ std::vector<std::uint8_t> EmulatedDrive::Reply(const std::uint8_t* cdb, bool& ok
             return r;
         }
         case 0xAD: {  // READ DVD STRUCTURE
-            if (cd) return fail(0x05, 0x30);
+            if (cd)
+                return fail(0x05, 0x30);
             const std::uint8_t format = cdb[7];
             if (format == 0xFF) {
                 std::vector<std::uint8_t> r(4 + 4 * structures.size());
@@ -146,12 +157,15 @@ std::vector<std::uint8_t> EmulatedDrive::Reply(const std::uint8_t* cdb, bool& ok
                 }
                 return r;
             }
-            bool listed = std::any_of(structures.begin(), structures.end(), [&](auto& s) { return s.first == format; });
-            if (!listed) return fail(0x05, 0x24);
+            bool listed =
+                std::any_of(structures.begin(), structures.end(), [&](auto& s) { return s.first == format; });
+            if (!listed)
+                return fail(0x05, 0x24);
             if (format == 0x0E) {
                 std::vector<std::uint8_t> r(4 + 0x24);
                 Put16(r, 0, static_cast<std::uint32_t>(r.size() - 2));
-                if (preRecordedFieldIds) r[20] = 3, r[28] = 4, r[36] = 5;
+                if (preRecordedFieldIds)
+                    r[20] = 3, r[28] = 4, r[36] = 5;
                 PutText(r, 21, preRecordedId1, 6);
                 PutText(r, 29, preRecordedId2, 6);
                 return r;
@@ -168,7 +182,8 @@ std::vector<std::uint8_t> EmulatedDrive::Reply(const std::uint8_t* cdb, bool& ok
             return r;
         }
         case 0x52: {  // READ TRACK INFORMATION
-            if (cdb[1] != 0x01 || cdb[5] != 1) return fail(0x05, 0x24);
+            if (cdb[1] != 0x01 || cdb[5] != 1)
+                return fail(0x05, 0x24);
             std::vector<std::uint8_t> r(36);
             Put16(r, 0, 0x22);
             r[2] = 1, r[3] = 1;
@@ -183,7 +198,8 @@ std::vector<std::uint8_t> EmulatedDrive::Reply(const std::uint8_t* cdb, bool& ok
             return r;
         }
         case 0x5A: {  // MODE SENSE (10), the write parameters page
-            if ((cdb[2] & 0x3F) != 0x05) return fail(0x05, 0x24);
+            if ((cdb[2] & 0x3F) != 0x05)
+                return fail(0x05, 0x24);
             std::vector<std::uint8_t> r(8 + blockDescriptorLength + 52);
             Put16(r, 0, static_cast<std::uint32_t>(r.size() - 2));
             Put16(r, 6, blockDescriptorLength);
@@ -201,9 +217,11 @@ std::vector<std::uint8_t> EmulatedDrive::Reply(const std::uint8_t* cdb, bool& ok
 
 void EmulatedDrive::ModeSelect(const std::uint8_t* data, std::uint32_t length) {
     ++modeSelects;
-    if (length < 8) return;
+    if (length < 8)
+        return;
     std::uint32_t b = Be16(data + 6);
-    if (8 + b + 3 > length) return;
+    if (8 + b + 3 > length)
+        return;
     const std::uint8_t* page = data + 8 + b;
     writeType = page[2] & 0x0F;
     if (modeSelectSwitches && writeType == 2) {
@@ -211,8 +229,9 @@ void EmulatedDrive::ModeSelect(const std::uint8_t* data, std::uint32_t length) {
     }
 }
 
-EmulatedDrive::Outcome EmulatedDrive::Execute(const std::uint8_t* cdb, std::size_t cdbLength, DataDirection direction,
-                                              std::uint8_t* buffer, std::uint32_t length) {
+EmulatedDrive::Outcome EmulatedDrive::Execute(const std::uint8_t* cdb, std::size_t cdbLength,
+                                              DataDirection direction, std::uint8_t* buffer,
+                                              std::uint32_t length) {
     commands.emplace_back(cdb, cdb + cdbLength);
     Outcome out;
     auto checkCondition = [&](std::uint8_t key, std::uint8_t asc) {
@@ -249,7 +268,8 @@ EmulatedDrive::Outcome EmulatedDrive::Execute(const std::uint8_t* cdb, std::size
         // Allocation length: byte 4 for 6-byte CDBs, bytes 7-8 for 10-byte ones, 8-9 for 12-byte ones.
         const std::size_t group = GroupLength(cdb[0]);
         std::uint32_t allocation = group == 6 ? cdb[4] : group == 10 ? Be16(cdb + 7) : Be16(cdb + 8);
-        if (cdb[0] == 0x25) allocation = 8;
+        if (cdb[0] == 0x25)
+            allocation = 8;
         std::uint32_t n = std::min({allocation, length, static_cast<std::uint32_t>(reply.size())});
         std::memcpy(buffer, reply.data(), n);
         if (residUnreliable && n < std::min(allocation, length)) {
@@ -270,14 +290,19 @@ std::vector<std::string> EmulatedDriveAccess::ListDrives() {
 
 int EmulatedDriveAccess::Open(const std::string& path) {
     ++opens;
-    if (path.rfind("/dev/sr", 0) != 0) return -1;
+    if (path.rfind("/dev/sr", 0) != 0)
+        return -1;
     int index = std::atoi(path.c_str() + 7);
-    if (index < 0 || static_cast<std::size_t>(index) >= drives.size()) return -1;
-    if (std::find(unopenable.begin(), unopenable.end(), index) != unopenable.end()) return -1;
+    if (index < 0 || static_cast<std::size_t>(index) >= drives.size())
+        return -1;
+    if (std::find(unopenable.begin(), unopenable.end(), index) != unopenable.end())
+        return -1;
     return 100 + index;
 }
 
-void EmulatedDriveAccess::Close(int) { ++closes; }
+void EmulatedDriveAccess::Close(int) {
+    ++closes;
+}
 
 int EmulatedDriveAccess::Ioctl(int handle, unsigned long request, void* argument) {
     if (request != SG_IO || handle < 100 || static_cast<std::size_t>(handle - 100) >= drives.size()) {
@@ -298,7 +323,8 @@ int EmulatedDriveAccess::Ioctl(int handle, unsigned long request, void* argument
                               : io->dxfer_direction == SG_DXFER_TO_DEV ? DataDirection::Out
                                                                        : DataDirection::None;
     EmulatedDrive& drive = *drives[static_cast<std::size_t>(handle - 100)];
-    auto out = drive.Execute(io->cmdp, io->cmd_len, direction, static_cast<std::uint8_t*>(io->dxferp), io->dxfer_len);
+    auto out = drive.Execute(io->cmdp, io->cmd_len, direction, static_cast<std::uint8_t*>(io->dxferp),
+                             io->dxfer_len);
     io->status = out.status;
     io->host_status = out.hostStatus;
     io->driver_status = out.status == 2 ? 0x08 : 0;

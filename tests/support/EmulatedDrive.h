@@ -63,13 +63,13 @@ public:
     int modeSelects = 0;
 
     struct Outcome {
-        std::uint8_t status = 0;        // 0 GOOD, 2 CHECK CONDITION
-        std::uint16_t hostStatus = 0;   // 7 when the CDB was cut short
+        std::uint8_t status = 0;       // 0 GOOD, 2 CHECK CONDITION
+        std::uint16_t hostStatus = 0;  // 7 when the CDB was cut short
         std::uint8_t sense[18] = {};
         std::uint32_t transferred = 0;  // bytes of the reply placed in the buffer
     };
-    Outcome Execute(const std::uint8_t* cdb, std::size_t cdbLength, DataDirection direction, std::uint8_t* buffer,
-                    std::uint32_t length);
+    Outcome Execute(const std::uint8_t* cdb, std::size_t cdbLength, DataDirection direction,
+                    std::uint8_t* buffer, std::uint32_t length);
 
 private:
     std::vector<std::uint8_t> Reply(const std::uint8_t* cdb, bool& ok, std::uint8_t* senseKey);

@@ -1,9 +1,10 @@
 // A build of the ASPI library for tests: the three entry points over emulated drives, plus
 // functions (prefixed Emu) through which a test sets up adapters and devices.
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstring>
-#include <unistd.h>
 #include <vector>
 
 #include "drive/AspiTypes.h"
@@ -33,9 +34,11 @@ Layer& State() {
 }
 
 [[maybe_unused]] Device* Find(int adapter, int target, int lun) {
-    if (lun != 0) return nullptr;
+    if (lun != 0)
+        return nullptr;
     for (Device& d : State().devices) {
-        if (d.adapter == adapter && d.target == target) return &d;
+        if (d.adapter == adapter && d.target == target)
+            return &d;
     }
     return nullptr;
 }
@@ -44,10 +47,17 @@ Layer& State() {
 
 extern "C" {
 
-__attribute__((visibility("default"))) void EmuAspiReset() { State() = Layer{}; }
-__attribute__((visibility("default"))) void EmuAspiSetSupportStatus(std::uint8_t status) { State().supportStatus = status; }
-__attribute__((visibility("default"))) void EmuAspiAddAdapter(std::uint8_t maxTargets) { State().adapters.push_back(maxTargets); }
-__attribute__((visibility("default"))) void EmuAspiAddDevice(int adapter, int target, std::uint8_t type, void* drive) {
+__attribute__((visibility("default"))) void EmuAspiReset() {
+    State() = Layer{};
+}
+__attribute__((visibility("default"))) void EmuAspiSetSupportStatus(std::uint8_t status) {
+    State().supportStatus = status;
+}
+__attribute__((visibility("default"))) void EmuAspiAddAdapter(std::uint8_t maxTargets) {
+    State().adapters.push_back(maxTargets);
+}
+__attribute__((visibility("default"))) void EmuAspiAddDevice(int adapter, int target, std::uint8_t type,
+                                                             void* drive) {
     State().devices.push_back({adapter, target, type, static_cast<test::EmulatedDrive*>(drive)});
 }
 
@@ -55,7 +65,9 @@ __attribute__((visibility("default"))) std::uint32_t GetASPI32SupportInfo() {
     return static_cast<std::uint32_t>(State().supportStatus) << 8 | (State().adapters.size() & 0xFF);
 }
 
-__attribute__((visibility("default"))) std::uint32_t GetASPI32DLLVersion() { return 0x00040006; }
+__attribute__((visibility("default"))) std::uint32_t GetASPI32DLLVersion() {
+    return 0x00040006;
+}
 
 #ifndef FAKE_ASPI_WITHOUT_SEND
 __attribute__((visibility("default"))) std::uint32_t SendASPI32Command(void* request) {
@@ -88,16 +100,18 @@ __attribute__((visibility("default"))) std::uint32_t SendASPI32Command(void* req
                 DataDirection dir = (srb->SRB_Flags & SRB_DIR_IN)    ? DataDirection::In
                                     : (srb->SRB_Flags & SRB_DIR_OUT) ? DataDirection::Out
                                                                      : DataDirection::None;
-                auto out = d->drive->Execute(srb->CDBByte, srb->SRB_CDBLen, dir, srb->SRB_BufPointer, srb->SRB_BufLen);
+                auto out = d->drive->Execute(srb->CDBByte, srb->SRB_CDBLen, dir, srb->SRB_BufPointer,
+                                             srb->SRB_BufLen);
                 srb->SRB_TargStat = out.status;
                 srb->SRB_HaStat = static_cast<std::uint8_t>(out.hostStatus);
                 srb->SRB_Status = out.status == 0 && out.hostStatus == 0 ? SS_COMP : SS_ERR;
-                std::memcpy(srb->SenseArea, out.sense, std::min<std::size_t>(srb->SRB_SenseLen, sizeof out.sense));
+                std::memcpy(srb->SenseArea, out.sense,
+                            std::min<std::size_t>(srb->SRB_SenseLen, sizeof out.sense));
             }
             if (srb->SRB_Flags & SRB_EVENT_NOTIFY) {
                 std::uint64_t one = 1;
-                [[maybe_unused]] ssize_t n =
-                    ::write(static_cast<int>(reinterpret_cast<std::intptr_t>(srb->SRB_PostProc)), &one, sizeof one);
+                [[maybe_unused]] ssize_t n = ::write(
+                    static_cast<int>(reinterpret_cast<std::intptr_t>(srb->SRB_PostProc)), &one, sizeof one);
             }
             return SS_PENDING;
         }

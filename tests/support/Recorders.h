@@ -32,8 +32,9 @@ public:
             answers.pop_front();
             return a;
         }
-        return buttons == MessageButtons::YesNo || buttons == MessageButtons::YesAllNoCancel ? MessageAnswer::Yes
-                                                                                            : MessageAnswer::Ok;
+        return buttons == MessageButtons::YesNo || buttons == MessageButtons::YesAllNoCancel
+                   ? MessageAnswer::Yes
+                   : MessageAnswer::Ok;
     }
 };
 

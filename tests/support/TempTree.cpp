@@ -23,20 +23,25 @@ TempTree::TempTree() {
     root_ = base;
 }
 
-TempTree::~TempTree() { RemoveTree(root_); }
+TempTree::~TempTree() {
+    RemoveTree(root_);
+}
 
 std::string TempTree::Path(std::string_view relative) const {
     return relative.empty() ? root_ : root_ + "/" + std::string(relative);
 }
 
-void TempTree::Folder(std::string_view relative) const { fs::create_directories(Path(relative)); }
+void TempTree::Folder(std::string_view relative) const {
+    fs::create_directories(Path(relative));
+}
 
 void TempTree::File(std::string_view relative, std::uint64_t size) const {
     fs::path p = Path(relative);
     fs::create_directories(p.parent_path());
     int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0)
+            ::close(fd);
         throw std::runtime_error("cannot create " + p.string());
     }
     ::close(fd);
@@ -80,8 +85,8 @@ void RemoveTree(const std::string& path) {
     fs::remove_all(path, ec);
     if (ec) {
         // A folder made unreadable before the iterator could enter it: try once more.
-        for (auto it = fs::recursive_directory_iterator(path, ec); !ec && it != fs::recursive_directory_iterator();
-             it.increment(ec)) {
+        for (auto it = fs::recursive_directory_iterator(path, ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
             ::chmod(it->path().c_str(), 0755);
         }
         fs::remove_all(path, ec);
