@@ -71,11 +71,7 @@ std::uint32_t ASPI::version() {
 void ASPI::selectDevice(int index) {
     if (count_ == 0)
         return;
-    if (index >= count_)
-        index = count_ - 1;
-    if (index < 0)
-        index = 0;
-    selected_ = index;
+    selected_ = ClampIndex(index, count_);
     std::memcpy(address_, devices_[selected_], 3);
 }
 

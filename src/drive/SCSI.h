@@ -41,6 +41,11 @@ public:
 
 protected:
     virtual std::string AddressText() { return {}; }
+    // An index at or past the end of a list of `count` devices selects the last one; a negative
+    // one, which callers never pass, the first.
+    static int ClampIndex(int index, int count) {
+        return index >= count ? count - 1 : (index < 0 ? 0 : index);
+    }
     aspi::SRB_ExecSCSICmd srb_{};
 };
 

@@ -42,11 +42,7 @@ void SPTI::selectDevice(int index) {
     if (count_ == 0) {
         return;
     }
-    if (index >= count_)
-        index = count_ - 1;
-    if (index < 0)
-        index = 0;
-    selected_ = index;
+    selected_ = ClampIndex(index, count_);
     if (device_ >= 0) {
         access_->Close(device_);
         device_ = -1;
