@@ -9,7 +9,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   qt6-base-dev libgl-dev
   xvfb xauth fonts-noto-cjk
-  fpart bc
+  fpart bc locales
 )
 
 missing=()
@@ -19,7 +19,15 @@ for p in "${packages[@]}"; do
   fi
 done
 
+# A locale with a decimal comma, for the test that numbers keep their decimal point.
+need_locale() {
+  ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
+  if need_locale; then
+    $([ "$(id -u)" -ne 0 ] && echo sudo) localedef -i de_DE -f UTF-8 de_DE.UTF-8
+  fi
   exit 0
 fi
 
@@ -31,3 +39,6 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if need_locale; then
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi

@@ -45,7 +45,7 @@ QStringList ResultListModel::ListViewData(int row) const {
     }
     if (mode_ == Mode::Files && row >= 0 && static_cast<std::size_t>(row) < state_.fileList.size()) {
         const FileItem* f = state_.fileList[static_cast<std::size_t>(row)];
-        return {ToQt(f->path()), ToQt(SizeText(f->sectors, cluster))};
+        return {ToQt(f->path()), ToQt(SizeText(f->fullSectors, cluster))};
     }
     return {};
 }

@@ -110,6 +110,7 @@ nlohmann::json ScanJson(const CliWindow& window) {
     nlohmann::json doc;
     doc["stamp"] = s.scanStamp;
     doc["log"] = window.Recorded().Lines();
+    doc["skippedLinks"] = s.inventory.skippedLinks;
     nlohmann::json media = nlohmann::json::array();
     for (std::size_t i = 0; i < s.result.media.size(); ++i) {
         const PackedMedium& m = s.result.media[i];
@@ -145,7 +146,7 @@ void PrintScanText(const CliWindow& window, std::FILE* out) {
         BuildFileList(m, files);
         for (const FileItem* f : files) {
             std::fprintf(out, "  %.*s (%s)\n", static_cast<int>(f->pathSize), f->pathData,
-                         SizeText(f->sectors, cluster).c_str());
+                         SizeText(f->fullSectors, cluster).c_str());
         }
     }
     if (s.result.media.empty() && s.result.remainder.units.empty()) {
@@ -156,7 +157,7 @@ void PrintScanText(const CliWindow& window, std::FILE* out) {
     BuildFileList(r, files);
     for (const FileItem* f : files) {
         std::fprintf(out, "  %.*s (%s)\n", static_cast<int>(f->pathSize), f->pathData,
-                     SizeText(f->sectors, cluster).c_str());
+                     SizeText(f->fullSectors, cluster).c_str());
     }
 }
 

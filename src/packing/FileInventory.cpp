@@ -1,5 +1,7 @@
 #include "packing/FileInventory.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace stowra {
@@ -29,14 +31,15 @@ const char* FileInventory::StorePath(std::string_view path) {
     return p;
 }
 
-FileItem* FileInventory::Append(std::uint8_t flags, std::uint32_t sectors, std::string_view path) {
+FileItem* FileInventory::Append(std::uint8_t flags, std::uint64_t sectors, std::string_view path) {
     if (itemsInLastChunk_ == kItemsPerChunk) {
         itemChunks_.push_back(std::make_unique<FileItem[]>(kItemsPerChunk));
         itemsInLastChunk_ = 0;
     }
     FileItem* item = &itemChunks_.back()[itemsInLastChunk_++];
     item->flags = flags;
-    item->sectors = sectors;
+    item->sectors = static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors, UINT32_MAX));
+    item->fullSectors = sectors;
     item->link.nextMember = nullptr;
     item->pathData = StorePath(path);
     item->pathSize = static_cast<std::uint32_t>(path.size());
@@ -63,6 +66,7 @@ void FileInventory::Clear() {
     textUsed_ = kTextChunk;
     totalSectors = 0;
     fileCount = 0;
+    skippedLinks = 0;
 }
 
 }  // namespace stowra

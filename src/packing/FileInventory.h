@@ -17,7 +17,12 @@ struct FileItem {
     static constexpr std::uint8_t Group = 4;   // a group unit; link.group is its GroupInfo
 
     std::uint8_t flags = 0;
+    // What the packing counts: the true size in sectors, or the largest 32-bit count when it does
+    // not fit, so that such a unit is always oversized rather than packed by its low bits.
     std::uint32_t sectors = 0;
+    // The true size in sectors (a group unit: the sum of its members), for the running totals and
+    // for every size shown.
+    std::uint64_t fullSectors = 0;
     union {
         FileItem* nextMember;  // member file: the next member of its group, or null
         GroupInfo* group;      // group unit
@@ -44,7 +49,7 @@ public:
     FileInventory& operator=(const FileInventory&) = delete;
 
     // Creates an item with a copy of the path and appends it to the order.
-    FileItem* Append(std::uint8_t flags, std::uint32_t sectors, std::string_view path);
+    FileItem* Append(std::uint8_t flags, std::uint64_t sectors, std::string_view path);
     GroupInfo* NewGroupInfo();
 
     std::vector<FileItem*>& Items() { return order_; }
@@ -60,6 +65,8 @@ public:
     std::uint64_t totalSectors = 0;
     // Number of collected files (plain and member files; group units are not files).
     std::uint64_t fileCount = 0;
+    // Symbolic links the walk met and left where they are.
+    std::uint64_t skippedLinks = 0;
 
 private:
     const char* StorePath(std::string_view path);

@@ -131,7 +131,8 @@ void PackMedia(const ScanInput& input, ScanState& state, ScanWindow& window) {
     std::size_t firstFit = 0;
     while (firstFit < items.size() && items[firstFit]->sectors > capacity) {
         if (!items[firstFit]->IsMember()) {
-            remainingTotal -= std::min<std::uint64_t>(remainingTotal, items[firstFit]->sectors);
+            // The true size: a capped one would leave the rest counted as still to pack.
+            remainingTotal -= std::min<std::uint64_t>(remainingTotal, items[firstFit]->fullSectors);
         }
         ++firstFit;
     }
@@ -173,7 +174,7 @@ void PackMedia(const ScanInput& input, ScanState& state, ScanWindow& window) {
     for (FileItem* item : items) {
         if ((item->flags & (FileItem::Placed | FileItem::Member)) == 0) {
             result.remainder.units.push_back(item);
-            result.remainder.sectors += item->sectors;
+            result.remainder.sectors += item->fullSectors;
             result.remainder.files += FilesOf(item);
         }
     }

@@ -1,4 +1,5 @@
-#include <limits>
+#include <cerrno>
+#include <optional>
 #include <unordered_set>
 
 #include "packing/ScanSession.h"
@@ -22,24 +23,26 @@ struct FolderIdHash {
     }
 };
 
-std::uint32_t SectorsOf(std::uint64_t size, std::uint32_t cluster) {
-    std::uint64_t sectors = size / cluster + (size % cluster != 0 ? 1 : 0);
-    // A count that does not fit 32 bits is held as the largest one, so the file is always
-    // oversized rather than packed by its low bits.
-    return sectors > std::numeric_limits<std::uint32_t>::max() ? std::numeric_limits<std::uint32_t>::max()
-                                                               : static_cast<std::uint32_t>(sectors);
+std::uint64_t SectorsOf(std::uint64_t size, std::uint32_t cluster) {
+    return size / cluster + (size % cluster != 0 ? 1 : 0);
 }
 
 // One folder being walked; the walk keeps these on an explicit stack, so the depth of the tree
 // never reaches the call stack.
 struct Level {
-    Folder folder;
+    Folder folder;  // closed for all but the deepest levels, reopened when needed
+    FolderId id;
     DirListing listing;
     std::size_t next = 0;     // next entry of the listing to handle
     std::size_t start = 0;    // inventory length when this folder was entered
     std::size_t relSize = 0;  // length of the relative folder text of this level
     bool sawFolder = false;
 };
+
+// Only the deepest levels keep their folder open, so a deep tree never runs out of descriptors;
+// a shallower level is reopened by name, from the nearest open one above it, when the walk
+// returns to it and needs to enter another of its subfolders.
+constexpr std::size_t kOpenLevels = 16;
 
 class Collector {
 public:
@@ -53,6 +56,7 @@ public:
           cluster_(static_cast<std::uint32_t>(input.profile.Cluster)) {}
 
     void Run(const std::string& root) {
+        root_ = root;
         auto folder = Folder::Open(root);
         if (!folder) {
             return;
@@ -69,18 +73,18 @@ public:
             std::string_view name = level.listing.Name(e);
             if (e.kind == EntryKind::Folder) {
                 level.sawFolder = true;
-                auto child = level.folder.OpenChild(name);
+                auto child = OpenChild(name);
                 if (child && visited_.insert(child->Id()).second) {
                     rel_.append(name);
                     rel_.push_back(kPathDelimiter);
                     Enter(std::move(*child));
                 }
-                // A folder already walked (reached again through a link) is not collected twice,
-                // and a link back to an ancestor can never start an endless walk.
+                // A folder already walked (a bind mount of a folder above) is not collected
+                // twice, and can never start an endless walk.
             } else if (e.size > minSize_) {
                 std::size_t relSize = rel_.size();
                 rel_.append(name);
-                std::uint32_t sectors = SectorsOf(e.size, cluster_);
+                std::uint64_t sectors = SectorsOf(e.size, cluster_);
                 inventory_.Append(0, sectors, rel_);
                 rel_.resize(relSize);
                 inventory_.totalSectors += sectors;
@@ -95,9 +99,65 @@ private:
         Level level;
         level.start = inventory_.size();
         level.relSize = rel_.size();
+        level.id = folder.Id();
         level.folder = std::move(folder);
         level.folder.List(filter_, level.listing);  // an unlistable folder contributes nothing
+        inventory_.skippedLinks += level.listing.SkippedLinks();
         levels_.push_back(std::move(level));
+        CloseShallowLevels(kOpenLevels);
+    }
+
+    void CloseShallowLevels(std::size_t keep) {
+        if (levels_.size() > keep) {
+            for (std::size_t i = levels_.size() - keep; i-- > 0 && levels_[i].folder.IsOpen();) {
+                levels_[i].folder = Folder();
+            }
+        }
+    }
+
+    // Opens a subfolder of the deepest level, reopening that level first when it was closed.
+    std::optional<Folder> OpenChild(std::string_view name) {
+        if (!Reopen(levels_.size() - 1)) {
+            return std::nullopt;
+        }
+        auto child = levels_.back().folder.OpenChild(name);
+        if (!child && (errno == EMFILE || errno == ENFILE)) {
+            // Descriptors held elsewhere in the process: give back every level but this one.
+            CloseShallowLevels(1);
+            child = levels_.back().folder.OpenChild(name);
+        }
+        return child;
+    }
+
+    bool Reopen(std::size_t index) {
+        if (levels_[index].folder.IsOpen()) {
+            return true;
+        }
+        std::size_t from = index;
+        while (from > 0 && !levels_[from - 1].folder.IsOpen()) {
+            --from;
+        }
+        std::optional<Folder> walk;
+        if (from == 0) {
+            walk = Folder::Open(root_);
+            if (!walk || walk->Id() != levels_[0].id) {
+                return false;
+            }
+            from = 1;
+        }
+        for (std::size_t i = from; i <= index; ++i) {
+            std::size_t begin = levels_[i - 1].relSize;
+            std::string_view name(rel_.data() + begin, levels_[i].relSize - begin - 1);
+            const Folder& parent = walk ? *walk : levels_[i - 1].folder;
+            std::optional<Folder> next = parent.OpenChild(name);
+            // A folder renamed or replaced meanwhile is not the one whose listing we hold.
+            if (!next || next->Id() != levels_[i].id) {
+                return false;
+            }
+            walk = std::move(next);
+        }
+        levels_[index].folder = std::move(*walk);
+        return true;
     }
 
     void Leave() {
@@ -125,15 +185,12 @@ private:
         for (std::size_t i = start; i < items.size(); ++i) {
             items[i]->flags |= FileItem::Member;
             items[i]->link.nextMember = i + 1 < items.size() ? items[i + 1] : nullptr;
-            sum += items[i]->sectors;
+            sum += items[i]->fullSectors;
         }
         GroupInfo* info = inventory_.NewGroupInfo();
         info->first = items[start];
         info->count = static_cast<std::uint32_t>(items.size() - start);
-        std::uint32_t sectors = sum > std::numeric_limits<std::uint32_t>::max()
-                                    ? std::numeric_limits<std::uint32_t>::max()
-                                    : static_cast<std::uint32_t>(sum);
-        FileItem* unit = inventory_.Append(FileItem::Group, sectors, rel_);
+        FileItem* unit = inventory_.Append(FileItem::Group, sum, rel_);
         unit->link.group = info;
     }
 
@@ -143,6 +200,7 @@ private:
     bool subfolder_;
     std::uint64_t minSize_;
     std::uint32_t cluster_;
+    std::string root_;
     std::string rel_;
     std::vector<Level> levels_;
     std::unordered_set<FolderId, FolderIdHash> visited_;
@@ -178,6 +236,10 @@ bool RunScan(const ScanInput& input, ScanState& state, ScanWindow& window) {
     log.Insert(Format(
         "対象ファイル数 = %llu （サイズ = %s）\n", static_cast<unsigned long long>(state.inventory.fileCount),
         SizeText(state.inventory.totalSectors, static_cast<std::uint32_t>(input.profile.Cluster)).c_str()));
+    if (state.inventory.skippedLinks > 0) {
+        log.Insert(Format("シンボリックリンク %llu 個は対象外です（元の場所に残ります）\n",
+                          static_cast<unsigned long long>(state.inventory.skippedLinks)));
+    }
     log.Repaint();
 
     PackMedia(input, state, window);

@@ -2,8 +2,9 @@
 // Directory listing with the attribute filter the scan and the cleanup rely on.
 //
 // On Linux the Windows attributes are stood in for: hidden = the name starts with a dot;
-// system = neither a regular file nor a folder (FIFO, socket, device). Symbolic links are
-// followed, so a link to a folder lists as a folder and a link to a file as that file.
+// system = neither a regular file nor a folder (FIFO, socket, device). Symbolic links are never
+// followed: a link's data would not be on the disc, and a link to a folder elsewhere would take
+// files the user never chose. They are counted, and listed only when asked for.
 
 #include <cstdint>
 #include <optional>
@@ -18,6 +19,7 @@ enum class EntryKind : std::uint8_t { File, Folder };
 struct AttributeFilter {
     bool includeHidden = false;
     bool includeSystem = false;
+    bool includeLinks = false;  // list symbolic links themselves (as files), e.g. to see a folder's content
 };
 
 // Identity of a folder on disk, so that a walk can tell a folder it has already entered.
@@ -34,12 +36,15 @@ public:
         std::uint32_t nameOffset;
         std::uint32_t nameSize;
         EntryKind kind;
-        bool isLink;  // the name is a symbolic link (its target was listed)
+        bool isLink;  // the name is a symbolic link, listed as a file, never followed
         std::uint64_t size;
     };
 
     std::string_view Name(const Entry& e) const { return {names_.data() + e.nameOffset, e.nameSize}; }
     const std::vector<Entry>& Entries() const { return entries_; }
+    // Symbolic links that passed the filter but were left out (filter without includeLinks).
+    std::uint64_t SkippedLinks() const { return skippedLinks_; }
+    void CountSkippedLink() { ++skippedLinks_; }
     void Clear();
     void Add(std::string_view name, EntryKind kind, bool isLink, std::uint64_t size);
     void SortByName();
@@ -47,6 +52,7 @@ public:
 private:
     std::string names_;
     std::vector<Entry> entries_;
+    std::uint64_t skippedLinks_ = 0;
 };
 
 // An open folder handle (RAII). Children are opened relative to it, so deep trees never
@@ -60,10 +66,12 @@ public:
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
 
+    // Both leave errno set when they fail (EMFILE when the process has no descriptor left).
     static std::optional<Folder> Open(const std::string& path);
     std::optional<Folder> OpenChild(std::string_view name) const;
 
     FolderId Id() const { return id_; }
+    bool IsOpen() const { return fd_ >= 0; }
 
     // Lists the entries (without "." and "..") that pass the filter, in name order.
     // Returns false when the folder cannot be listed; the listing is then empty.

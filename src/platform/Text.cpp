@@ -1,5 +1,7 @@
 #include "platform/Text.h"
 
+#include <locale.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -55,7 +57,34 @@ std::string AddTrailingBackslash(std::string_view text) {
     return AddTrailingDelimiter(text, kPathDelimiter, kNativeCodepage);
 }
 
+namespace {
+
+// Numbers are always written with a decimal point, as every format of the program shows them,
+// whatever the user's locale says (a German locale would give "600,0000 KiB"). The C locale is
+// made once and never changed; switching to it is per thread, so other threads are unaffected.
+class ClassicNumbers {
+public:
+    ClassicNumbers() : previous_(Classic() ? ::uselocale(Classic()) : nullptr) {}
+    ~ClassicNumbers() {
+        if (previous_ != nullptr) {
+            ::uselocale(previous_);
+        }
+    }
+    ClassicNumbers(const ClassicNumbers&) = delete;
+    ClassicNumbers& operator=(const ClassicNumbers&) = delete;
+
+private:
+    static locale_t Classic() {
+        static const locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+        return c;
+    }
+    locale_t previous_;
+};
+
+}  // namespace
+
 std::string FormatV(const char* format, va_list args) {
+    ClassicNumbers classic;
     va_list copy;
     va_copy(copy, args);
     char small[256];

@@ -15,6 +15,7 @@ namespace stowra {
 void DirListing::Clear() {
     names_.clear();
     entries_.clear();
+    skippedLinks_ = 0;
 }
 
 void DirListing::Add(std::string_view name, EntryKind kind, bool isLink, std::uint64_t size) {
@@ -97,30 +98,24 @@ bool Folder::List(const AttributeFilter& filter, DirListing& out) const {
         if (name[0] == '.' && !filter.includeHidden) {
             continue;
         }
-        bool isLink = d->d_type == DT_LNK || d->d_type == DT_UNKNOWN;
-        EntryKind kind;
-        std::uint64_t size = 0;
-        if (d->d_type == DT_DIR) {
-            kind = EntryKind::Folder;
-        } else {
-            struct stat st {};
-            // Follow links: a link to a folder is entered like a folder, a link to a file is that file.
-            if (::fstatat(fd_, name, &st, 0) != 0) {
-                continue;  // dangling link or vanished entry: nothing to pack
+        unsigned char type = d->d_type;
+        struct stat st {};
+        if (type != DT_DIR) {
+            // Never follow a link: the entry itself decides what it is.
+            if (::fstatat(fd_, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                continue;  // vanished since it was listed
             }
-            if (d->d_type == DT_UNKNOWN) {
-                struct stat lst {};
-                isLink = ::fstatat(fd_, name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode);
-            }
-            if (S_ISDIR(st.st_mode)) {
-                kind = EntryKind::Folder;
-            } else {
-                kind = EntryKind::File;
-                if (!S_ISREG(st.st_mode) && !filter.includeSystem) {
-                    continue;
-                }
-                size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-            }
+            type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+        }
+        bool isLink = type == DT_LNK;
+        EntryKind kind = type == DT_DIR ? EntryKind::Folder : EntryKind::File;
+        std::uint64_t size = type == DT_REG ? static_cast<std::uint64_t>(st.st_size) : 0;
+        if (isLink && !filter.includeLinks) {
+            out.CountSkippedLink();
+            continue;
+        }
+        if (type == DT_UNKNOWN && !filter.includeSystem) {
+            continue;
         }
         out.Add(name, kind, isLink, size);
     }

@@ -22,10 +22,11 @@ struct Level {
 void Enter(std::vector<Level>& stack, std::string path) {
     Level level;
     level.path = std::move(path);
-    // Every entry counts, hidden and special files included; an unreadable folder looks empty and
-    // is then simply not removable.
+    // Every entry counts, hidden and special files and symbolic links included (links are never
+    // moved, so a folder holding one stays); an unreadable folder looks empty and is then simply
+    // not removable.
     if (auto folder = Folder::Open(level.path)) {
-        folder->List(AttributeFilter{true, true}, level.listing);
+        folder->List(AttributeFilter{true, true, true}, level.listing);
     }
     stack.push_back(std::move(level));
 }

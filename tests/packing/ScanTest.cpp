@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -155,13 +156,25 @@ TEST(CollectFiles, SymbolicLinkCyclesEnd) {
     EXPECT_EQ(Collect(t.Root()), (std::map<std::string, std::string>{{"a" + D + "f", "1"}}));
 }
 
-TEST(CollectFiles, LinksToFoldersOutsideAreEnteredOnce) {
+TEST(RunScan, LinksAreNeverFollowedAndStayWhereTheyAre) {
     test::TempTree outside;
     outside.File("x", 5);
+    outside.File("big", 3ull << 30);
     test::TempTree t;
-    t.Link("l1", outside.Root());
-    t.Link("l2", outside.Root());
-    EXPECT_EQ(Collect(t.Root()), (std::map<std::string, std::string>{{"l1" + D + "x", "1"}}));
+    t.File("in/a", 2048);
+    t.Link("to-folder", outside.Root());
+    t.Link("to-big", outside.Path("big"));
+    t.Link("in/twin", t.Path("in/a"));
+    test::RecordingWindow w;
+    ASSERT_TRUE(RunScan(Input(t.Root()), w.state, w));
+    EXPECT_EQ(Units(w.state.inventory), (std::map<std::string, std::string>{{"in" + D + "a", "1"}}));
+    EXPECT_EQ(w.state.inventory.skippedLinks, 3u);
+    EXPECT_EQ(w.log.Lines()[0], "対象ファイル数 = 1 （サイズ = 2.0000 KiB）");
+    EXPECT_EQ(w.log.Lines()[1], "シンボリックリンク 3 個は対象外です（元の場所に残ります）");
+
+    test::RecordingWindow plain;  // no line at all without links
+    ASSERT_TRUE(RunScan(Input(outside.Root()), plain.state, plain));
+    EXPECT_EQ(plain.log.Text().find("シンボリックリンク"), std::string::npos);
 }
 
 TEST(CollectFiles, OddNames) {
@@ -183,10 +196,26 @@ TEST(CollectFiles, DeepTree) {
     std::string rel;
     for (int i = 0; i < 300; ++i) {
         rel += "d" + std::to_string(i % 10) + "/";
+        if (i % 50 == 49) {
+            t.File(rel + "side/s.txt", 1);  // the walk climbs back through closed levels
+        }
     }
     t.File(rel + "deep.txt", 1);
     auto units = Collect(t.Root(), OptionFlags::SubfolderGrouping);
-    EXPECT_EQ(units, (std::map<std::string, std::string>{{"d0" + D, "G1"}}));
+    EXPECT_EQ(units, (std::map<std::string, std::string>{{"d0" + D, "G7"}}));
+
+    // Few descriptors left: the walk still reaches the bottom.
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        struct rlimit lim {};
+        ::getrlimit(RLIMIT_NOFILE, &lim);
+        lim.rlim_cur = 40;
+        ::setrlimit(RLIMIT_NOFILE, &lim);
+        ::_exit(Collect(t.Root()).size() == 7 ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(CollectFiles, SectorCountsBeyondThirtyTwoBitsStayOversized) {
@@ -198,6 +227,25 @@ TEST(CollectFiles, SectorCountsBeyondThirtyTwoBitsStayOversized) {
     CollectFiles(t.Root() + D, in, inv);
     ASSERT_EQ(inv.size(), 1u);
     EXPECT_EQ(inv[0]->sectors, 0xFFFFFFFFu);
+    EXPECT_EQ(inv[0]->fullSectors, (1ull << 32) + 5);
+}
+
+// Sums beyond 32 bits are held whole for the running total and for every size shown; only the
+// decision that the unit is oversized uses the capped count.
+TEST(RunScan, GroupsAndFilesBeyondThirtyTwoBits) {
+    test::TempTree t;
+    t.File("g/a", 5ull << 29);
+    t.File("g/b", 5ull << 29);  // the group holds 5 GiB
+    for (int i = 0; i < 10; ++i) {
+        t.File("f" + std::to_string(i), 100ull << 20);
+    }
+    test::RecordingWindow w;
+    ScanInput in = Input(t.Root(), OptionFlags::SubfolderGrouping);
+    in.profile = {1, 1 << 30, 0, 0};
+    ASSERT_TRUE(RunScan(in, w.state, w));
+    EXPECT_TRUE(w.state.result.media.empty());  // 1000 MiB left: less than one disc
+    EXPECT_EQ(w.log.Lines()[0], "対象ファイル数 = 12 （サイズ = 5.9766 GiB）");
+    EXPECT_EQ(w.log.Lines()[1], "うまく詰め込めなかった残りファイル数 = 12 （サイズ = 5.9766 GiB）");
 }
 
 TEST(CollectFiles, UnreadableFoldersContributeNothing) {

@@ -43,27 +43,31 @@ TEST(Folder, ListsWithTheAttributeFilter) {
     }
 }
 
-TEST(Folder, ReportsSixtyFourBitSizesAndFollowsLinks) {
+TEST(Folder, ReportsSixtyFourBitSizesAndNeverFollowsLinks) {
     test::TempTree t;
     t.File("big", 5368709120ull);
     t.Folder("target");
     t.Link("to-folder", t.Path("target"));
     t.Link("to-file", t.Path("big"));
     t.Link("dangling", t.Path("nowhere"));
+    t.Link(".hidden-link", t.Path("big"));
     auto folder = Folder::Open(t.Root());
     DirListing l;
     ASSERT_TRUE(folder->List({}, l));
-    ASSERT_EQ(Names(l), (std::vector<std::string>{"big", "target", "to-file", "to-folder"}));
-    const auto& e = l.Entries();
-    EXPECT_EQ(e[0].size, 5368709120ull);
-    EXPECT_EQ(e[2].kind, EntryKind::File);
-    EXPECT_TRUE(e[2].isLink);
-    EXPECT_EQ(e[2].size, 5368709120ull);
-    EXPECT_EQ(e[3].kind, EntryKind::Folder);
-    EXPECT_TRUE(e[3].isLink);
-    auto child = folder->OpenChild("to-folder");
-    ASSERT_TRUE(child);
-    EXPECT_EQ(child->Id(), folder->OpenChild("target")->Id());
+    ASSERT_EQ(Names(l), (std::vector<std::string>{"big", "target"}));
+    EXPECT_EQ(l.Entries()[0].size, 5368709120ull);
+    EXPECT_EQ(l.SkippedLinks(), 3u);  // a hidden link is left out as hidden
+
+    // Listed for what they are when asked for: files of no size, never their targets.
+    ASSERT_TRUE(folder->List({true, false, true}, l));
+    ASSERT_EQ(Names(l),
+              (std::vector<std::string>{".hidden-link", "big", "dangling", "target", "to-file", "to-folder"}));
+    for (std::size_t i : {0, 2, 4, 5}) {
+        EXPECT_TRUE(l.Entries()[i].isLink);
+        EXPECT_EQ(l.Entries()[i].kind, EntryKind::File);
+        EXPECT_EQ(l.Entries()[i].size, 0u);
+    }
+    EXPECT_EQ(l.SkippedLinks(), 0u);
 }
 
 TEST(Folder, ExistenceTests) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include "platform/Text.h"
 
 namespace stowra {
@@ -59,6 +61,13 @@ TEST(Format, ProducesTextOfAnyLength) {
     EXPECT_EQ(out.size(), 5000u + 5u);
     EXPECT_EQ(out.substr(out.size() - 3), " 42");
     EXPECT_EQ(Format("%s", ""), "");
+}
+
+TEST(Format, WritesADecimalPointWhateverTheLocale) {
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "scripts/setup.sh makes this locale";
+    std::string text = Format("%.4f KiB", 600.0);
+    std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(text, "600.0000 KiB");
 }
 
 }  // namespace
