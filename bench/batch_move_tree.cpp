@@ -19,7 +19,7 @@ public:
 
 class Quiet : public stowra::ProgressSink {
 public:
-    bool Progress(std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t) override { return true; }
+    bool Progress(const stowra::MoveProgress&) override { return true; }
 };
 
 }  // namespace

@@ -112,8 +112,8 @@ public:
 
 class CountingSink : public stowra::ProgressSink {
 public:
-    bool Progress(std::uint64_t files, std::uint64_t, std::uint64_t, std::uint64_t) override {
-        last = files;
+    bool Progress(const stowra::MoveProgress& p) override {
+        last = p.filesMoved;
         return true;
     }
     std::uint64_t last = 0;

@@ -8,8 +8,9 @@
 
 namespace stowra {
 
-bool MoveProgressDialog::Progress(std::uint64_t filesDone, std::uint64_t filesTotal, std::uint64_t bytesDone,
-                                  std::uint64_t bytesTotal) {
+bool MoveProgressDialog::Progress(const MoveProgress& p) {
+    const std::uint64_t filesDone = p.filesMoved + p.filesFailed;  // how far the batch has come
+    const std::uint64_t filesTotal = p.filesTotal, bytesDone = p.bytesDone, bytesTotal = p.bytesTotal;
     if (!dialog_) {
         dialog_ = std::make_unique<QProgressDialog>(owner_);
         dialog_->setWindowTitle(QStringLiteral("Stowra"));
@@ -30,9 +31,15 @@ bool MoveProgressDialog::Progress(std::uint64_t filesDone, std::uint64_t filesTo
     std::string bytes = bytesTotal == 0
                             ? std::string()
                             : "  (" + SizeText(bytesDone, 1) + " / " + SizeText(bytesTotal, 1) + ")";
-    dialog_->setLabelText(ToQt(Format("ファイルを移動しています・・・\n%llu / %llu ファイル%s",
-                                      static_cast<unsigned long long>(filesDone),
-                                      static_cast<unsigned long long>(filesTotal), bytes.c_str())));
+    // Only what was moved counts as moved; files that could not be moved are counted apart.
+    std::string failed = p.filesFailed == 0
+                             ? std::string()
+                             : Format("（移動できなかったファイル %llu）",
+                                      static_cast<unsigned long long>(p.filesFailed));
+    dialog_->setLabelText(ToQt(Format("ファイルを移動しています・・・\n%llu / %llu ファイル%s%s",
+                                      static_cast<unsigned long long>(p.filesMoved),
+                                      static_cast<unsigned long long>(filesTotal), failed.c_str(),
+                                      bytes.c_str())));
     QApplication::processEvents();
     return !dialog_->wasCanceled();
 }

@@ -12,8 +12,7 @@ namespace stowra {
 class MoveProgressDialog : public ProgressSink {
 public:
     explicit MoveProgressDialog(QWidget* owner) : owner_(owner) {}
-    bool Progress(std::uint64_t filesDone, std::uint64_t filesTotal, std::uint64_t bytesDone,
-                  std::uint64_t bytesTotal) override;
+    bool Progress(const MoveProgress& progress) override;
 
 private:
     QWidget* owner_;

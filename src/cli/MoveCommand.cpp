@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "packing/PackResult.h"
+#include "platform/Process.h"
+#include "platform/Text.h"
 #include "relocate/MoveFiles.h"
 
 namespace stowra::cli {
@@ -78,27 +80,31 @@ private:
 class TerminalProgress : public ProgressSink {
 public:
     TerminalProgress() : tty_(::isatty(STDERR_FILENO) != 0) {}
-    bool Progress(std::uint64_t files, std::uint64_t filesTotal, std::uint64_t bytes,
-                  std::uint64_t bytesTotal) override {
+    bool Progress(const MoveProgress& p) override {
+        const std::uint64_t files = p.filesMoved, filesTotal = p.filesTotal, bytes = p.bytesDone,
+                            bytesTotal = p.bytesTotal;
         auto now = std::chrono::steady_clock::now();
-        bool last = files == filesTotal;
+        bool last = files + p.filesFailed == filesTotal;
         if (last || now - shown_ >= (tty_ ? std::chrono::milliseconds(100) : std::chrono::seconds(2))) {
             shown_ = now;
             // The first line starts below the log's "moving" line, which has no line feed of its own.
             // Bytes are counted only for copies to another file system; renames show files alone.
             std::string size =
                 bytesTotal == 0 ? std::string() : ", " + SizeText(bytes, 1) + " / " + SizeText(bytesTotal, 1);
-            std::fprintf(stderr, "%s%llu / %llu ファイル%s%s",
+            std::string failed = p.filesFailed == 0 ? std::string()
+                                                    : Format("（移動できなかったファイル %llu）",
+                                                             static_cast<unsigned long long>(p.filesFailed));
+            std::fprintf(stderr, "%s%llu / %llu ファイル%s%s%s",
                          !started_ ? "\n"
                          : tty_    ? "\r"
                                    : "",
                          static_cast<unsigned long long>(files), static_cast<unsigned long long>(filesTotal),
-                         size.c_str(), tty_ ? "\033[K" : "\n");
+                         failed.c_str(), size.c_str(), tty_ ? "\033[K" : "\n");
             std::fflush(stderr);
             open_ = tty_;
             started_ = true;
         }
-        return true;
+        return !Interrupted();  // Ctrl-C is the Cancel button of the terminal
     }
     void Finish() {
         if (open_) {
@@ -112,6 +118,11 @@ private:
     bool started_ = false;
     std::chrono::steady_clock::time_point shown_{};
 };
+
+constexpr int kExitMoved = 0;
+constexpr int kExitNotMoved = 1;
+constexpr int kExitCancelled = 3;    // stopped part-way: Ctrl-C, or a replacement declined
+constexpr int kExitIndexFailed = 4;  // every file moved, but an index file could not be written
 
 const char* OutcomeName(MoveOutcome outcome) {
     switch (outcome) {
@@ -142,6 +153,7 @@ void AddMoveOptions(CLI::App& command, MoveOptions& o) {
 }
 
 int RunMoveCommand(const MoveOptions& o) {
+    CatchInterrupts();
     MoveWindow window(o.yes);
     ScanInput scan = MakeScanInput(o.scan);
     if (!RunScan(scan, window.state, window)) {
@@ -158,6 +170,10 @@ int RunMoveCommand(const MoveOptions& o) {
         std::fprintf(stderr, "No disc was packed, so nothing was moved.\n");
     }
 
+    if (Interrupted()) {
+        std::fprintf(stderr, "Interrupted before the move: nothing was moved.\n");
+        return kExitCancelled;
+    }
     MoveInput input{o.destination, scan.options};
     input.options |=
         (o.index ? OptionFlags::WriteIndex : 0) | (o.removeEmpty ? OptionFlags::RemoveEmptied : 0);
@@ -176,9 +192,17 @@ int RunMoveCommand(const MoveOptions& o) {
         doc["outcome"] = OutcomeName(report.outcome);
         doc["destination"] = report.destinationRoot;
         doc["failures"] = failures;
+        doc["indexFailures"] = report.indexFailures;
         PrintJson(doc, stdout);
     }
-    return report.outcome == MoveOutcome::Moved ? 0 : 1;
+    switch (report.outcome) {
+        case MoveOutcome::Moved:
+            return report.indexFailures.empty() ? kExitMoved : kExitIndexFailed;
+        case MoveOutcome::Cancelled:
+            return kExitCancelled;
+        default:
+            return kExitNotMoved;
+    }
 }
 
 }  // namespace stowra::cli

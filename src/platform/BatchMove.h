@@ -49,8 +49,15 @@ struct BatchMoveResult {
 BatchMoveResult BatchMove(std::string_view sources, std::string_view destinations, Prompter& prompter,
                           ProgressSink& progress);
 
-// Names of unfinished copies left behind by a process that was killed start with this.
+// Names of unfinished copies start with this, then the copying process's id, "-" and a number.
 inline constexpr std::string_view kBatchMoveTempPrefix = ".stowra-tmp-";
+
+// The name of an unfinished copy left behind by a process that no longer runs. The batch move
+// removes such copies from every existing destination folder it writes into.
+bool IsStaleCopyName(std::string_view name);
+
+// Removes such copies in the folder and in every folder below it (links are not followed).
+std::uint64_t RemoveStaleCopies(const std::string& folder);
 
 // The question asked before an existing file is replaced.
 inline constexpr std::string_view kReplaceCaption = "ファイルの置き換えの確認";

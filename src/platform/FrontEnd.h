@@ -32,12 +32,20 @@ public:
                               MessageButtons buttons) = 0;
 };
 
+// How far a batch file operation has come.
+struct MoveProgress {
+    std::uint64_t filesMoved = 0;   // files that are at their destination
+    std::uint64_t filesFailed = 0;  // files that were not moved: failed, or left on request
+    std::uint64_t filesTotal = 0;
+    std::uint64_t bytesDone = 0;  // bytes of the batch gone through (copies to another file system)
+    std::uint64_t bytesTotal = 0;
+};
+
 // Progress of a batch file operation; returning false asks the operation to stop.
 class ProgressSink {
 public:
     virtual ~ProgressSink() = default;
-    virtual bool Progress(std::uint64_t filesDone, std::uint64_t filesTotal, std::uint64_t bytesDone,
-                          std::uint64_t bytesTotal) = 0;
+    virtual bool Progress(const MoveProgress& progress) = 0;
 };
 
 }  // namespace stowra

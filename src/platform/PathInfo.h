@@ -19,6 +19,14 @@ std::string AbsolutePathText(const std::string& path);
 // An identifier of the file system (volume) that holds `path`, or nothing when it cannot be read.
 std::optional<std::uint64_t> FileSystemOf(const std::string& path);
 
+// Identity of a file or folder on disk (device and inode), links followed.
+struct FolderIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FolderIdentity&) const = default;
+};
+std::optional<FolderIdentity> IdentityOf(const std::string& path);
+
 // Removes the folder if it is empty. Never follows a symbolic link: a link is not removed.
 bool RemoveFolder(const std::string& path);
 

@@ -4,8 +4,14 @@
 
 namespace stowra {
 
-// A walk keeps one open handle per folder level; deep trees need more than the usual soft limit.
+// More open handles for the walk and the move where the system allows them (the walk itself keeps
+// only a few levels open, whatever the limit).
 void RaiseOpenFileLimit();
+
+// From now on, an interrupt (Ctrl-C) or a termination request only sets a flag that long work
+// polls, so that it can stop cleanly (no half-copied file left behind) instead of dying mid-way.
+void CatchInterrupts();
+bool Interrupted();
 
 // Full path of the running program file.
 std::string ProgramPath();

@@ -1,5 +1,6 @@
+#include <dirent.h>
 #include <fcntl.h>
-#include <sys/sendfile.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,11 +8,33 @@
 #include <cerrno>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <system_error>
+#include <unordered_set>
 
 #include "platform/BatchMove.h"
 
 namespace stowra {
+
+bool IsStaleCopyName(std::string_view name) {
+    if (name.substr(0, kBatchMoveTempPrefix.size()) != kBatchMoveTempPrefix) {
+        return false;
+    }
+    name.remove_prefix(kBatchMoveTempPrefix.size());
+    std::size_t dash = name.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size() || dash > 9) {
+        return false;
+    }
+    auto digits = [](std::string_view t) {
+        return std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(name.substr(0, dash)) || !digits(name.substr(dash + 1))) {
+        return false;
+    }
+    pid_t pid = static_cast<pid_t>(std::stol(std::string(name.substr(0, dash))));
+    // A copy of a process that still runs (another move right now) is not stale.
+    return pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
+}
 
 std::string ReplaceQuestion(std::string_view destination) {
     std::string text = "移動先には同じ名前のファイルが既にあります。\n";
@@ -84,6 +107,7 @@ public:
     }
     // Forgets the folder, so that the next Get opens it again.
     void Forget() { fd_.Reset(); }
+    bool Holds(std::string_view folder) const { return fd_ && folder == path_; }
 
 private:
     std::string path_;
@@ -178,9 +202,9 @@ bool IsFolder(int dir, const char* name) {
     return ::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
+bool WriteAllAt(int fd, const char* data, std::size_t size, std::uint64_t offset) {
     while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
+        ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -188,9 +212,42 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
             return false;
         }
         data += n;
+        offset += static_cast<std::uint64_t>(n);
         size -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// Removes the unfinished copies of dead processes directly in the open folder; returns how many.
+std::uint64_t RemoveStaleCopiesAt(int dirFd, std::vector<std::string>* subfolders = nullptr) {
+    int dupFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = dupFd < 0 ? nullptr : ::fdopendir(dupFd);
+    if (dir == nullptr) {
+        if (dupFd >= 0) {
+            ::close(dupFd);
+        }
+        return 0;
+    }
+    std::uint64_t removed = 0;
+    while (dirent* d = ::readdir(dir)) {
+        std::string_view name(d->d_name);
+        if (name == "." || name == "..") {
+            continue;
+        }
+        struct stat st {};
+        bool folder = d->d_type == DT_DIR ||
+                      (d->d_type == DT_UNKNOWN && ::fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                       S_ISDIR(st.st_mode));
+        if (folder) {
+            if (subfolders != nullptr) {
+                subfolders->emplace_back(name);
+            }
+        } else if (IsStaleCopyName(name) && ::unlinkat(dirFd, d->d_name, 0) == 0) {
+            ++removed;
+        }
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 class Mover {
@@ -205,51 +262,64 @@ private:
     Flow CopyAcross(const Job& job, bool replaceApproved);
     Flow Place(const Job& job, const std::string& temp, bool replaceApproved);
     Copied CopyFile(const Job& job, std::string& temp);
-    Copied CopyData(int in, int out, const Transfer& t);
+    Copied CopyData(int in, int out, std::uint64_t size, const Transfer& t);
+    Copied CopyRange(int in, int out, std::uint64_t from, std::uint64_t to, const Transfer& t);
     Copied CopyLink(const Job& job, std::string& temp);
     Consent AskReplace(const char* destination);
     std::string NextTempName();
     bool Tick();
+    bool Report();
     void Fail(const Transfer& t, int error);
 
     Prompter& prompter_;
     ProgressSink& progress_;
     BatchMoveResult result_;
-    std::uint64_t filesDone_ = 0;
-    std::uint64_t filesTotal_ = 0;
-    std::uint64_t bytesDone_ = 0;
-    std::uint64_t bytesTotal_ = 0;
-    std::uint64_t fileStart_ = 0;  // bytesDone_ when the current file began
+    MoveProgress state_;
+    std::uint64_t skipped_ = 0;    // left in the source because a replacement was declined
+    std::uint64_t fileStart_ = 0;  // state_.bytesDone when the current file began
     bool replaceAll_ = false;
     int lastError_ = 0;
     FolderCache sourceFolder_;
     FolderCache destinationFolder_;
+    std::unordered_set<std::string> swept_;  // destination folders already cleared of stale copies
     std::uint64_t tempCounter_ = 0;
     std::vector<char> buffer_;
 };
 
 BatchMoveResult Mover::Run(const std::vector<Transfer>& transfers) {
-    filesTotal_ = transfers.size();
+    state_.filesTotal = transfers.size();
     for (const Transfer& t : transfers) {
-        bytesTotal_ += t.size;
+        state_.bytesTotal += t.size;
     }
     if (!Tick()) {
         return result_;
     }
-    for (const Transfer& t : transfers) {
-        fileStart_ = bytesDone_;
+    for (std::size_t i = 0; i < transfers.size(); ++i) {
+        const Transfer& t = transfers[i];
+        fileStart_ = state_.bytesDone;
         Flow flow = MoveOne(t);
-        ++filesDone_;
-        bytesDone_ = fileStart_ + t.size;
-        if (flow == Flow::Stop || !Tick()) {
+        state_.bytesDone = fileStart_ + t.size;
+        if (flow == Flow::Stop) {
+            break;
+        }
+        if (i + 1 == transfers.size()) {
+            // A Cancel pressed after the last file stops nothing: the batch is complete.
+            Report();
+        } else if (!Tick()) {
             break;
         }
     }
     return result_;
 }
 
+bool Mover::Report() {
+    state_.filesMoved = result_.moved;
+    state_.filesFailed = result_.failures.size() + skipped_;
+    return progress_.Progress(state_);
+}
+
 bool Mover::Tick() {
-    if (progress_.Progress(filesDone_, filesTotal_, bytesDone_, bytesTotal_)) {
+    if (Report()) {
         return true;
     }
     result_.cancelled = true;
@@ -262,6 +332,7 @@ void Mover::Fail(const Transfer& t, int error) {
 }
 
 int Mover::DestinationFolder(std::string_view folder) {
+    bool known = destinationFolder_.Holds(folder);
     int fd = destinationFolder_.Get(folder);
     if (fd < 0 && errno == ENOENT) {
         if (!MakeFolders(std::string(folder))) {
@@ -269,6 +340,10 @@ int Mover::DestinationFolder(std::string_view folder) {
         }
         destinationFolder_.Forget();
         fd = destinationFolder_.Get(folder);
+        swept_.emplace(folder);  // new: nothing left over in it
+    } else if (fd >= 0 && !known && swept_.emplace(folder).second) {
+        // Unfinished copies of a process that was killed would otherwise be burned with the disc.
+        RemoveStaleCopiesAt(fd);
     }
     return fd;
 }
@@ -322,6 +397,7 @@ Consent Mover::AskReplace(const char* destination) {
             // Declining a replacement leaves part of the batch undone on purpose, which is what the
             // cancelled flag reports.
             result_.cancelled = true;
+            ++skipped_;
             return Consent::Skip;
         default:
             result_.cancelled = true;
@@ -446,7 +522,7 @@ Copied Mover::CopyFile(const Job& job, std::string& temp) {
         lastError_ = errno;
         return Copied::Failed;
     }
-    Copied copied = CopyData(in.get(), out.get(), job.t);
+    Copied copied = CopyData(in.get(), out.get(), static_cast<std::uint64_t>(st.st_size), job.t);
     if (copied == Copied::Done) {
         // Owner, permission bits and times as the source had them; a file system that cannot
         // keep them still gets the data.
@@ -465,28 +541,53 @@ Copied Mover::CopyFile(const Job& job, std::string& temp) {
     return copied;
 }
 
-Copied Mover::CopyData(int in, int out, const Transfer& t) {
+// Copies the data areas of the file and leaves its holes as holes, so that a sparse file takes no
+// more room at its destination than at its source.
+Copied Mover::CopyData(int in, int out, std::uint64_t size, const Transfer& t) {
+    std::uint64_t pos = 0;
+    while (pos < size) {
+        off_t data = ::lseek(in, static_cast<off_t>(pos), SEEK_DATA);
+        if (data < 0 && errno == ENXIO) {
+            break;  // only a hole is left
+        }
+        std::uint64_t from = data < 0 ? pos : static_cast<std::uint64_t>(data);
+        off_t hole = data < 0 ? -1 : ::lseek(in, data, SEEK_HOLE);
+        // A file system that cannot tell holes, or a file that changes meanwhile, is copied whole.
+        std::uint64_t to = hole < 0 ? size : std::min(size, static_cast<std::uint64_t>(hole));
+        if (to <= from) {
+            to = size;
+        }
+        Copied copied = CopyRange(in, out, from, to, t);
+        if (copied != Copied::Done) {
+            return copied;
+        }
+        pos = to;
+    }
+    // The size, which a hole at the end would otherwise not give.
+    if (::ftruncate(out, static_cast<off_t>(size)) != 0) {
+        lastError_ = errno;
+        return Copied::Failed;
+    }
+    return Copied::Done;
+}
+
+Copied Mover::CopyRange(int in, int out, std::uint64_t from, std::uint64_t to, const Transfer& t) {
     bool tryRange = true;
-    bool trySendfile = true;
-    std::uint64_t copied = 0;
-    while (true) {
+    std::uint64_t pos = from;
+    while (pos < to) {
+        std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(to - pos, kCopyChunk));
         ssize_t n;
         if (tryRange) {
-            n = ::copy_file_range(in, nullptr, out, nullptr, kCopyChunk, 0);
+            loff_t inPos = static_cast<loff_t>(pos), outPos = static_cast<loff_t>(pos);
+            n = ::copy_file_range(in, &inPos, out, &outPos, chunk, 0);
             if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
                 tryRange = false;
                 continue;
             }
-        } else if (trySendfile) {
-            n = ::sendfile(out, in, nullptr, kCopyChunk);
-            if (n < 0 && (errno == EINVAL || errno == ENOSYS)) {
-                trySendfile = false;
-                continue;
-            }
         } else {
             buffer_.resize(std::size_t{1} << 20);
-            n = ::read(in, buffer_.data(), buffer_.size());
-            if (n > 0 && !WriteAll(out, buffer_.data(), static_cast<std::size_t>(n))) {
+            n = ::pread(in, buffer_.data(), std::min(chunk, buffer_.size()), static_cast<off_t>(pos));
+            if (n > 0 && !WriteAllAt(out, buffer_.data(), static_cast<std::size_t>(n), pos)) {
                 n = -1;
             }
         }
@@ -498,14 +599,15 @@ Copied Mover::CopyData(int in, int out, const Transfer& t) {
             return Copied::Failed;
         }
         if (n == 0) {
-            return Copied::Done;
+            break;  // the file became shorter while it was copied
         }
-        copied += static_cast<std::uint64_t>(n);
-        bytesDone_ = fileStart_ + std::min(copied, t.size);
+        pos += static_cast<std::uint64_t>(n);
+        state_.bytesDone = fileStart_ + std::min(pos, t.size);
         if (!Tick()) {
             return Copied::Cancelled;
         }
     }
+    return Copied::Done;
 }
 
 Copied Mover::CopyLink(const Job& job, std::string& temp) {
@@ -595,6 +697,26 @@ BatchMoveResult BatchMove(std::string_view sources, std::string_view destination
     }
     Survey(transfers);
     return Mover(prompter, progress).Run(transfers);
+}
+
+std::uint64_t RemoveStaleCopies(const std::string& folder) {
+    std::uint64_t removed = 0;
+    std::vector<std::string> pending{folder};
+    while (!pending.empty()) {
+        std::string path = std::move(pending.back());
+        pending.pop_back();
+        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        std::vector<std::string> subfolders;
+        removed += RemoveStaleCopiesAt(fd, &subfolders);
+        ::close(fd);
+        for (std::string& sub : subfolders) {
+            pending.push_back(path + "/" + sub);
+        }
+    }
+    return removed;
 }
 
 }  // namespace stowra

@@ -1,6 +1,8 @@
+#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <vector>
 
 #include "platform/Process.h"
@@ -13,6 +15,28 @@ void RaiseOpenFileLimit() {
         limit.rlim_cur = limit.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }
+}
+
+namespace {
+// Written only by the signal handler; a signal handler can reach nothing but such a flag.
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) {
+    interrupted = 1;
+}
+}  // namespace
+
+void CatchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    ::sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no restart: a question waiting for an answer returns at once
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Interrupted() {
+    return interrupted != 0;
 }
 
 std::string ProgramPath() {

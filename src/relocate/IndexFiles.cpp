@@ -13,7 +13,9 @@ std::string IndexFileName(const std::string& destinationRoot, const std::string&
     return destinationRoot + n + kPathDelimiter + "_index_" + scanStamp + "-" + n + ".txt";
 }
 
-void WriteIndexFiles(const std::string& destinationRoot, const ScanState& state, LogPane& log) {
+std::vector<std::string> WriteIndexFiles(const std::string& destinationRoot, const ScanState& state,
+                                         LogPane& log) {
+    std::vector<std::string> failed;
     std::vector<const FileItem*> files;
     const MediaList& media = state.result.media;
     for (std::size_t n = 1; n <= media.size(); ++n) {
@@ -30,8 +32,10 @@ void WriteIndexFiles(const std::string& destinationRoot, const ScanState& state,
             log.SetColor(LogColor::Red);
             log.Insert("\"" + name + "\"の作成に失敗しました。\n");
             log.Repaint();
+            failed.push_back(name);
         }
     }
+    return failed;
 }
 
 }  // namespace stowra

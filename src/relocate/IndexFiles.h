@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "packing/ScanSession.h"
 #include "platform/FrontEnd.h"
@@ -15,7 +16,9 @@ std::string IndexFileName(const std::string& destinationRoot, const std::string&
                           std::size_t medium);
 
 // Writes the index file of every medium of the packing result. A file that cannot be written gets
-// a red line in the log; the other media are still written.
-void WriteIndexFiles(const std::string& destinationRoot, const ScanState& state, LogPane& log);
+// a red line in the log; the other media are still written. Returns the names of the files that
+// failed.
+std::vector<std::string> WriteIndexFiles(const std::string& destinationRoot, const ScanState& state,
+                                         LogPane& log);
 
 }  // namespace stowra

@@ -53,6 +53,35 @@ bool Confirmed(Prompter& prompter, const char* text) {
            MessageAnswer::Ok;
 }
 
+// A folder named like a scan's time stamp: "yyyymmdd-hhnnss".
+bool IsStampName(std::string_view name) {
+    if (name.size() != 15 || name[8] != '-') {
+        return false;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (i != 8 && (name[i] < '0' || name[i] > '9')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Copies left unfinished by a move that was killed lie in earlier disc folders of this
+// destination, where they would be burned: remove them before the next move.
+void SweepEarlierMoves(const std::string& destinationFolder) {
+    std::string root = AddTrailingBackslash(destinationFolder);
+    auto folder = Folder::Open(root);
+    DirListing listing;
+    if (!folder || !folder->List({}, listing)) {
+        return;
+    }
+    for (const DirListing::Entry& e : listing.Entries()) {
+        if (e.kind == EntryKind::Folder && IsStampName(listing.Name(e))) {
+            RemoveStaleCopies(root + std::string(listing.Name(e)));
+        }
+    }
+}
+
 void AppendEntry(std::string& list, std::string_view a, std::string_view b) {
     list.append(a);
     list.append(b);
@@ -77,6 +106,21 @@ FolderVerdict CheckFolders(const std::string& sourceRoot, const std::string& des
         verdict.check = FolderCheck::SameFolder;
     } else if (IsInside(destination, source)) {
         verdict.check = FolderCheck::DestinationInsideSource;
+    } else if (std::optional<FolderIdentity> src = IdentityOf(source)) {
+        // The same folder may be reached under another path (a bind mount): compare the folders
+        // themselves, the destination's and each one above it.
+        std::string up = destination;
+        for (bool first = true;; first = false) {
+            if (IdentityOf(up) == src) {
+                verdict.check = first ? FolderCheck::SameFolder : FolderCheck::DestinationInsideSource;
+                break;
+            }
+            std::size_t slash = up.rfind('/');
+            if (up == "/" || slash == std::string::npos) {
+                break;
+            }
+            up.resize(slash == 0 ? 1 : slash);
+        }
     }
     std::optional<std::uint64_t> a = FileSystemOf(sourceRoot);
     std::optional<std::uint64_t> b = FileSystemOf(destinationFolder);
@@ -129,6 +173,7 @@ MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& windo
     log.Repaint();
 
     report.destinationRoot = DestinationRoot(input.destinationFolder, state.scanStamp);
+    SweepEarlierMoves(input.destinationFolder);
     BatchMoveResult moved;
     {
         TransferLists lists = BuildTransferLists(state, report.destinationRoot);
@@ -144,7 +189,7 @@ MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& windo
     } else {
         report.outcome = MoveOutcome::Moved;
         if ((input.options & OptionFlags::WriteIndex) != 0) {
-            WriteIndexFiles(report.destinationRoot, state, log);
+            report.indexFailures = WriteIndexFiles(report.destinationRoot, state, log);
         }
         if ((input.options & OptionFlags::RemoveEmptied) != 0) {
             RemoveEmptyFolders(state.sourceRoot);

@@ -34,6 +34,7 @@ struct MoveReport {
     MoveOutcome outcome = MoveOutcome::NothingToMove;
     std::string destinationRoot;             // set once the batch move has run
     std::vector<BatchMoveFailure> failures;  // the files the batch could not move
+    std::vector<std::string> indexFailures;  // index files that could not be written
 };
 
 // Runs the command: checks, questions, the batch move, index files, cleanup, the closing message,
@@ -47,7 +48,8 @@ struct FolderVerdict {
     bool otherFileSystem = false;  // the two folders lie on different file systems
 };
 // Compares the folders as they resolve on disk (links followed, "." and ".." folded, trailing
-// delimiters ignored), by whole path components.
+// delimiters ignored), by whole path components, and by the identity of the folders themselves
+// (device and inode), so that a bind mount of the source cannot hide it.
 FolderVerdict CheckFolders(const std::string& sourceRoot, const std::string& destinationFolder);
 
 // The two lists handed to the batch move, NUL-separated and closed with one more NUL.

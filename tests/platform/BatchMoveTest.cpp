@@ -35,12 +35,13 @@ class Sink : public ProgressSink {
 public:
     std::function<bool(int call)> onCall;
     int calls = 0;
-    std::uint64_t files = 0, filesTotal = 0, bytes = 0, bytesTotal = 0;
-    bool Progress(std::uint64_t f, std::uint64_t ft, std::uint64_t b, std::uint64_t bt) override {
-        EXPECT_LE(f, ft);
-        EXPECT_LE(b, bt);
-        EXPECT_GE(b, bytes);
-        files = f, filesTotal = ft, bytes = b, bytesTotal = bt;
+    std::uint64_t files = 0, failed = 0, filesTotal = 0, bytes = 0, bytesTotal = 0;
+    bool Progress(const MoveProgress& p) override {
+        EXPECT_LE(p.filesMoved + p.filesFailed, p.filesTotal);
+        EXPECT_LE(p.bytesDone, p.bytesTotal);
+        EXPECT_GE(p.bytesDone, bytes);
+        files = p.filesMoved, failed = p.filesFailed, filesTotal = p.filesTotal, bytes = p.bytesDone,
+        bytesTotal = p.bytesTotal;
         ++calls;
         return onCall ? onCall(calls) : true;
     }

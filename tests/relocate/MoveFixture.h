@@ -22,11 +22,12 @@ using Digests = std::map<std::string, std::uint64_t>;
 class Sink : public ProgressSink {
 public:
     std::function<bool()> keepGoing;
-    std::uint64_t files = 0, bytes = 0;
+    std::uint64_t files = 0, failed = 0, bytes = 0;
     int calls = 0;
-    bool Progress(std::uint64_t f, std::uint64_t, std::uint64_t b, std::uint64_t) override {
-        files = f;
-        bytes = b;
+    bool Progress(const MoveProgress& p) override {
+        files = p.filesMoved;
+        failed = p.filesFailed;
+        bytes = p.bytesDone;
         ++calls;
         return keepGoing ? keepGoing() : true;
     }
