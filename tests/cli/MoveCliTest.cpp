@@ -1,6 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "cli/CliRunner.h"
@@ -112,6 +118,74 @@ TEST(MoveCli, OnlyAFullMoveExitsWithZero) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.what << "\n" << r.err;
         EXPECT_EQ(DigestTree(t.Path("src")), digests) << c.what;
     }
+}
+
+std::string StampAt(std::time_t t) {
+    std::tm tm{};
+    ::localtime_r(&t, &tm);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &tm);
+    return text;
+}
+
+TEST(MoveCli, AFailedIndexFileIsNotASuccess) {
+    TempTree t;
+    MakeTree(t);
+    // Folders in the way of the first medium's index file, for any stamp the run may take.
+    for (std::time_t s = std::time(nullptr), i = 0; i < 4; ++i) {
+        t.Folder("out/" + StampAt(s + i) + "/1/_index_" + StampAt(s + i) + "-1.txt");
+    }
+    CliResult r = RunCli(MoveArgs(t, {"--yes", "--index", "--json"}));
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    auto doc = nlohmann::json::parse(r.out);
+    EXPECT_EQ(doc["outcome"], "moved");
+    ASSERT_EQ(doc["indexFailures"].size(), 1u);
+    EXPECT_NE(doc["indexFailures"][0].get<std::string>().find("/1/_index_"), std::string::npos);
+}
+
+TEST(MoveCli, InterruptCancelsAndLeavesNoUnfinishedCopy) {
+    TempTree t;
+    char base[] = "/dev/shm/stowra-cli-XXXXXX";
+    if (::mkdtemp(base) == nullptr) {
+        GTEST_SKIP() << "no tmpfs at /dev/shm";
+    }
+    const std::string from = base;
+    {
+        std::ofstream f(from + "/big", std::ios::binary);
+        std::string chunk(1 << 20, 'x');
+        for (int i = 0; i < 256; ++i) {
+            f.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        }
+    }
+    t.Folder("out");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0), ::dup2(null, 1), ::dup2(null, 2);
+        ::execl(STOWRA_CLI, STOWRA_CLI, "move", from.c_str(), t.Path("out").c_str(), "--cluster", "2048",
+                "--total", "131072", "--system", "0", "--yes", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Stop it while the copy runs, then press Ctrl-C.
+    bool seen = false;
+    for (int i = 0; i < 20000 && !seen; ++i) {
+        ::usleep(500);
+        std::error_code ec;
+        for (auto it = std::filesystem::recursive_directory_iterator(t.Path("out"), ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+            seen = seen || it->path().filename().string().rfind(".stowra-tmp-", 0) == 0;
+        }
+    }
+    ::kill(pid, SIGSTOP);
+    ::kill(pid, SIGINT);
+    ::kill(pid, SIGCONT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << status;
+    EXPECT_TRUE(TempLeftovers(DigestTree(t.Path("out"))).empty());
+    EXPECT_EQ(std::filesystem::file_size(from + "/big"), 256u << 20);
+    RemoveTree(from);
 }
 
 TEST(MoveCli, PlainTextReportThenTheMove) {

@@ -305,20 +305,48 @@ TEST_P(BatchMoveBoth, AVanishedSourceFailsAndTheRestMoves) {
     ASSERT_EQ(r.failures.size(), 1u);
     EXPECT_EQ(r.failures[0].destination, to + "/b");
     EXPECT_EQ(test::DigestTree(to), files);
+    EXPECT_EQ(sink.files, 2u);  // a failed file is not counted as moved
+    EXPECT_EQ(sink.failed, 1u);
 }
 
 TEST_P(BatchMoveBoth, CancelFromTheProgressDisplayStopsBetweenFiles) {
-    Digests files = MakeFiles(from, {{"a", 10}, {"b", 20}, {"c", 30}, {"d", 40}});
+    // A Cancel pressed once the last file is moved stops nothing: the batch is complete.
+    for (std::uint64_t stopAt : {2u, 4u}) {
+        std::filesystem::remove_all(from);
+        std::filesystem::remove_all(to);
+        Digests files = MakeFiles(from, {{"a", 10}, {"b", 20}, {"c", 30}, {"d", 40}});
+        test::ScriptedPrompter prompter;
+        Sink sink;
+        sink.onCall = [&sink, stopAt](int) { return sink.files < stopAt; };
+        Lists lists = ListsFor(files, from, to);
+        BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
+        EXPECT_EQ(r.cancelled, stopAt < 4);
+        EXPECT_FALSE(r.failed);
+        EXPECT_EQ(r.moved, stopAt);
+        EXPECT_EQ(test::DigestTree(to).size(), stopAt);
+        ExpectEachFileOnce(files, from, to);
+    }
+}
+
+TEST_P(BatchMoveBoth, UnfinishedCopiesOfDeadProcessesAreRemovedFromTheDestination) {
+    pid_t dead = ::fork();
+    if (dead == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(dead, nullptr, 0);
+    const std::string stale = std::string(kBatchMoveTempPrefix) + std::to_string(dead) + "-3";
+    const std::string live = std::string(kBatchMoveTempPrefix) + std::to_string(::getppid()) + "-1";
+    Digests files = MakeFiles(from, {{"d/a", 10}});
+    MakeFiles(to, {{"d/" + stale, 5}, {"d/" + live, 5}, {"d/.stowra-tmp-notes", 5}, {"e/" + stale, 5}});
     test::ScriptedPrompter prompter;
     Sink sink;
-    sink.onCall = [&sink](int) { return sink.files < 2; };
     Lists lists = ListsFor(files, from, to);
-    BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
-    EXPECT_TRUE(r.cancelled);
-    EXPECT_FALSE(r.failed);
-    EXPECT_EQ(r.moved, 2u);
-    EXPECT_EQ(test::DigestTree(to), (Digests{{"a", files["a"]}, {"b", files["b"]}}));
-    ExpectEachFileOnce(files, from, to);
+    EXPECT_FALSE(BatchMove(lists.sources, lists.destinations, prompter, sink).failed);
+    EXPECT_FALSE(std::filesystem::exists(to + "/d/" + stale));
+    EXPECT_TRUE(std::filesystem::exists(to + "/d/" + live));  // its process still runs
+    EXPECT_TRUE(std::filesystem::exists(to + "/d/.stowra-tmp-notes"));
+    EXPECT_TRUE(std::filesystem::exists(to + "/e/" + stale));  // not a folder of this move
+    EXPECT_EQ(RemoveStaleCopies(to), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(FileSystems, BatchMoveBoth, ::testing::Values(false, true),
@@ -344,6 +372,38 @@ TEST(BatchMove, CancelDuringALongCopyLeavesNoPartialFile) {
     EXPECT_GT(sink.bytes, 0u);
     EXPECT_TRUE(test::DigestTree(to).empty());
     EXPECT_EQ(test::DigestTree(t.Path("src")), files);
+}
+
+TEST(BatchMove, HolesStayHolesAcrossFileSystems) {
+    test::TempTree t;
+    OtherFileSystem other;
+    std::string from = other.Root(t);
+    if (from.empty()) {
+        GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) to move from";
+    }
+    const std::uint64_t size = 256ull << 20;
+    std::string data = test::RandomContent(1 << 20, 5);
+    {
+        std::ofstream f(from + "/sparse", std::ios::binary);
+        f.seekp(100 << 20);
+        f.write(data.data(), static_cast<std::streamsize>(data.size()));
+    }
+    ::truncate((from + "/sparse").c_str(), static_cast<off_t>(size));  // a hole at the end too
+    Lists lists;
+    lists.Add(from + "/sparse", t.Path("dst/sparse"));
+    test::ScriptedPrompter prompter;
+    Sink sink;
+    lists.Close();
+    ASSERT_FALSE(BatchMove(lists.sources, lists.destinations, prompter, sink).failed);
+    struct stat st {};
+    ASSERT_EQ(::stat(t.Path("dst/sparse").c_str(), &st), 0);
+    EXPECT_EQ(static_cast<std::uint64_t>(st.st_size), size);
+    EXPECT_LT(static_cast<std::uint64_t>(st.st_blocks) * 512, 8ull << 20);
+    std::ifstream in(t.Path("dst/sparse"), std::ios::binary);
+    in.seekg(100 << 20);
+    std::string back(data.size(), '\0');
+    in.read(back.data(), static_cast<std::streamsize>(back.size()));
+    EXPECT_TRUE(back == data);
 }
 
 // Moves across file systems in a child that is killed part-way, then checks what is left.

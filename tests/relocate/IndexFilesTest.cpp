@@ -35,9 +35,10 @@ TEST(IndexFiles, AFailedMediumGetsARedLineAndTheOthersAreStillWritten) {
     t.Folder("out/" + s.stamp + "/3");  // the folders of media 2 and 4 are missing
     s.window.log.Clear();
     s.window.log.Insert("before\n");
-    WriteIndexFiles(root, s.window.state, s.window.log);
+    std::vector<std::string> failed = WriteIndexFiles(root, s.window.state, s.window.log);
 
     const std::string name2 = IndexFileName(root, s.stamp, 2), name4 = IndexFileName(root, s.stamp, 4);
+    EXPECT_EQ(failed, (std::vector<std::string>{name2, name4}));
     const auto& runs = s.window.log.Runs();
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[1].color, LogColor::Red);

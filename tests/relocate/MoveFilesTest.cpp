@@ -241,6 +241,16 @@ TEST(MoveFiles, CheckFoldersComparesWholePathComponents) {
             << c.source << " -> " << c.destination;
         EXPECT_FALSE(CheckFolders(c.source, c.destination).otherFileSystem);
     }
+    // The source reached under another path through a bind mount is still the source.
+    t.Folder("mnt");
+    if (::mount(t.Path("data").c_str(), t.Path("mnt").c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "bind mounts need root";
+    }
+    FolderCheck same = CheckFolders(t.Path("data") + "/", t.Path("mnt")).check;
+    FolderCheck inside = CheckFolders(t.Path("data") + "/", t.Path("mnt/out")).check;
+    ::umount2(t.Path("mnt").c_str(), MNT_DETACH);
+    EXPECT_EQ(same, FolderCheck::SameFolder);
+    EXPECT_EQ(inside, FolderCheck::DestinationInsideSource);
 }
 
 TEST(MoveFiles, MovesTheScannedFolderNotAnotherOneWithTheSameNames) {
