@@ -93,10 +93,13 @@ void AddProbeOptions(CLI::App& command, ProbeOptions& o) {
 int RunDrivesCommand(const DrivesOptions& options, const TransportFactory& makeTransport, std::ostream& out,
                      std::ostream& err) {
     std::unique_ptr<SCSI> transport = makeTransport();
+    const std::string problem = transport->problem();
     if (!transport->available())
-        return Refuse(kNoLibraryMessage, nlohmann::json::array(), options.json, out, err);
+        return Refuse(problem.empty() ? kNoLibraryMessage : problem.c_str(), nlohmann::json::array(),
+                      options.json, out, err);
     if (transport->deviceCount() == 0)
-        return Refuse(kNoDriveMessage, nlohmann::json::array(), options.json, out, err);
+        return Refuse(problem.empty() ? kNoDriveMessage : problem.c_str(), nlohmann::json::array(),
+                      options.json, out, err);
 
     const std::vector<DriveLine> lines = ListDriveLines(*transport);
     if (options.json) {
@@ -106,6 +109,9 @@ int RunDrivesCommand(const DrivesOptions& options, const TransportFactory& makeT
                            {"vendor", l.vendor},
                            {"product", l.product},
                            {"revision", l.revision}});
+            if (!l.problem.empty()) {
+                doc.back()["problem"] = l.problem;
+            }
         }
         PrintJson(doc, out);
     } else {

@@ -12,7 +12,15 @@ ASPI::ASPI(std::string libraryName) : libraryName_(std::move(libraryName)) {
     init();
 }
 
+ASPI::~ASPI() {
+    asyncWait();
+}
+
 void ASPI::init() {
+    // The library completes a command on its own thread: freeing it, or its event, before then
+    // would let the completion write into whatever reuses the event's descriptor.
+    asyncWait();
+    problem_.clear();
     library_.Free();
     event_.reset();
     getSupportInfo_ = nullptr;
@@ -32,6 +40,12 @@ void ASPI::init() {
         return;
     }
     event_ = std::make_unique<ManualResetEvent>();
+    if (!event_->Valid()) {
+        // Without its completion event no command could ever be waited for.
+        problem_ = kNoEventMessage;
+        event_.reset();
+        return;
+    }
     ListDevices();
 }
 

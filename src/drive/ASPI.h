@@ -23,11 +23,13 @@ public:
     static constexpr int kMaxDevices = 30;
 
     explicit ASPI(std::string libraryName = kAspiLibraryName);
-    ~ASPI() override = default;
+    // Waits for an outstanding command first: its completion still writes to the event.
+    ~ASPI() override;
 
     int exec(int direction, void* buffer, std::uint32_t length) override;
     std::uint32_t version() override;
-    bool available() override { return library_.Loaded(); }
+    bool available() override { return library_.Loaded() && event_ != nullptr; }
+    std::string problem() override { return problem_; }
     void init() override;
     void asyncReset() override;
     void asyncWait() override;
@@ -44,6 +46,7 @@ private:
     void Address(aspi::SRB_ExecSCSICmd& srb, int direction);
 
     std::string libraryName_;
+    std::string problem_;
     DynamicLibrary library_;
     std::unique_ptr<ManualResetEvent> event_;
     aspi::GetASPI32SupportInfoFn getSupportInfo_ = nullptr;

@@ -262,18 +262,25 @@ bool SetWriteMode(SCSI& drive, std::uint16_t profile, std::uint8_t writeType) {
 void ProbeBlankMedia(ProbeDialog& dialog, const TransportFactory& makeTransport, bool readAtip) {
     dialog.SetBusy(true);
     std::unique_ptr<SCSI> transport = makeTransport();
+    const std::string problem = transport->problem();
     if (!transport->available()) {
         dialog.SetBusy(false);
-        dialog.ShowError(kNoLibraryMessage);
+        dialog.ShowError(problem.empty() ? kNoLibraryMessage : problem);
         return;
     }
     if (transport->deviceCount() == 0) {
         dialog.SetBusy(false);
-        dialog.ShowError(kNoDriveMessage);
+        dialog.ShowError(problem.empty() ? kNoDriveMessage : problem);
         return;
     }
     dialog.SetBusy(false);
     if (!dialog.ChooseDrive(*transport)) {
+        return;
+    }
+    // A drive that could not be opened (no permission, busy) says so rather than failing its
+    // first command with a message that names nothing.
+    if (std::string chosen = transport->problem(); !chosen.empty()) {
+        dialog.ShowError(chosen);
         return;
     }
     try {

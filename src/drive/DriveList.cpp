@@ -8,6 +8,7 @@ std::vector<DriveLine> ListDriveLines(SCSI& transport) {
         transport.selectDevice(i);
         DriveLine line;
         transport.deviceInfo(line.vendor, line.product, line.address, line.revision);
+        line.problem = transport.problem();
         lines.push_back(std::move(line));
     }
     return lines;

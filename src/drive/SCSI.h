@@ -9,6 +9,9 @@
 
 namespace stowra {
 
+inline constexpr char kNoEventMessage[] =
+    "ドライブとのやり取りに必要なイベントを作成できませんでした（開いているファイルが多すぎます）";
+
 class SCSI {
 public:
     static constexpr int kDataIn = aspi::SRB_DIR_IN;
@@ -33,6 +36,9 @@ public:
                             std::string& revision);
     virtual void selectDevice(int index);
     virtual int selectedDevice() { return 0; }
+    // Why the transport, or the device selected last, cannot be used; empty when nothing is known
+    // to be wrong.
+    virtual std::string problem() { return {}; }
 
     // Stores one CDB byte; position 0 starts a new command and clears the whole request block.
     void setCdb(int position, std::uint8_t value);

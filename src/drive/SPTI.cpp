@@ -5,6 +5,10 @@
 namespace stowra {
 
 SPTI::SPTI(std::shared_ptr<DriveAccess> access) : access_(std::move(access)) {
+    if (!done_.Valid() || !start_.Valid()) {
+        eventsMissing_ = true;  // no worker, no drives: nothing can wait on an event that is not there
+        return;
+    }
     try {
         worker_ = std::thread([this] { Worker(); });
     } catch (const std::system_error&) {
@@ -47,7 +51,19 @@ void SPTI::selectDevice(int index) {
         access_->Close(device_);
         device_ = -1;
     }
-    device_ = access_->Open(devices_[static_cast<std::size_t>(selected_)]);
+    int handle = access_->Open(devices_[static_cast<std::size_t>(selected_)]);
+    device_ = handle >= 0 ? handle : -1;
+    openError_ = handle >= 0 ? 0 : -handle;
+}
+
+std::string SPTI::problem() {
+    if (eventsMissing_) {
+        return kNoEventMessage;
+    }
+    if (device_ >= 0 || count_ == 0) {
+        return {};
+    }
+    return DriveOpenProblem(devices_[static_cast<std::size_t>(selected_)], openError_);
 }
 
 std::string SPTI::AddressText() {

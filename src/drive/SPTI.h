@@ -30,6 +30,7 @@ public:
     int deviceCount() override { return count_; }
     void selectDevice(int index) override;
     int selectedDevice() override { return selected_; }
+    std::string problem() override;
 
     const LPBuf& bounceBuffer() const { return bounce_; }
     bool workerRunning() const { return worker_.joinable(); }
@@ -48,6 +49,8 @@ private:
     int selected_ = 0;
     LPBuf bounce_;
     int device_ = -1;
+    int openError_ = 0;  // why the selected device could not be opened (an errno value)
+    bool eventsMissing_ = false;
 
     // Shared by exec, asyncExec and the worker; the start and done events hand it over.
     PassThroughCommand block_;

@@ -27,7 +27,9 @@ public:
     virtual ~DriveAccess() = default;
     // The optical drives' device paths, in order, at most 26.
     virtual std::vector<std::string> ListDrives() = 0;
-    // Opens a drive for reading and writing without waiting for a medium; -1 when it cannot.
+    // Opens a drive for reading and writing without waiting for a medium, and exclusively, so
+    // that nothing is changed while another program (a burner) holds the drive. Returns the
+    // handle, or minus the system's error number (EACCES, EBUSY, ...) when it cannot.
     virtual int Open(const std::string& path) = 0;
     virtual void Close(int handle) = 0;
     // The pass-through control request itself (SG_IO on Linux).
@@ -40,6 +42,9 @@ std::shared_ptr<DriveAccess> NativeDriveAccess();
 // Sends one command. True only when the request itself succeeded and the drive, the host adapter
 // and the driver all reported no error.
 bool SendPassThrough(DriveAccess& access, int handle, PassThroughCommand& command);
+
+// What to tell the user when a drive's device could not be opened (error: the system's number).
+std::string DriveOpenProblem(const std::string& device, int error);
 
 // The CDB length of an opcode's group: 6, 10, 12 or 16 bytes.
 std::uint8_t CdbLengthOf(std::uint8_t opcode);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/DriveAccess.h"
@@ -26,7 +27,10 @@ public:
         return drives;
     }
     int Open(const std::string& path) override {
-        return ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        // O_EXCL on a block device: refused with EBUSY while it is mounted or another program
+        // holds it exclusively, as burning programs do.
+        int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_EXCL);
+        return fd >= 0 ? fd : -(errno != 0 ? errno : EIO);
     }
     void Close(int handle) override {
         if (handle >= 0)
@@ -41,6 +45,21 @@ public:
 
 std::shared_ptr<DriveAccess> NativeDriveAccess() {
     return std::make_shared<LinuxDriveAccess>();
+}
+
+std::string DriveOpenProblem(const std::string& device, int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return device +
+                   " を開く権限がありません。ドライブを使うには、ユーザーをデバイスのグループ"
+                   "（Debian では cdrom）に加えて、ログインし直してください";
+        case EBUSY:
+            return device + " は他のプログラムが使用中です。書き込みなどが終わってから、やり直してください";
+        default:
+            return device + " を開けません（" + std::strerror(error) + "）";
+    }
 }
 
 std::uint8_t CdbLengthOf(std::uint8_t opcode) {

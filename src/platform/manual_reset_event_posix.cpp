@@ -30,6 +30,9 @@ void ManualResetEvent::Reset() {
 }
 
 bool ManualResetEvent::WaitFor(int timeout_ms) const {
+    if (fd_ < 0) {
+        return true;  // an event that could not be made never blocks: waiting on it would be forever
+    }
     pollfd p{fd_, POLLIN, 0};
     for (;;) {
         int r = ::poll(&p, 1, timeout_ms);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -54,16 +55,20 @@ TEST_F(DriveCli, DrivesListsEachDriveAsTheDialogDoes) {
     access->drives[1]->vendor = "        ";
     access->drives[1]->product = "DVD-RW          ";
     access->drives[2]->answersInquiry = false;
+    access->drives.push_back(std::make_shared<EmulatedDrive>(Disc::BlankCdR));
+    access->unopenable = {3};
 
     CliResult text = Drives(false);
     EXPECT_EQ(text.exitCode, 0) << text.err;
-    EXPECT_EQ(text.out, "/dev/sr0 QEMU QEMU DVD-ROM 2.5+\n/dev/sr1  DVD-RW 2.5+\n/dev/sr2 - Unknown -\n");
+    EXPECT_EQ(text.out, "/dev/sr0 QEMU QEMU DVD-ROM 2.5+\n/dev/sr1  DVD-RW 2.5+\n/dev/sr2 - Unknown -\n" +
+                            DriveOpenProblem("/dev/sr3", EACCES) + "\n");
 
     CliResult asJson = Drives(true);
     EXPECT_EQ(asJson.exitCode, 0);
     EXPECT_EQ(json::parse(asJson.out)[1],
               (json{{"address", "/dev/sr1"}, {"vendor", ""}, {"product", "DVD-RW"}, {"revision", "2.5+"}}));
-    EXPECT_EQ(json::parse(asJson.out).size(), 3u);
+    EXPECT_EQ(json::parse(asJson.out).size(), 4u);
+    EXPECT_EQ(json::parse(asJson.out)[3]["problem"], DriveOpenProblem("/dev/sr3", EACCES));
 }
 
 TEST_F(DriveCli, DrivesWithoutDrives) {

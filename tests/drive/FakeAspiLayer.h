@@ -20,6 +20,7 @@ public:
         adapter_ = reinterpret_cast<void (*)(std::uint8_t)>(::dlsym(handle_, "EmuAspiAddAdapter"));
         device_ =
             reinterpret_cast<void (*)(int, int, std::uint8_t, void*)>(::dlsym(handle_, "EmuAspiAddDevice"));
+        join_ = reinterpret_cast<void (*)()>(::dlsym(handle_, "EmuAspiJoin"));
         reset_();
     }
     ~FakeAspiLayer() {
@@ -30,6 +31,8 @@ public:
     FakeAspiLayer& operator=(const FakeAspiLayer&) = delete;
 
     void SupportStatus(std::uint8_t status) { status_(status); }
+    // Waits until the command sent last has completed and signalled its event.
+    void Join() { join_(); }
     void Adapter(std::uint8_t maxTargets) { adapter_(maxTargets); }
     void Device(int adapter, int target, EmulatedDrive* drive, std::uint8_t type = 5) {
         device_(adapter, target, type, drive);
@@ -38,6 +41,7 @@ public:
 private:
     void* handle_;
     void (*reset_)();
+    void (*join_)();
     void (*status_)(std::uint8_t);
     void (*adapter_)(std::uint8_t);
     void (*device_)(int, int, std::uint8_t, void*);

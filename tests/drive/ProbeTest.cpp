@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <random>
 
 #include "drive/ASPI.h"
@@ -177,6 +178,12 @@ TEST(Probe, RefusalsAndFailuresLeaveWhatWasWrittenBefore) {
          "メディア情報の取得に失敗しました", "2048", "old"},
         {"track information fails", [](EmulatedDrive& d) { d.failingOpcodes = {0x52}; },
          "メディア情報の取得に失敗しました", "2048", "CD-R / (Media ID = ?\?\?)"},
+        {"track of another data mode: its write parameters are left alone",
+         [](EmulatedDrive& d) {
+             d = EmulatedDrive(Disc::DvdRIncremental);
+             d.dataMode = 2;
+         },
+         "メディア情報の取得に失敗しました", "2048", "DVD-R / CMC MAG. AM3"},
         {"drive never leaves incremental mode",
          [](EmulatedDrive& d) {
              d = EmulatedDrive(Disc::DvdRIncremental);
@@ -287,6 +294,18 @@ TEST(Probe, RoadMessages) {
     ProbeBlankMedia(
         noLibrary, [] { return std::make_unique<ASPI>("/nonexistent/wnaspi32.so"); }, false);
     EXPECT_EQ(noLibrary.errors, (std::vector<std::string>{"wnaspi32.dllのロードに失敗しました"}));
+
+    // A drive that cannot be opened says why, not that the disc could not be read.
+    for (int error : {EACCES, EBUSY}) {
+        Probe locked(Disc::BlankCdR);
+        locked.access->unopenable = {0};
+        locked.access->openError = error;
+        locked.Run();
+        ASSERT_EQ(locked.dialog.errors.size(), 1u);
+        EXPECT_EQ(locked.dialog.errors[0], DriveOpenProblem("/dev/sr0", error));
+        EXPECT_TRUE(locked.drive->commands.empty());
+    }
+    EXPECT_NE(DriveOpenProblem("/dev/sr0", EACCES).find("cdrom"), std::string::npos);
 
     Probe closed(Disc::BlankCdR);
     closed.dialog.choose = -1;

@@ -1,4 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -7,6 +11,7 @@
 #include "drive/LPBuf.h"
 #include "drive/SPTI.h"
 #include "support/EmulatedDrive.h"
+#include "support/TempTree.h"
 
 namespace stowra {
 namespace {
@@ -77,8 +82,36 @@ TEST(SPTI, ListsAndDescribesDrives) {
     }
     EXPECT_EQ(lines, (std::vector<std::string>{"/dev/sr0 QEMU QEMU DVD-ROM 2.5+", "/dev/sr1  DVD-RW 2.5+",
                                                "/dev/sr2 - Unknown -"}));
+    EXPECT_NE(spti.problem().find("/dev/sr2 を開く権限がありません"), std::string::npos);
     spti.selectDevice(5);
     EXPECT_EQ(spti.selectedDevice(), 2);
+    spti.selectDevice(0);
+    EXPECT_EQ(spti.problem(), "");
+}
+
+// With every descriptor in use no event can be made: the transport says so and never waits.
+TEST(SPTI, WithoutItsEventsItReportsAndNeverHangs) {
+    auto access = Drives({EmulatedDrive::Disc::BlankCdR});
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::alarm(10);  // a hang ends the child, and fails the test
+        struct rlimit lim {};
+        ::getrlimit(RLIMIT_NOFILE, &lim);
+        lim.rlim_cur = 64;
+        ::setrlimit(RLIMIT_NOFILE, &lim);
+        while (::dup(0) >= 0) {
+        }
+        bool ok;
+        {
+            SPTI spti(access);
+            ok = spti.problem() == kNoEventMessage && spti.deviceCount() == 0 && !spti.workerRunning();
+            spti.asyncWait();
+        }
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(SPTI, NoDrivesNoSelection) {
@@ -95,6 +128,7 @@ TEST(SPTI, CdbLengthFollowsTheOpcodeGroup) {
     const std::pair<std::uint8_t, std::uint8_t> commands[] = {{0x12, 6}, {0x25, 10}, {0x46, 10}, {0xAD, 12}};
     for (auto [opcode, length] : commands) {
         spti.setCdb(0, opcode);
+        spti.setCdb(1, opcode == 0x46 ? 0x01 : 0x00);
         spti.setCdb(opcode == 0x12 ? 4 : 8, 0x40);
         EXPECT_EQ(spti.exec(SCSI::kDataIn, buf.data(), 64), 1) << int(opcode);
         EXPECT_EQ(access->lastCdbLengths.back(), length);
@@ -259,6 +293,36 @@ TEST(ASPI, AsynchronousPipeline) {
     EXPECT_EQ(aspi.request().SenseArea[12], 0x3A);
     EXPECT_EQ(aspi.request().CDBByte[0], 0x46);
     aspi.asyncWait();
+}
+
+// The library completes on its own thread; the transport may let go of its event only after.
+TEST(ASPI, AnOutstandingCommandIsWaitedForBeforeTheEventIsFreed) {
+    test::FakeAspiLayer layer;
+    EmulatedDrive dvd(EmulatedDrive::Disc::DvdRSequential);
+    layer.Adapter(8);
+    layer.Device(0, 1, &dvd);
+    LPBuf a(64);
+    for (bool reinit : {false, true}) {
+        auto aspi = std::make_unique<ASPI>(FAKE_ASPI);
+        aspi->selectDevice(0);
+        aspi->asyncReset();
+        aspi->setCdb(0, 0x25);
+        ASSERT_TRUE(aspi->asyncExec(SCSI::kDataIn, a.data(), 8));
+        std::size_t before = dvd.commands.size();
+        if (reinit) {
+            aspi->init();
+        } else {
+            aspi.reset();
+        }
+        EXPECT_EQ(dvd.commands.size(), before + 1) << "returned before the command completed";
+        // A file that would take the freed event's descriptor must not receive the completion.
+        test::TempTree t;
+        t.Write("victim", "");
+        int fd = ::open(t.Path("victim").c_str(), O_WRONLY);
+        layer.Join();
+        ::close(fd);
+        EXPECT_EQ(t.Read("victim"), "") << (reinit ? "init" : "destructor");
+    }
 }
 
 }  // namespace

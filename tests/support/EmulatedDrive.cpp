@@ -108,7 +108,9 @@ std::vector<std::uint8_t> EmulatedDrive::Reply(const std::uint8_t* cdb, bool& ok
             Put32(r, 4, blockLength);
             return r;
         }
-        case 0x46: {  // GET CONFIGURATION: header, then the profile list feature
+        case 0x46: {                      // GET CONFIGURATION: header, then the profile list feature
+            if ((cdb[1] & 0x03) != 0x01)  // the probe asks for current features only
+                return fail(0x05, 0x24);
             std::vector<std::uint8_t> r(16);
             Put32(r, 0, 12);
             Put16(r, 6, profile);
@@ -204,7 +206,8 @@ std::vector<std::uint8_t> EmulatedDrive::Reply(const std::uint8_t* cdb, bool& ok
             Put16(r, 0, static_cast<std::uint32_t>(r.size() - 2));
             Put16(r, 6, blockDescriptorLength);
             std::size_t p = 8 + blockDescriptorLength;
-            r[p] = 0x05, r[p + 1] = 0x32, r[p + 2] = static_cast<std::uint8_t>(0x40 | writeType);
+            r[p] = 0x85, r[p + 1] = 0x32,
+            r[p + 2] = static_cast<std::uint8_t>(0x40 | writeType);  // PS: savable
             r[p + 3] = 0x05, r[p + 4] = 0x08, r[p + 5] = 0x10, r[p + 13] = 0x10;
             return r;
         }
@@ -215,18 +218,24 @@ std::vector<std::uint8_t> EmulatedDrive::Reply(const std::uint8_t* cdb, bool& ok
     }
 }
 
-void EmulatedDrive::ModeSelect(const std::uint8_t* data, std::uint32_t length) {
+bool EmulatedDrive::ModeSelect(const std::uint8_t* data, std::uint32_t length) {
     ++modeSelects;
-    if (length < 8)
-        return;
-    std::uint32_t b = Be16(data + 6);
-    if (8 + b + 3 > length)
-        return;
-    const std::uint8_t* page = data + 8 + b;
+    lastModeSelect.assign(data, data + length);
+    // A fresh header (mode data length reserved, no block descriptor) and the write parameters
+    // page as saved pages are not asked for (PS clear); the link size only where the disc has one;
+    // mode 1 data blocks; session format 0.
+    if (length < 8 + 0x32 + 2 || std::any_of(data, data + 8, [](std::uint8_t b) { return b != 0; }))
+        return false;
+    const std::uint8_t* page = data + 8;
+    const bool linked = profile == 0x11 || profile == 0x14;
+    if (page[0] != 0x05 || page[1] != 0x32 || (page[2] & 0x40) == 0 || (page[2] & 0x0F) > 4 ||
+        ((page[2] & 0x20) != 0) != linked || page[5] != (linked ? 16 : 0) || page[4] != 8 || page[8] != 0)
+        return false;
     writeType = page[2] & 0x0F;
     if (modeSelectSwitches && writeType == 2) {
         packetIncremental = false;
     }
+    return true;
 }
 
 EmulatedDrive::Outcome EmulatedDrive::Execute(const std::uint8_t* cdb, std::size_t cdbLength,
@@ -251,7 +260,11 @@ EmulatedDrive::Outcome EmulatedDrive::Execute(const std::uint8_t* cdb, std::size
             checkCondition(0x05, 0x24);
             return out;
         }
-        ModeSelect(buffer, std::min<std::uint32_t>(length, Be16(cdb + 7)));
+        // PF set, SP clear, and the list's whole length announced.
+        if (cdb[1] != 0x10 || Be16(cdb + 7) != length ||
+            !ModeSelect(buffer, std::min<std::uint32_t>(length, Be16(cdb + 7)))) {
+            checkCondition(0x05, 0x26);  // invalid field in parameter list
+        }
         return out;
     }
     bool ok = true;
@@ -296,7 +309,7 @@ int EmulatedDriveAccess::Open(const std::string& path) {
     if (index < 0 || static_cast<std::size_t>(index) >= drives.size())
         return -1;
     if (std::find(unopenable.begin(), unopenable.end(), index) != unopenable.end())
-        return -1;
+        return -openError;
     return 100 + index;
 }
 

@@ -61,6 +61,7 @@ public:
     // What the drive was sent.
     std::vector<std::vector<std::uint8_t>> commands;
     int modeSelects = 0;
+    std::vector<std::uint8_t> lastModeSelect;  // the last MODE SELECT parameter list
 
     struct Outcome {
         std::uint8_t status = 0;       // 0 GOOD, 2 CHECK CONDITION
@@ -73,7 +74,7 @@ public:
 
 private:
     std::vector<std::uint8_t> Reply(const std::uint8_t* cdb, bool& ok, std::uint8_t* senseKey);
-    void ModeSelect(const std::uint8_t* data, std::uint32_t length);
+    bool ModeSelect(const std::uint8_t* data, std::uint32_t length);
 };
 
 // The operating system's pass-through with emulated drives at /dev/sr0, /dev/sr1, ...
@@ -81,6 +82,7 @@ class EmulatedDriveAccess : public DriveAccess {
 public:
     std::vector<std::shared_ptr<EmulatedDrive>> drives;
     std::vector<int> unopenable;  // indexes of drives whose device cannot be opened
+    int openError = 13;           // and why (EACCES)
     std::vector<std::uint8_t> lastCdbLengths;
     int opens = 0, closes = 0;
 

@@ -3,8 +3,10 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "drive/AspiTypes.h"
@@ -26,6 +28,15 @@ struct Layer {
     std::uint8_t supportStatus = SS_COMP;
     std::vector<std::uint8_t> adapters;  // maximum-target byte of each
     std::vector<Device> devices;
+    // Commands complete later, on a thread of the library's own, as a real ASPI layer's do: a
+    // caller that does not wait for the completion event reads a request still pending.
+    std::thread completion;
+    ~Layer() { Join(); }
+    void Join() {
+        if (completion.joinable()) {
+            completion.join();
+        }
+    }
 };
 
 Layer& State() {
@@ -48,7 +59,14 @@ Layer& State() {
 extern "C" {
 
 __attribute__((visibility("default"))) void EmuAspiReset() {
-    State() = Layer{};
+    State().Join();
+    State().supportStatus = SS_COMP;
+    State().adapters.clear();
+    State().devices.clear();
+}
+// Waits until the last command has completed and signalled its event.
+__attribute__((visibility("default"))) void EmuAspiJoin() {
+    State().Join();
 }
 __attribute__((visibility("default"))) void EmuAspiSetSupportStatus(std::uint8_t status) {
     State().supportStatus = status;
@@ -93,26 +111,34 @@ __attribute__((visibility("default"))) std::uint32_t SendASPI32Command(void* req
         }
         case SC_EXEC_SCSI_CMD: {
             auto* srb = static_cast<SRB_ExecSCSICmd*>(request);
+            State().Join();  // one command at a time, as the callers send them
+            srb->SRB_Status = SS_PENDING;
             Device* d = Find(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun);
-            if (d == nullptr || d->drive == nullptr) {
-                srb->SRB_Status = 0x82;
-            } else {
-                DataDirection dir = (srb->SRB_Flags & SRB_DIR_IN)    ? DataDirection::In
-                                    : (srb->SRB_Flags & SRB_DIR_OUT) ? DataDirection::Out
-                                                                     : DataDirection::None;
-                auto out = d->drive->Execute(srb->CDBByte, srb->SRB_CDBLen, dir, srb->SRB_BufPointer,
-                                             srb->SRB_BufLen);
-                srb->SRB_TargStat = out.status;
-                srb->SRB_HaStat = static_cast<std::uint8_t>(out.hostStatus);
-                srb->SRB_Status = out.status == 0 && out.hostStatus == 0 ? SS_COMP : SS_ERR;
-                std::memcpy(srb->SenseArea, out.sense,
-                            std::min<std::size_t>(srb->SRB_SenseLen, sizeof out.sense));
-            }
-            if (srb->SRB_Flags & SRB_EVENT_NOTIFY) {
-                std::uint64_t one = 1;
-                [[maybe_unused]] ssize_t n = ::write(
-                    static_cast<int>(reinterpret_cast<std::intptr_t>(srb->SRB_PostProc)), &one, sizeof one);
-            }
+            State().completion = std::thread([srb, d] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                std::uint8_t status;
+                if (d == nullptr || d->drive == nullptr) {
+                    status = 0x82;
+                } else {
+                    DataDirection dir = (srb->SRB_Flags & SRB_DIR_IN)    ? DataDirection::In
+                                        : (srb->SRB_Flags & SRB_DIR_OUT) ? DataDirection::Out
+                                                                         : DataDirection::None;
+                    auto out = d->drive->Execute(srb->CDBByte, srb->SRB_CDBLen, dir, srb->SRB_BufPointer,
+                                                 srb->SRB_BufLen);
+                    srb->SRB_TargStat = out.status;
+                    srb->SRB_HaStat = static_cast<std::uint8_t>(out.hostStatus);
+                    status = out.status == 0 && out.hostStatus == 0 ? SS_COMP : SS_ERR;
+                    std::memcpy(srb->SenseArea, out.sense,
+                                std::min<std::size_t>(srb->SRB_SenseLen, sizeof out.sense));
+                }
+                srb->SRB_Status = status;
+                if (srb->SRB_Flags & SRB_EVENT_NOTIFY) {
+                    std::uint64_t one = 1;
+                    [[maybe_unused]] ssize_t n =
+                        ::write(static_cast<int>(reinterpret_cast<std::intptr_t>(srb->SRB_PostProc)), &one,
+                                sizeof one);
+                }
+            });
             return SS_PENDING;
         }
         default:
