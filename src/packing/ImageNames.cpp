@@ -1,0 +1,422 @@
+#include "packing/ImageNames.h"
+
+#include <algorithm>
+
+namespace stowra::image {
+
+namespace {
+
+bool Continuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+// Length of the valid UTF-8 sequence at bytes[i] (no overlong forms, no surrogates, nothing
+// above U+10FFFF), or 0.
+std::size_t SequenceLength(std::string_view bytes, std::size_t i) {
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[i + k]); };
+    const std::size_t left = bytes.size() - i;
+    const unsigned char c = at(0);
+    if (c < 0x80) {
+        return 1;
+    }
+    if (c >= 0xC2 && c <= 0xDF) {
+        return left >= 2 && Continuation(at(1)) ? 2 : 0;
+    }
+    if (c >= 0xE0 && c <= 0xEF) {
+        if (left < 3 || !Continuation(at(1)) || !Continuation(at(2))) {
+            return 0;
+        }
+        if ((c == 0xE0 && at(1) < 0xA0) || (c == 0xED && at(1) > 0x9F)) {
+            return 0;
+        }
+        return 3;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        if (left < 4 || !Continuation(at(1)) || !Continuation(at(2)) || !Continuation(at(3))) {
+            return 0;
+        }
+        if ((c == 0xF0 && at(1) < 0x90) || (c == 0xF4 && at(1) > 0x8F)) {
+            return 0;
+        }
+        return 4;
+    }
+    return 0;
+}
+
+bool DChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+char ToDChar(char c) {
+    if (c >= 'a' && c <= 'z') {
+        return static_cast<char>(c - 'a' + 'A');
+    }
+    return DChar(c) ? c : '_';
+}
+
+char16_t JolietUnit(char32_t c) {
+    if (c < 0x20 || c >= 0x10000) {
+        return u'_';
+    }
+    switch (c) {
+        case '*':
+        case '/':
+        case ':':
+        case ';':
+        case '?':
+        case '\\':
+            return u'_';
+        default:
+            return static_cast<char16_t>(c);
+    }
+}
+
+}  // namespace
+
+void AppendDecodedName(std::string_view bytes, std::u32string& out) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const std::size_t n = SequenceLength(bytes, i);
+        if (n == 0) {
+            out.push_back(U'_');
+            ++i;
+            continue;
+        }
+        const auto c0 = static_cast<unsigned char>(bytes[i]);
+        char32_t c = n == 1 ? c0 : n == 2 ? (c0 & 0x1F) : n == 3 ? (c0 & 0x0F) : (c0 & 0x07);
+        for (std::size_t k = 1; k < n; ++k) {
+            c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+        }
+        out.push_back(c);
+        i += n;
+    }
+}
+
+void AppendLevel3Name(std::u32string_view name, bool folder, std::string& out) {
+    // Every character outside ASCII is one '_' before the length rules apply.
+    const std::size_t len = name.size();
+    std::size_t dot = std::u32string_view::npos;
+    for (std::size_t i = len; i-- > 0;) {
+        if (name[i] == U'.') {
+            dot = i;
+            break;
+        }
+    }
+    const auto put = [&](std::size_t i) {
+        out.push_back(name[i] < 0x80 ? ToDChar(static_cast<char>(name[i])) : '_');
+    };
+    if (dot == std::u32string_view::npos || dot + 1 == len) {
+        const std::size_t keep = std::min<std::size_t>(len, 30);
+        for (std::size_t i = 0; i < keep; ++i) {
+            put(i);
+        }
+        if (!folder) {
+            out.push_back('.');
+        }
+        return;
+    }
+    // Too long: the extension gives way first, down to 3 characters.
+    const std::size_t ext = len - dot - 1;
+    const std::size_t base = dot;
+    std::size_t keepExt = ext;
+    std::size_t keepBase = base;
+    if (len > 31) {
+        keepExt = ext > 3 ? (base < 27 ? 30 - base : 3) : ext;
+        keepBase = 30 - keepExt;
+    }
+    for (std::size_t i = 0; i < keepBase; ++i) {
+        put(i);
+    }
+    out.push_back('.');
+    for (std::size_t i = 0; i < keepExt; ++i) {
+        put(dot + 1 + i);
+    }
+}
+
+void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out) {
+    // Compressed tarballs keep a recognisable three-letter extension.
+    std::string_view head = bytes;
+    std::string_view tail;
+    if (bytes.ends_with(".tar.gz")) {
+        head = bytes.substr(0, bytes.size() - 7);
+        tail = ".tgz";
+    } else if (bytes.ends_with(".ps.gz")) {
+        head = bytes.substr(0, bytes.size() - 6);
+        tail = ".psz";
+    }
+    const std::size_t len = head.size() + tail.size();
+    const auto at = [&](std::size_t i) { return i < head.size() ? head[i] : tail[i - head.size()]; };
+
+    // The extension dot is the last one, unless that ends the name or is followed by '~'.
+    std::size_t extDot = std::string_view::npos;
+    for (std::size_t i = len; i-- > 0;) {
+        if (at(i) == '.') {
+            extDot = i;
+            break;
+        }
+    }
+    if (extDot != std::string_view::npos && (extDot + 1 == len || at(extDot + 1) == '~')) {
+        for (std::size_t i = extDot; i-- > 0;) {
+            if (at(i) == '.') {
+                extDot = i;
+                break;
+            }
+        }
+    }
+
+    int baseChars = 0;
+    int extChars = 0;
+    bool seenDot = false;
+    for (std::size_t i = 0; i < len; ++i) {
+        const char c = at(i);
+        if (c == '.' && i == 0) {
+            out.push_back('_');
+            ++baseChars;
+        } else if (c == '.' && i == extDot) {
+            out.push_back('.');
+            seenDot = true;
+        } else if (c == '.' && seenDot) {
+            // A further dot inside the extension still leaves its '_' behind.
+            out.push_back('_');
+            ++extChars;
+        } else if (!seenDot) {
+            if (baseChars < 8) {
+                out.push_back(ToDChar(c));
+                ++baseChars;
+            }
+        } else if (extChars < 3) {
+            out.push_back(ToDChar(c));
+            ++extChars;
+        }
+    }
+    if (!folder) {
+        if (!seenDot) {
+            out.push_back('.');
+        }
+        out += ";1";
+    }
+}
+
+void AppendJolietName(std::u32string_view name, bool folder, std::u16string& out) {
+    const std::size_t len = name.size();
+    std::size_t dot = std::u32string_view::npos;
+    if (!folder) {
+        for (std::size_t i = len; i-- > 0;) {
+            if (name[i] == U'.') {
+                dot = i;
+                break;
+            }
+        }
+    }
+    const auto put = [&](std::size_t i) { out.push_back(JolietUnit(name[i])); };
+    if (dot == std::u32string_view::npos || dot + 1 == len) {
+        const std::size_t keep = std::min<std::size_t>(len, 103);
+        for (std::size_t i = 0; i < keep; ++i) {
+            put(i);
+        }
+        return;
+    }
+    const std::size_t ext = len - dot - 1;
+    const std::size_t base = dot;
+    std::size_t keepExt = ext;
+    std::size_t keepBase = base;
+    if (len > 104) {
+        keepExt = ext > 3 ? (base < 100 ? 103 - base : 3) : ext;
+        keepBase = 103 - keepExt;
+    }
+    for (std::size_t i = 0; i < keepBase; ++i) {
+        put(i);
+    }
+    out.push_back(u'.');
+    for (std::size_t i = 0; i < keepExt; ++i) {
+        put(dot + 1 + i);
+    }
+}
+
+void AppendPlainJolietName(std::u32string_view name, std::u16string& out) {
+    for (std::size_t i = 0; i < name.size() && i < 103; ++i) {
+        if (name[i] >= 0x10000) {
+            break;
+        }
+        out.push_back(JolietUnit(name[i]));
+    }
+}
+
+bool Level1Less(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const int ra = Level1Rank(a[i]);
+        const int rb = Level1Rank(b[i]);
+        if (ra != rb) {
+            return ra < rb;
+        }
+    }
+    return a.size() < b.size();
+}
+
+namespace {
+
+template <class Ch>
+std::uint64_t HashName(std::basic_string_view<Ch> name) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (Ch c : name) {
+        h = (h ^ static_cast<std::uint64_t>(c)) * 1099511628211ull;
+    }
+    return h;
+}
+
+}  // namespace
+
+template <class Ch>
+void NameSet<Ch>::Reset(std::size_t expected) {
+    std::size_t capacity = 16;
+    while (capacity < expected * 2) {
+        capacity *= 2;
+    }
+    slots_.assign(capacity, Slot{0, kEmpty});
+    count_ = 0;
+}
+
+template <class Ch>
+std::size_t NameSet<Ch>::Find(View name, const std::basic_string<Ch>& pool) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = HashName(name) & mask;
+    while (slots_[i].size != kEmpty && View(pool).substr(slots_[i].offset, slots_[i].size) != name) {
+        i = (i + 1) & mask;
+    }
+    return i;
+}
+
+template <class Ch>
+bool NameSet<Ch>::Contains(View name, const std::basic_string<Ch>& pool) const {
+    return slots_[Find(name, pool)].size != kEmpty;
+}
+
+template <class Ch>
+void NameSet<Ch>::Insert(std::uint32_t offset, std::uint32_t size, const std::basic_string<Ch>& pool) {
+    if ((count_ + 1) * 2 > slots_.size()) {
+        std::vector<Slot> old;
+        old.swap(slots_);
+        Reset(old.size());
+        for (const Slot& s : old) {
+            if (s.size != kEmpty) {
+                Insert(s.offset, s.size, pool);
+            }
+        }
+    }
+    const View name = View(pool).substr(offset, size);
+    Slot& slot = slots_[Find(name, pool)];
+    if (slot.size == kEmpty) {
+        slot = Slot{offset, size};
+        ++count_;
+    }
+}
+
+namespace {
+
+// Renames the run entries[first..last] of equal names. A pass that runs out of counter values
+// leaves the names it gave so far, and the next pass (one digit more) starts from the first
+// entry's new name, as xorriso does.
+template <class Ch>
+void RenameRun(std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries, std::size_t first,
+               std::size_t last, const RenameLimits& limits, NameSet<Ch>& names) {
+    using View = std::basic_string_view<Ch>;
+    std::basic_string<Ch> full;
+    std::basic_string<Ch> candidate;
+    std::uint64_t limit = 10;
+    for (int digits = 1; digits < 8; ++digits, limit *= 10) {
+        full.assign(View(pool).substr(entries[first].offset, entries[first].size));
+        const std::size_t dot = full.rfind(Ch('.'));
+        const bool withExt =
+            dot != std::basic_string<Ch>::npos && (!entries[first].folder || limits.folderExtension);
+        View name = full;
+        View ext;
+        int max = limits.withoutExtension - digits;
+        if (withExt) {
+            name = View(full).substr(0, dot);
+            ext = View(full).substr(dot + 1);
+            auto extSize = static_cast<int>(ext.size());
+            max = limits.withExtension - extSize - 1 - digits;
+            if (max <= 0) {
+                if (extSize + max <= 3) {
+                    return;
+                }
+                extSize = extSize + max - 1;
+                ext = ext.substr(0, static_cast<std::size_t>(extSize));
+                max = limits.withExtension - extSize - 1 - digits;
+            }
+        }
+        name = name.substr(0, std::min(name.size(), static_cast<std::size_t>(std::max(max, 0))));
+        bool ok = true;
+        std::uint64_t change = 0;
+        for (std::size_t k = first; k <= last && ok; ++k) {
+            while (true) {
+                candidate.assign(name);
+                std::uint64_t value = change;
+                candidate.append(static_cast<std::size_t>(digits), Ch('0'));
+                for (std::size_t d = candidate.size(); value > 0; value /= 10) {
+                    candidate[--d] = static_cast<Ch>('0' + value % 10);
+                }
+                if (withExt) {
+                    candidate.push_back(Ch('.'));
+                    candidate.append(ext);
+                }
+                if (++change > limit) {
+                    ok = false;
+                    break;
+                }
+                if (!names.Contains(candidate, pool)) {
+                    break;
+                }
+            }
+            if (ok) {
+                entries[k].offset = static_cast<std::uint32_t>(pool.size());
+                entries[k].size = static_cast<std::uint32_t>(candidate.size());
+                pool += candidate;
+                names.Insert(entries[k].offset, entries[k].size, pool);
+            }
+        }
+        if (ok) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+template <class Ch>
+bool RenameDuplicates(std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries,
+                      const RenameLimits& limits, NameSet<Ch>& names) {
+    using View = std::basic_string_view<Ch>;
+    const auto name = [&](std::size_t i) { return View(pool).substr(entries[i].offset, entries[i].size); };
+    bool any = false;
+    for (std::size_t i = 0; i + 1 < entries.size() && !any; ++i) {
+        any = name(i) == name(i + 1);
+    }
+    if (!any) {
+        return false;
+    }
+    names.Reset(entries.size());
+    for (const NamedEntry& e : entries) {
+        names.Insert(e.offset, e.size, pool);
+    }
+    for (std::size_t i = 0; i < entries.size();) {
+        std::size_t j = i;
+        while (j + 1 < entries.size() && name(j + 1) == name(i)) {
+            ++j;
+        }
+        if (j > i) {
+            RenameRun(pool, entries, i, j, limits, names);
+        }
+        i = j + 1;
+    }
+    return true;
+}
+
+template class NameSet<char>;
+template class NameSet<char16_t>;
+template bool RenameDuplicates(std::string&, std::vector<NamedEntry>&, const RenameLimits&, NameSet<char>&);
+template bool RenameDuplicates(std::u16string&, std::vector<NamedEntry>&, const RenameLimits&,
+                               NameSet<char16_t>&);
+
+}  // namespace stowra::image

@@ -1,0 +1,725 @@
+#include "packing/ImageSize.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "packing/ImageNames.h"
+#include "packing/ImageTree.h"
+
+namespace stowra {
+
+namespace {
+
+using image::ImageTree;
+using image::NamedEntry;
+using image::TreeNode;
+
+constexpr std::uint32_t kSector = 2048;
+// Records of one file's extents placed one by one; beyond this many, a bound is added instead,
+// so that an absurd size cannot stall the count.
+constexpr std::uint64_t kExactSections = 1 << 16;
+
+std::uint64_t CeilDiv(std::uint64_t a, std::uint64_t b) {
+    return a / b + (a % b != 0 ? 1 : 0);
+}
+
+std::uint64_t SectorsOf(std::uint64_t bytes) {
+    return CeilDiv(bytes, kSector);
+}
+
+std::uint64_t Even(std::uint64_t n) {
+    return n + (n & 1);
+}
+
+std::uint64_t RoundUpToSector(std::uint64_t bytes) {
+    return SectorsOf(bytes) * kSector;
+}
+
+// Directory records of one entry. A file of 4 GiB or more is stored as several extents of
+// 4 GiB - 2048 bytes, each with a record of its own in both trees.
+std::uint64_t Sections(const TreeNode& n) {
+    constexpr std::uint64_t kSingle = 0xFFFFFFFFull;
+    constexpr std::uint64_t kPart = 0x100000000ull - kSector;
+    if (n.folder || n.bytes <= kSingle) {
+        return 1;
+    }
+    return 1 + CeilDiv(n.bytes - kSingle, kPart);
+}
+
+// Records placed one after another in a directory's extent; a record never crosses a sector.
+// xorriso starts a new sector when the record is longer than the bytes left; genisoimage also
+// when it would end exactly on the boundary.
+class Extent {
+public:
+    Extent(bool endsBeforeBoundary, std::uint64_t start) : strict_(endsBeforeBoundary), used_(start) {}
+
+    void Add(std::uint64_t record, std::uint64_t count = 1) {
+        const std::uint64_t exact = std::min(count, kExactSections);
+        for (std::uint64_t i = 0; i < exact; ++i) {
+            if (strict_ ? used_ + record >= kSector : record > kSector - used_) {
+                ++full_;
+                used_ = 0;
+            }
+            used_ += record;
+        }
+        if (count > exact) {
+            full_ += CeilDiv(count - exact, (kSector - 1) / record) + 1;
+        }
+    }
+    // Records whose order is not known, counted for the worst order: each new sector leaves
+    // unused at most the size of the record that starts it, so k new sectors hold at most the
+    // records plus the k largest of them.
+    void AddInAnyOrder(std::vector<std::uint64_t>& records) {
+        std::sort(records.begin(), records.end(), std::greater<>());
+        std::uint64_t total = used_;
+        for (std::uint64_t r : records) {
+            total += r;
+        }
+        std::uint64_t k = 0;
+        std::uint64_t largest = 0;
+        while (k < records.size() && (k + 1) * kSector < total + largest + records[k]) {
+            largest += records[k++];
+        }
+        full_ += k;
+        used_ = std::min<std::uint64_t>(total + largest - k * kSector, kSector);
+    }
+    std::uint64_t Sectors() const { return full_ + (used_ > 0 ? 1 : 0); }
+
+private:
+    bool strict_;
+    std::uint64_t full_ = 0;
+    std::uint64_t used_;
+};
+
+// Bytes of a directory's continuation area: the Rock Ridge fields that did not fit into the
+// records. xorriso 1.5.4 reserves more than it writes when a part would cross a sector; the
+// image size it reports follows this accounting, so the count does too.
+class Continuation {
+public:
+    Continuation(bool genisoimage, std::uint64_t start) : genisoimage_(genisoimage), bytes_(start) {}
+
+    void Add(std::uint64_t part, std::uint64_t count = 1) {
+        if (part == 0) {
+            return;
+        }
+        const std::uint64_t exact = std::min(count, kExactSections);
+        for (std::uint64_t i = 0; i < exact; ++i) {
+            genisoimage_ ? AddGenisoimage(part) : AddXorriso(part);
+        }
+        if (count > exact) {
+            bytes_ += (count - exact) * (part + 2 * kSector + 28);
+        }
+    }
+    // Parts whose order is not known (genisoimage's accounting), counted for the worst order as
+    // records are: a part that would reach the sector's end moves on, leaving at most its own
+    // size unused, and each part may gain one byte of alignment.
+    void AddInAnyOrder(std::vector<std::uint64_t>& parts) {
+        std::sort(parts.begin(), parts.end(), std::greater<>());
+        std::uint64_t total = bytes_ % kSector;
+        for (std::uint64_t p : parts) {
+            total += p + 1;
+        }
+        std::uint64_t k = 0;
+        std::uint64_t largest = 0;
+        while (k < parts.size() && (k + 1) * kSector < total + largest + parts[k]) {
+            largest += parts[k++];
+        }
+        bytes_ = (bytes_ / kSector + k) * kSector +
+                 std::min<std::uint64_t>(total + largest - k * kSector, kSector);
+    }
+    std::uint64_t Sectors() const { return SectorsOf(bytes_); }
+
+private:
+    void AddXorriso(std::uint64_t part) {
+        if (bytes_ / kSector == (bytes_ + part + 27) / kSector) {
+            bytes_ += part;
+            return;
+        }
+        const std::uint64_t rest = bytes_ % kSector;
+        bytes_ = RoundUpToSector(bytes_ + 28) + part + (kSector - rest);
+    }
+    void AddGenisoimage(std::uint64_t part) {
+        if (bytes_ % kSector + part >= kSector) {
+            bytes_ = RoundUpToSector(bytes_);
+        }
+        bytes_ = Even(bytes_ + part);
+    }
+
+    bool genisoimage_;
+    std::uint64_t bytes_;
+};
+
+// A directory record of genisoimage's ISO tree: System Use fields stay in the record while they
+// fit a fixed budget; the first that does not and all after it go to the continuation area.
+struct Level1Record {
+    std::uint32_t record;
+    std::uint32_t continuation;
+};
+
+constexpr std::uint32_t kRelocatedLink = 12;    // CL in the stub left at a moved folder's place
+constexpr std::uint32_t kRelocatedMark = 4;     // RE in the moved folder's record
+constexpr std::uint32_t kRelocatedParent = 12;  // PL in the moved folder's ".."
+
+Level1Record Level1RecordOf(std::uint64_t nameSize, std::uint64_t nameBytes, std::uint32_t extra) {
+    constexpr std::uint64_t kBudget = 156;
+    constexpr std::uint64_t kNameKept = 146;
+    std::uint64_t used = 5;  // RR
+    std::uint64_t moved = 0;
+    bool over = false;
+    if (used + 5 + nameBytes <= kBudget) {
+        used += 5 + nameBytes;
+    } else {
+        used += 5 + kNameKept;
+        moved += 5 + (nameBytes - kNameKept);
+        over = true;
+    }
+    for (std::uint64_t field : {std::uint64_t{36}, std::uint64_t{26}, std::uint64_t{extra}}) {
+        if (field == 0) {
+            continue;
+        }
+        if (!over && used + field <= kBudget) {
+            used += field;
+        } else {
+            over = true;
+            moved += field;
+        }
+    }
+    const std::uint64_t systemUse = used + (over ? 28 : 0);  // CE
+    return {static_cast<std::uint32_t>(Even(Even(33 + nameSize) + systemUse)),
+            static_cast<std::uint32_t>(moved)};
+}
+
+// One entry of a directory of genisoimage's ISO tree.
+struct Level1Input {
+    std::string_view name;
+    bool folder = false;
+    std::uint32_t extra = 0;   // relocation field in the record
+    bool inPathTable = false;  // a folder whose own directory is listed in the path table
+};
+
+struct Level1Item {
+    std::uint32_t offset;  // name in the directory's buffer, ";1" included for a file
+    std::uint32_t size;
+    std::uint32_t keySize;  // without ";1": genisoimage treats names equal up to it as duplicates
+    std::uint32_t input;
+    std::uint32_t record = 0;
+    std::uint32_t continuation = 0;
+    std::uint32_t pathName = 0;     // length of the folder's name in the path table
+    std::uint32_t run = 0;          // the run of duplicate names it belongs to, or kNoRun
+    std::uint32_t worstRecord = 0;  // in a run: the larger of its records as kept and as renamed
+};
+constexpr std::uint32_t kNoRun = 0xFFFFFFFF;
+
+class Model {
+public:
+    Model(const ImageTree& tree, bool xorriso, bool genisoimage)
+        : tree_(tree), nodes_(tree.Nodes()), xorriso_(xorriso), genisoimage_(genisoimage) {}
+
+    void Run();
+    std::uint64_t Xorriso() const;
+    std::uint64_t Genisoimage() const;
+    std::uint64_t Udf() const;
+
+private:
+    void DecodeChildren(std::span<const std::uint32_t> children);
+    std::u32string_view Decoded(std::size_t i) const {
+        return std::u32string_view(decoded_).substr(decodedAt_[i], decodedAt_[i + 1] - decodedAt_[i]);
+    }
+    template <class Ch>
+    void SortByName(const std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries) const;
+    void XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> children);
+    void XorrisoJoliet(std::span<const std::uint32_t> children);
+    void FindRelocations();
+    void GenisoimageIso(std::uint32_t folder, std::span<const std::uint32_t> children);
+    void GenisoimageJoliet(std::span<const std::uint32_t> children);
+    void Level1Directory(std::uint64_t dots);
+    bool RenameLevel1Duplicates();
+    void RenameLevel1Run(std::size_t first, std::size_t last, std::uint32_t run);
+    void PlaceLevel1Records(std::uint64_t dots);
+    bool RunStretch(std::size_t first);
+
+    const ImageTree& tree_;
+    const std::vector<TreeNode>& nodes_;
+    bool xorriso_;
+    bool genisoimage_;
+
+    std::uint64_t dataSectors_ = 0;
+    std::uint64_t files_ = 0;
+    std::uint64_t xDirectories_ = 0;  // ISO and Joliet extents with continuation areas
+    std::uint64_t xPathTable_ = 10;
+    std::uint64_t xJolietPathTable_ = 10;
+    std::uint64_t gDirectories_ = 0;
+    std::uint64_t gPathTable_ = 10;
+    std::uint64_t gJolietPathTable_ = 10;
+    std::uint64_t udfDirectories_ = 0;
+    std::uint64_t gOrderExcess_ = 0;
+    double gOrderVariance_ = 0;
+
+    std::vector<bool> relocated_;
+    std::vector<std::uint32_t> relocatedFolders_;
+
+    // Scratch buffers of one directory, reused so that a large disc allocates little.
+    std::u32string decoded_;
+    std::vector<std::size_t> decodedAt_;
+    std::string narrow_;
+    std::u16string wide_;
+    std::vector<NamedEntry> named_;
+    image::NameSet<char> narrowSet_;
+    image::NameSet<char16_t> wideSet_;
+    std::vector<Level1Input> level1Inputs_;
+    std::vector<Level1Item> level1Items_;
+    std::string candidate_;
+    std::vector<std::size_t> runEnd_;
+    std::vector<bool> runVaries_;
+    std::size_t stretchEnd_ = 0;
+    std::vector<std::uint64_t> records_;
+    std::vector<std::uint64_t> parts_;
+};
+
+void Model::Run() {
+    for (const TreeNode& n : nodes_) {
+        if (!n.folder) {
+            dataSectors_ += SectorsOf(n.bytes);
+            ++files_;
+        }
+    }
+    if (genisoimage_) {
+        FindRelocations();
+    }
+    for (std::uint32_t f = 0; f < nodes_.size(); ++f) {
+        if (!nodes_[f].folder) {
+            continue;
+        }
+        const auto children = tree_.Children(f);
+        DecodeChildren(children);
+        if (xorriso_) {
+            XorrisoIso(f, children);
+            XorrisoJoliet(children);
+        }
+        if (genisoimage_) {
+            GenisoimageIso(f, children);
+            GenisoimageJoliet(children);
+        }
+    }
+    if (genisoimage_ && !relocatedFolders_.empty()) {
+        level1Inputs_.clear();
+        for (std::uint32_t f : relocatedFolders_) {
+            level1Inputs_.push_back({nodes_[f].name, true, kRelocatedMark, true});
+        }
+        Level1Directory(102 + 102);
+    }
+}
+
+std::uint64_t Model::Xorriso() const {
+    const std::uint64_t tables =
+        19 + xDirectories_ + 2 * SectorsOf(xPathTable_) + 2 * SectorsOf(xJolietPathTable_);
+    // File data starts at sector 32 at the earliest, after one zero sector that empty files use.
+    return std::max<std::uint64_t>(tables, 32) + 1 + dataSectors_ + 150;
+}
+
+std::uint64_t Model::Genisoimage() const {
+    // Directories whose size depends on the listing order are counted in name order, plus the
+    // smaller of their worst-order excess and four standard deviations of a random order.
+    const auto allowance = static_cast<std::uint64_t>(std::ceil(4 * std::sqrt(gOrderVariance_)));
+    return 20 + 2 * Even(SectorsOf(gPathTable_)) + 2 * Even(SectorsOf(gJolietPathTable_)) + gDirectories_ +
+           std::min(gOrderExcess_, allowance) + 1  // the Rock Ridge extension reference
+           + dataSectors_ + 150;
+}
+
+std::uint64_t Model::Udf() const {
+    // Recognition sequence, two descriptor sequences, integrity, anchors and file set: 240
+    // sectors; then one file entry per folder and file, and each folder's identifiers.
+    return Genisoimage() + 240 + udfDirectories_ + files_;
+}
+
+void Model::DecodeChildren(std::span<const std::uint32_t> children) {
+    decoded_.clear();
+    decodedAt_.clear();
+    for (std::uint32_t c : children) {
+        decodedAt_.push_back(decoded_.size());
+        image::AppendDecodedName(nodes_[c].name, decoded_);
+    }
+    decodedAt_.push_back(decoded_.size());
+}
+
+template <class Ch>
+void Model::SortByName(const std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries) const {
+    using View = std::basic_string_view<Ch>;
+    std::sort(entries.begin(), entries.end(), [&](const NamedEntry& a, const NamedEntry& b) {
+        const int c = View(pool).substr(a.offset, a.size).compare(View(pool).substr(b.offset, b.size));
+        return c != 0 ? c < 0 : nodes_[a.node].name < nodes_[b.node].name;
+    });
+}
+
+void Model::XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> children) {
+    narrow_.clear();
+    named_.clear();
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const auto offset = static_cast<std::uint32_t>(narrow_.size());
+        image::AppendLevel3Name(Decoded(i), nodes_[children[i]].folder, narrow_);
+        named_.push_back({offset, static_cast<std::uint32_t>(narrow_.size() - offset), children[i],
+                          nodes_[children[i]].folder});
+    }
+    SortByName(narrow_, named_);
+    if (image::RenameDuplicates(narrow_, named_, image::kLevel3Limits, narrowSet_)) {
+        SortByName(narrow_, named_);
+    }
+    const bool root = folder == ImageTree::kRoot;
+    Extent extent(false, root ? 132 + 96 : 96 + 96);
+    Continuation continuation(false, root ? 237 : 0);  // the root's starts with the RRIP reference
+    for (const NamedEntry& e : named_) {
+        const TreeNode& n = nodes_[e.node];
+        const std::uint64_t id = e.size + (n.folder ? 0 : 2);  // ";1"
+        const std::uint64_t d = Even(33 + id);
+        const std::uint64_t nameBytes = n.name.size();
+        // PX, TF and NM; when they do not fit, the record is filled to 254 bytes and the rest of
+        // the name goes to the continuation area.
+        std::uint64_t record = d + Even(67 + nameBytes);
+        std::uint64_t part = 0;
+        if (67 + nameBytes + d > 254) {
+            record = 254;
+            part = nameBytes + d - 154;
+        }
+        const std::uint64_t sections = Sections(n);
+        extent.Add(record, sections);
+        continuation.Add(part, sections);
+        if (n.folder) {
+            xPathTable_ += 8 + Even(e.size);
+        }
+    }
+    xDirectories_ += extent.Sectors() + continuation.Sectors();
+}
+
+void Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
+    wide_.clear();
+    named_.clear();
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const auto offset = static_cast<std::uint32_t>(wide_.size());
+        image::AppendJolietName(Decoded(i), nodes_[children[i]].folder, wide_);
+        named_.push_back({offset, static_cast<std::uint32_t>(wide_.size() - offset), children[i],
+                          nodes_[children[i]].folder});
+    }
+    SortByName(wide_, named_);
+    if (image::RenameDuplicates(wide_, named_, image::kJolietLimits, wideSet_)) {
+        SortByName(wide_, named_);
+    }
+    Extent extent(false, 34 + 34);
+    for (const NamedEntry& e : named_) {
+        const TreeNode& n = nodes_[e.node];
+        extent.Add(34 + 2 * std::uint64_t{e.size}, Sections(n));
+        if (n.folder) {
+            xJolietPathTable_ += 8 + 2 * std::uint64_t{e.size};
+        }
+    }
+    xDirectories_ += extent.Sectors();
+}
+
+// genisoimage keeps the ISO tree at most 8 levels deep: a folder that would be deeper moves to
+// /rr_moved (at level 1), leaving a stub behind, and its subtree counts from level 2 again.
+void Model::FindRelocations() {
+    std::vector<std::uint8_t> depth(nodes_.size(), 0);
+    relocated_.assign(nodes_.size(), false);
+    for (std::uint32_t f = 1; f < nodes_.size(); ++f) {
+        if (!nodes_[f].folder) {
+            continue;
+        }
+        const unsigned d = depth[nodes_[f].parent] + 1u;
+        if (d >= 8) {
+            relocated_[f] = true;
+            relocatedFolders_.push_back(f);
+            depth[f] = 2;
+        } else {
+            depth[f] = static_cast<std::uint8_t>(d);
+        }
+    }
+}
+
+void Model::GenisoimageIso(std::uint32_t folder, std::span<const std::uint32_t> children) {
+    level1Inputs_.clear();
+    for (std::uint32_t c : children) {
+        const TreeNode& n = nodes_[c];
+        if (n.folder && relocated_[c]) {
+            level1Inputs_.push_back({n.name, true, kRelocatedLink, false});
+        } else {
+            level1Inputs_.push_back({n.name, n.folder, 0, n.folder});
+        }
+    }
+    const bool root = folder == ImageTree::kRoot;
+    if (root && !relocatedFolders_.empty()) {
+        level1Inputs_.push_back({"rr_moved", true, 0, true});
+    }
+    std::uint64_t dots = 102 + 102;
+    if (root) {
+        dots = 136 + 102;  // "." also holds SP and the CE of the extension reference
+    } else if (relocated_[folder]) {
+        dots = 102 + 102 + kRelocatedParent;
+    }
+    Level1Directory(dots);
+}
+
+void Model::Level1Directory(std::uint64_t dots) {
+    narrow_.clear();
+    level1Items_.clear();
+    for (std::size_t i = 0; i < level1Inputs_.size(); ++i) {
+        const Level1Input& in = level1Inputs_[i];
+        const auto offset = static_cast<std::uint32_t>(narrow_.size());
+        image::AppendLevel1Name(in.name, in.folder, narrow_);
+        const auto size = static_cast<std::uint32_t>(narrow_.size() - offset);
+        const Level1Record r = Level1RecordOf(size, in.name.size(), in.extra);
+        level1Items_.push_back({offset, size, in.folder ? size : size - 2, static_cast<std::uint32_t>(i),
+                                r.record, r.continuation, size, kNoRun, r.record});
+    }
+    const auto less = [&](const Level1Item& a, const Level1Item& b) {
+        const std::string_view x = std::string_view(narrow_).substr(a.offset, a.size);
+        const std::string_view y = std::string_view(narrow_).substr(b.offset, b.size);
+        return x != y ? image::Level1Less(x, y) : level1Inputs_[a.input].name < level1Inputs_[b.input].name;
+    };
+    std::sort(level1Items_.begin(), level1Items_.end(), less);
+    if (RenameLevel1Duplicates()) {
+        std::sort(level1Items_.begin(), level1Items_.end(), less);
+    }
+    PlaceLevel1Records(dots);
+}
+
+// genisoimage keeps the name of the member of a run of equal names that the folder listing
+// returns first and renames the others to five characters of the name, a three-character counter
+// and the extension. Which member lands at which name depends on the listing order, which is not
+// known here (it differs between file systems), so each member gets the larger of its two
+// possible records and the run's places are counted in any order (PlaceLevel1Records).
+bool Model::RenameLevel1Duplicates() {
+    const auto key = [&](std::size_t i) {
+        return std::string_view(narrow_).substr(level1Items_[i].offset, level1Items_[i].keySize);
+    };
+    std::uint32_t runs = 0;
+    runVaries_.clear();
+    for (std::size_t i = 0; i < level1Items_.size();) {
+        std::size_t j = i;
+        while (j + 1 < level1Items_.size() && key(j + 1) == key(i)) {
+            ++j;
+        }
+        if (j > i) {
+            if (runs == 0) {
+                narrowSet_.Reset(level1Items_.size());
+                for (const Level1Item& it : level1Items_) {
+                    narrowSet_.Insert(it.offset, it.keySize, narrow_);
+                }
+            }
+            RenameLevel1Run(i, j, runs++);
+        }
+        i = j + 1;
+    }
+    return runs > 0;
+}
+
+void Model::RenameLevel1Run(std::size_t first, std::size_t last, std::uint32_t run) {
+    bool anyFile = false;
+    for (std::size_t k = first; k <= last; ++k) {
+        anyFile = anyFile || !level1Inputs_[level1Items_[k].input].folder;
+    }
+    const std::string key(
+        std::string_view(narrow_).substr(level1Items_[first].offset, level1Items_[first].keySize));
+    const std::size_t dot = std::min(key.find('.'), key.size());
+    const std::string_view stem = std::string_view(key).substr(0, std::min<std::size_t>(dot, 5));
+    const std::string_view ext = std::string_view(key).substr(dot);
+    // The renamed entries take the ";1" of the kept one, file or folder.
+    const std::uint64_t version = anyFile ? 2 : 0;
+    const std::uint64_t keptSize = key.size() + version;
+    const std::uint64_t renamedSize = stem.size() + 3 + ext.size() + version;
+
+    static constexpr char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    std::uint64_t counter = 0;
+    const Level1Input& head = level1Inputs_[level1Items_[first].input];
+    bool varies = false;
+    for (std::size_t k = first; k <= last; ++k) {
+        Level1Item& it = level1Items_[k];
+        const Level1Input& in = level1Inputs_[it.input];
+        const Level1Record kept = Level1RecordOf(keptSize, in.name.size(), in.extra);
+        const Level1Record renamed = Level1RecordOf(renamedSize, in.name.size(), in.extra);
+        it.record = k == first ? kept.record : renamed.record;
+        it.worstRecord = std::max(kept.record, renamed.record);
+        it.pathName = static_cast<std::uint32_t>(std::max(keptSize, renamedSize));
+        it.run = run;
+        varies = varies || in.name.size() != head.name.size() || in.extra != head.extra;
+        if (k == first) {
+            continue;
+        }
+        do {
+            candidate_.assign(stem);
+            std::uint64_t v = counter++;
+            const std::size_t at = candidate_.size();
+            candidate_.append(v >= 36 * 36 * 36 ? 4 : 3, '0');
+            for (std::size_t d = candidate_.size(); d > at; --d, v /= 36) {
+                candidate_[d - 1] = kDigits[v % 36];
+            }
+            candidate_ += ext;
+        } while (narrowSet_.Contains(candidate_, narrow_));
+        it.offset = static_cast<std::uint32_t>(narrow_.size());
+        it.keySize = static_cast<std::uint32_t>(candidate_.size());
+        narrow_ += candidate_;
+        narrowSet_.Insert(it.offset, it.keySize, narrow_);
+        if (anyFile) {
+            narrow_ += ";1";
+        }
+        it.size = static_cast<std::uint32_t>(narrow_.size() - it.offset);
+    }
+    runVaries_.push_back(varies);
+}
+
+// Places the records in name order. The stretch from the first to the last place of a renamed run
+// (runs that overlap merged) holds its members in the listing's order; where their records differ,
+// that order matters. Each such directory adds to the disc's allowance for it: the excess of a
+// bound for the worst order and a variance for a listing order that is as good as random, which
+// the file systems' hashed listings are (see Genisoimage()).
+void Model::PlaceLevel1Records(std::uint64_t dots) {
+    runEnd_.assign(runVaries_.size(), 0);
+    for (std::size_t i = 0; i < level1Items_.size(); ++i) {
+        if (level1Items_[i].run != kNoRun) {
+            runEnd_[level1Items_[i].run] = i;
+        }
+    }
+    Extent named(true, dots), worst(true, dots);
+    Continuation namedParts(true, 0), worstParts(true, 0);
+    std::uint64_t largest = 0;  // record or part in a stretch whose order matters
+    for (std::size_t i = 0; i < level1Items_.size();) {
+        if (level1Items_[i].run == kNoRun || !RunStretch(i)) {
+            const Level1Item& it = level1Items_[i];
+            named.Add(it.record);
+            worst.Add(it.record);
+            namedParts.Add(it.continuation);
+            worstParts.Add(it.continuation);
+            ++i;
+            continue;
+        }
+        for (std::size_t end = stretchEnd_; i <= end; ++i) {
+            named.Add(level1Items_[i].record);
+            namedParts.Add(level1Items_[i].continuation);
+        }
+        largest = std::max({largest, *std::max_element(records_.begin(), records_.end()),
+                            parts_.empty() ? 0 : *std::max_element(parts_.begin(), parts_.end())});
+        worst.AddInAnyOrder(records_);
+        worstParts.AddInAnyOrder(parts_);
+    }
+    for (const Level1Item& it : level1Items_) {
+        if (level1Inputs_[it.input].inPathTable) {
+            gPathTable_ += 8 + Even(it.pathName);
+        }
+    }
+    const std::uint64_t inNameOrder = named.Sectors() + namedParts.Sectors();
+    const std::uint64_t excess = worst.Sectors() + worstParts.Sectors() - inNameOrder;
+    gDirectories_ += inNameOrder;
+    if (excess > 0) {
+        // Each new sector's unused end varies within the largest record, between two orders by
+        // at most half its square in variance; one more sector covers the rounding.
+        const double spread = static_cast<double>(largest) / kSector;
+        const double variance = 1.0 + static_cast<double>(inNameOrder) * spread * spread / 2;
+        gOrderExcess_ += excess;
+        gOrderVariance_ += std::min(variance, static_cast<double>(excess * excess));
+    }
+}
+
+// Collects the stretch of places that starts at `first` with a renamed run into records_ and
+// parts_ (each member's larger record), with its last place in stretchEnd_. Returns whether the
+// order inside it matters, that is whether a run in it has members of different records.
+bool Model::RunStretch(std::size_t first) {
+    std::size_t end = runEnd_[level1Items_[first].run];
+    bool varies = false;
+    records_.clear();
+    parts_.clear();
+    for (std::size_t i = first; i <= end; ++i) {
+        const Level1Item& it = level1Items_[i];
+        if (it.run != kNoRun) {
+            end = std::max(end, runEnd_[it.run]);
+            varies = varies || runVaries_[it.run];
+        }
+        records_.push_back(it.worstRecord);
+        if (it.continuation > 0) {
+            parts_.push_back(it.continuation);
+        }
+    }
+    stretchEnd_ = end;
+    return varies;
+}
+
+void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
+    wide_.clear();
+    named_.clear();
+    std::uint64_t identifiers = 40;  // the parent's File Identifier Descriptor
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const auto offset = static_cast<std::uint32_t>(wide_.size());
+        image::AppendPlainJolietName(Decoded(i), wide_);
+        const auto size = static_cast<std::uint32_t>(wide_.size() - offset);
+        named_.push_back({offset, size, children[i], nodes_[children[i]].folder});
+        // OSTA compressed Unicode: 8 bits a character unless one needs more.
+        const bool wide =
+            std::any_of(wide_.begin() + offset, wide_.end(), [](char16_t c) { return c >= 0x100; });
+        const std::uint64_t identifier = 1 + (wide ? 2 : 1) * std::uint64_t{size};
+        identifiers += (38 + identifier + 3) / 4 * 4;
+    }
+    udfDirectories_ += 1 + SectorsOf(identifiers);  // File Entry and identifiers
+    SortByName(wide_, named_);
+    Extent extent(true, 34 + 34);
+    for (const NamedEntry& e : named_) {
+        extent.Add(34 + 2 * std::uint64_t{e.size});
+        if (e.folder) {
+            gJolietPathTable_ += 8 + 2 * std::uint64_t{e.size};
+        }
+    }
+    gDirectories_ += extent.Sectors();
+}
+
+}  // namespace
+
+namespace image {
+
+BuilderSectors EachBuilderSectors(std::span<const ImageEntry> entries) {
+    const ImageTree tree(entries);
+    Model model(tree, true, true);
+    model.Run();
+    return {model.Xorriso(), model.Genisoimage(), model.Udf()};
+}
+
+}  // namespace image
+
+std::uint64_t ImageSectors(FileSystem layout, std::span<const ImageEntry> entries) {
+    if (layout != FileSystem::Iso9660 && layout != FileSystem::Udf) {
+        std::uint64_t sectors = 0;
+        for (const ImageEntry& e : entries) {
+            sectors += e.folder ? 0 : SectorsOf(e.bytes);
+        }
+        return sectors;
+    }
+    const ImageTree tree(entries);
+    Model model(tree, layout == FileSystem::Iso9660, true);
+    model.Run();
+    if (layout == FileSystem::Udf) {
+        return model.Udf();
+    }
+    return std::max(model.Xorriso(), model.Genisoimage());
+}
+
+bool ParseFileSystem(std::string_view text, FileSystem& out) {
+    for (FileSystem fs : {FileSystem::None, FileSystem::Iso9660, FileSystem::Udf}) {
+        if (text == FileSystemName(fs)) {
+            out = fs;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* FileSystemName(FileSystem fs) {
+    switch (fs) {
+        case FileSystem::Iso9660:
+            return "iso9660";
+        case FileSystem::Udf:
+            return "udf";
+        case FileSystem::None:
+            break;
+    }
+    return "none";
+}
+
+}  // namespace stowra

@@ -1,0 +1,131 @@
+#include "packing/ImageTree.h"
+
+#include <functional>
+#include <unordered_map>
+
+namespace stowra::image {
+
+namespace {
+
+struct ChildKey {
+    std::uint32_t parent;
+    std::string_view name;
+    bool operator==(const ChildKey&) const = default;
+};
+
+struct ChildKeyHash {
+    std::size_t operator()(const ChildKey& k) const {
+        return std::hash<std::string_view>{}(k.name) ^
+               (static_cast<std::size_t>(k.parent) * 0x9E3779B97F4A7C15ull);
+    }
+};
+
+std::string_view WithoutTrailingDelimiters(std::string_view path) {
+    while (!path.empty() && path.back() == '/') {
+        path.remove_suffix(1);
+    }
+    return path;
+}
+
+// Splits "head/name" at the last delimiter; a path without one has an empty head.
+void Split(std::string_view path, std::string_view& head, std::string_view& name) {
+    const std::size_t slash = path.rfind('/');
+    head = slash == std::string_view::npos ? std::string_view()
+                                           : WithoutTrailingDelimiters(path.substr(0, slash));
+    name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+class Builder {
+public:
+    explicit Builder(std::vector<TreeNode>& nodes) : nodes_(nodes) {
+        nodes_.push_back(TreeNode{{}, 0, 0, true});
+    }
+
+    // The folder a path names, created with its ancestors when new.
+    std::uint32_t Folder(std::string_view path) {
+        if (path.empty()) {
+            return 0;
+        }
+        if (path == lastPath_) {
+            return lastFolder_;
+        }
+        std::uint32_t folder = 0;
+        pending_.clear();
+        for (std::string_view p = path; !p.empty();) {
+            auto it = byPath_.find(p);
+            if (it != byPath_.end()) {
+                folder = it->second;
+                break;
+            }
+            pending_.push_back(p);
+            std::string_view name;
+            Split(p, p, name);
+        }
+        for (auto p = pending_.rbegin(); p != pending_.rend(); ++p) {
+            std::string_view head, name;
+            Split(*p, head, name);
+            folder = Child(folder, name);
+            byPath_.emplace(*p, folder);
+        }
+        lastPath_ = path;
+        lastFolder_ = folder;
+        return folder;
+    }
+
+    void AddFile(std::string_view path, std::uint64_t bytes) {
+        std::string_view head, name;
+        Split(WithoutTrailingDelimiters(path), head, name);
+        const std::uint32_t parent = Folder(head);
+        nodes_.push_back(TreeNode{name.empty() ? std::string_view("_") : name, bytes, parent, false});
+    }
+
+private:
+    std::uint32_t Child(std::uint32_t parent, std::string_view name) {
+        if (name.empty() || name == ".") {
+            return parent;
+        }
+        auto [it, added] =
+            byName_.try_emplace(ChildKey{parent, name}, static_cast<std::uint32_t>(nodes_.size()));
+        if (added) {
+            nodes_.push_back(TreeNode{name, 0, parent, true});
+        }
+        return it->second;
+    }
+
+    std::vector<TreeNode>& nodes_;
+    std::unordered_map<std::string_view, std::uint32_t> byPath_;
+    std::unordered_map<ChildKey, std::uint32_t, ChildKeyHash> byName_;
+    std::vector<std::string_view> pending_;
+    std::string_view lastPath_;
+    std::uint32_t lastFolder_ = 0;
+};
+
+}  // namespace
+
+ImageTree::ImageTree(std::span<const ImageEntry> entries) {
+    nodes_.reserve(entries.size() + 1);
+    {
+        Builder builder(nodes_);
+        for (const ImageEntry& e : entries) {
+            if (e.folder) {
+                builder.Folder(WithoutTrailingDelimiters(e.path));
+            } else {
+                builder.AddFile(e.path, e.bytes);
+            }
+        }
+    }
+    first_.assign(nodes_.size() + 1, 0);
+    for (std::size_t i = 1; i < nodes_.size(); ++i) {
+        ++first_[nodes_[i].parent + 1];
+    }
+    for (std::size_t i = 1; i < first_.size(); ++i) {
+        first_[i] += first_[i - 1];
+    }
+    children_.resize(nodes_.size() - 1);
+    std::vector<std::uint32_t> next(first_.begin(), first_.end() - 1);
+    for (std::size_t i = 1; i < nodes_.size(); ++i) {
+        children_[next[nodes_[i].parent]++] = static_cast<std::uint32_t>(i);
+    }
+}
+
+}  // namespace stowra::image
