@@ -33,6 +33,7 @@ public:
 
     const LogRecorder& Recorded() const { return log_; }
     ScanState state;
+    bool writesIndex = false;  // a move that follows writes index files onto the discs
 
 private:
     LogRecorder log_;

@@ -156,6 +156,11 @@ int RunMoveCommand(const MoveOptions& o) {
     CatchInterrupts();
     MoveWindow window(o.yes);
     ScanInput scan = MakeScanInput(o.scan);
+    // The index files go onto the discs: the packing counts them in.
+    if (o.index) {
+        scan.options |= OptionFlags::WriteIndex;
+    }
+    window.writesIndex = (scan.options & OptionFlags::WriteIndex) != 0;
     if (!RunScan(scan, window.state, window)) {
         return 1;
     }

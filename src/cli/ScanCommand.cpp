@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "packing/DiscImage.h"
 #include "platform/Text.h"
 #include "settings/SettingsFile.h"
 
@@ -27,6 +28,11 @@ void AddScanOptions(CLI::App& command, ScanOptions& o) {
     command.add_option("--group", o.group, "Grouping of a folder's files into one unit")
         ->check(CLI::IsMember({"none", "leaf", "subfolder"}))
         ->each(mark("group"));
+    command
+        .add_option("--file-system", o.fileSystem,
+                    "Pack each disc so that its image with this file system fits (none: reserve --system)")
+        ->check(CLI::IsMember({"none", "iso9660", "udf"}))
+        ->each(mark("file-system"));
     command.add_flag("--use-slack", o.useSlack, "Leave out discs filled below the slack bound");
     command.add_flag("--json", o.json, "Print one JSON document");
 }
@@ -58,6 +64,7 @@ void ApplySettingsProfile(const ScanOptions& o, ScanInput& in) {
     in.profile.Total = Given(o, "total") ? o.profile.Total : p.Total;
     in.profile.System = Given(o, "system") ? o.profile.System : p.System;
     in.profile.Slack = Given(o, "slack") ? o.profile.Slack : p.Slack;
+    in.profile.fileSystem = p.fileSystem;
     in.options = settings.Options;
     if (!Given(o, "min-size")) {
         in.minSize = settings.MinSize;
@@ -77,6 +84,9 @@ ScanInput MakeScanInput(const ScanOptions& o) {
     in.options = OptionFlags::ReadAtip;
     if (!o.profileName.empty()) {
         ApplySettingsProfile(o, in);
+    }
+    if (o.profileName.empty() || Given(o, "file-system")) {
+        ParseFileSystem(o.fileSystem, in.profile.fileSystem);
     }
     if (o.hidden)
         in.options |= OptionFlags::IncludeHidden;
@@ -114,12 +124,18 @@ nlohmann::json ScanJson(const CliWindow& window) {
     nlohmann::json media = nlohmann::json::array();
     for (std::size_t i = 0; i < s.result.media.size(); ++i) {
         const PackedMedium& m = s.result.media[i];
+        // What each disc's image takes under either file system, whatever it was packed for.
+        DiscContents contents{static_cast<std::uint32_t>(s.profile.Cluster), window.writesIndex, s.scanStamp};
+        nlohmann::json image = {{"iso9660", DiscImageSectors(FileSystem::Iso9660, m.units, contents, i + 1)},
+                                {"udf", DiscImageSectors(FileSystem::Udf, m.units, contents, i + 1)}};
         media.push_back({{"number", i + 1},
                          {"files", m.files},
                          {"used", m.used},
                          {"fill", m.fill},
+                         {"image", image},
                          {"paths", PathsOf(m)}});
     }
+    doc["fileSystem"] = FileSystemName(s.result.fileSystem);
     doc["media"] = media;
     const Remainder& r = s.result.remainder;
     doc["remainder"] = {{"files", r.files}, {"sectors", r.sectors}, {"paths", PathsOf(r)}};
@@ -163,7 +179,9 @@ void PrintScanText(const CliWindow& window, std::FILE* out) {
 
 int RunScanCommand(const ScanOptions& options) {
     CliWindow window(true);
-    if (!RunScan(MakeScanInput(options), window.state, window)) {
+    ScanInput input = MakeScanInput(options);
+    window.writesIndex = (input.options & OptionFlags::WriteIndex) != 0;
+    if (!RunScan(input, window.state, window)) {
         return 1;
     }
     if (options.json) {

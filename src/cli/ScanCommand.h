@@ -17,6 +17,7 @@ struct ScanOptions {
     bool hidden = false;
     bool systemFiles = false;
     std::string group = "none";
+    std::string fileSystem = "none";  // --file-system: none, iso9660 or udf
     bool useSlack = false;
     bool json = false;
     std::string settingsFile;     // --settings; empty: the program's own settings file

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "packing/ImageSize.h"
+
 namespace stowra {
 
 // One disc type. The media dialog compares the fields as signed numbers; the packing computes
@@ -12,6 +14,10 @@ struct MediaProfile {
     std::int32_t Total = 359850;  // capacity in sectors
     std::int32_t System = 256;    // sectors reserved for the disc's file system
     std::int32_t Slack = 3840;    // sectors that may stay empty (only with UseSlack)
+    // The file system the discs are burned with. With one, each disc is packed so that its whole
+    // image fits, and System is a safety margin on top of the computed structures; with None,
+    // System is the whole reserve for the file system.
+    FileSystem fileSystem = FileSystem::None;
     bool operator==(const MediaProfile&) const = default;
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "packing/FileInventory.h"
+#include "packing/ImageSize.h"
 
 namespace stowra {
 
@@ -18,8 +19,9 @@ struct UnitRecord {
 };
 
 struct PackedMedium : UnitRecord {
-    std::uint32_t used = 0;  // sectors of the units plus the profile's System
-    float fill = 0.0f;       // used / Total
+    // Sectors of the units plus the profile's System; with a file system, the whole image's.
+    std::uint32_t used = 0;
+    float fill = 0.0f;  // used / Total
 };
 
 struct Remainder : UnitRecord {
@@ -32,11 +34,13 @@ struct PackResult {
     MediaList media;
     Remainder remainder;
     float lowerBound = 0.0f;  // slack bound of the fill ratio, 0 when the slack option is off
+    FileSystem fileSystem = FileSystem::None;  // what the discs were packed for
     void Clear() {
         media.clear();
         media.shrink_to_fit();
         remainder = Remainder{};
         lowerBound = 0.0f;
+        fileSystem = FileSystem::None;
     }
 };
 

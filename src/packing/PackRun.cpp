@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "packing/DiscImage.h"
 #include "packing/PackingSearch.h"
 #include "packing/ScanSession.h"
 #include "platform/Folder.h"
@@ -55,15 +56,24 @@ std::uint32_t FilesOf(const FileItem* unit) {
     return unit->IsGroup() ? unit->link.group->count : 1;
 }
 
-std::uint32_t RecordMedium(std::vector<FileItem*>&& units, const MediaProfile& profile, MediaList& media) {
-    PackedMedium m;
+std::uint32_t SectorsOf(const std::vector<FileItem*>& units) {
     std::uint32_t s = 0;
     for (const FileItem* u : units) {
         s += u->sectors;
+    }
+    return s;
+}
+
+// `image`: the sectors of the disc's whole image when packed for a file system, else 0.
+std::uint32_t RecordMedium(std::vector<FileItem*>&& units, const MediaProfile& profile, MediaList& media,
+                           std::uint32_t image) {
+    PackedMedium m;
+    std::uint32_t s = SectorsOf(units);
+    for (const FileItem* u : units) {
         m.files += FilesOf(u);
     }
     m.units = std::move(units);
-    m.used = s + static_cast<std::uint32_t>(profile.System);
+    m.used = image != 0 ? image : s + static_cast<std::uint32_t>(profile.System);
     m.fill = static_cast<float>(static_cast<long double>(m.used) / static_cast<long double>(profile.Total));
     media.push_back(std::move(m));
     return s;
@@ -99,8 +109,109 @@ void WriteReport(const ScanState& state, std::uint32_t cluster, LogPane& log) {
     } else {
         log.Insert("\n");
     }
+    if (r.fileSystem != FileSystem::None) {
+        log.Insert(Format("ファイルシステム = %s（イメージ全体が容量に収まるように詰め込みました）\n",
+                          FileSystemCaption(r.fileSystem)));
+    }
     log.SetColor(LogColor::Blue);
     log.Insert("［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。");
+}
+
+// Chooses the units of the next disc: at most `limit` sectors of files and, with a file system,
+// a whole image that fits the disc. The search itself is the plain one; only its capacity is
+// tightened by what the image exceeded, and the disc searched again, until it fits.
+class DiscChooser {
+public:
+    DiscChooser(PackingSearch& search, const MediaProfile& profile, DiscContents contents)
+        : search_(search), profile_(profile), contents_(std::move(contents)) {}
+
+    // The units taken (marked Placed), empty when nothing fits; `image` gets the image's sectors
+    // (0 without a file system).
+    std::vector<FileItem*> Next(std::size_t firstFit, std::uint32_t limit, std::size_t medium,
+                                std::uint32_t& image) {
+        image = 0;
+        const FileSystem fs = profile_.fileSystem;
+        if (fs == FileSystem::None) {
+            return search_.SearchMedium(firstFit, limit);
+        }
+        const auto total = static_cast<std::uint64_t>(static_cast<std::uint32_t>(profile_.Total));
+        const auto system = static_cast<std::uint64_t>(static_cast<std::uint32_t>(profile_.System));
+        // Start near the last disc's fit, whose structures were about as large.
+        std::uint32_t capacity = limit > overhead_ ? limit - overhead_ : limit;
+        std::vector<FileItem*> best;
+        std::uint64_t bestImage = 0;
+        std::uint32_t bestCapacity = 0, lastCapacity = 0;
+        for (int attempt = 0; capacity > 0; ++attempt) {
+            std::vector<FileItem*> chosen = search_.Choose(firstFit, capacity);
+            lastCapacity = capacity;
+            if (chosen.empty()) {
+                break;
+            }
+            std::uint64_t sectors = DiscImageSectors(fs, chosen, contents_, medium);
+            if (sectors + system <= total) {
+                if (SectorsOf(chosen) > SectorsOf(best)) {
+                    best = std::move(chosen);
+                    bestImage = sectors;
+                    bestCapacity = capacity;
+                }
+                // A disc that fits with room to spare gets one more try with that room added.
+                const std::uint64_t room = total - system - sectors;
+                if (attempt > 0 || capacity >= limit || room <= total / 2000) {
+                    break;
+                }
+                capacity = static_cast<std::uint32_t>(std::min<std::uint64_t>(limit, capacity + room));
+                continue;
+            }
+            if (!best.empty()) {
+                break;  // the wider try did not fit: keep the one that did
+            }
+            const std::uint64_t excess = sectors + system - total;
+            capacity = excess >= capacity ? 0 : capacity - static_cast<std::uint32_t>(excess);
+        }
+        if (best.empty()) {
+            return best;
+        }
+        if (lastCapacity != bestCapacity) {
+            // A wider try came after: the same search again gives the same selection to take.
+            best = search_.Choose(firstFit, bestCapacity);
+        }
+        search_.Take(best);
+        overhead_ = static_cast<std::uint32_t>(bestImage - SectorsOf(best));
+        image = static_cast<std::uint32_t>(bestImage);
+        return best;
+    }
+
+private:
+    PackingSearch& search_;
+    const MediaProfile& profile_;
+    DiscContents contents_;
+    std::uint32_t overhead_ = 0;  // image sectors beyond the files on the last disc
+};
+
+// With no file system chosen, the discs are only checked: a red line when some disc's
+// ISO 9660 image would not fit beside the reserve.
+void WarnOfDiscsThatWouldNotFit(const ScanState& state, const MediaProfile& profile,
+                                const DiscContents& contents, LogPane& log) {
+    const auto total = static_cast<std::uint64_t>(static_cast<std::uint32_t>(profile.Total));
+    const auto system = static_cast<std::uint64_t>(static_cast<std::uint32_t>(profile.System));
+    std::size_t over = 0;
+    std::uint64_t largest = 0;
+    for (std::size_t i = 0; i < state.result.media.size(); ++i) {
+        std::uint64_t image =
+            DiscImageSectors(FileSystem::Iso9660, state.result.media[i].units, contents, i + 1);
+        if (image + system > total) {
+            ++over;
+            largest = std::max(largest, image + system - total);
+        }
+    }
+    if (over == 0) {
+        return;
+    }
+    log.SetColor(LogColor::Red);
+    log.Insert(
+        Format("\n%zu 枚のメディアは、ファイルシステム（ISO9660 + Joliet）を含めると容量を最大 %llu "
+               "セクタ超えます。メディア設定でファイルシステムを選ぶと、収まるように詰め込めます。",
+               over, static_cast<unsigned long long>(largest)));
 }
 
 }  // namespace
@@ -138,22 +249,28 @@ void PackMedia(const ScanInput& input, ScanState& state, ScanWindow& window) {
     }
 
     PackingSearch search(items);
+    DiscContents contents{static_cast<std::uint32_t>(profile.Cluster),
+                          (input.options & OptionFlags::WriteIndex) != 0, state.scanStamp};
+    DiscChooser chooser(search, profile, contents);
+    result.fileSystem = profile.fileSystem;
+    std::uint32_t image = 0;
     std::uint32_t minUsed = capacity;
     while (remainingTotal >= capacity) {
-        std::vector<FileItem*> units = search.SearchMedium(firstFit, capacity);
+        std::vector<FileItem*> units = chooser.Next(firstFit, capacity, result.media.size() + 1, image);
         if (units.empty()) {
             break;
         }
-        std::uint32_t s = RecordMedium(std::move(units), profile, result.media);
+        std::uint32_t s = RecordMedium(std::move(units), profile, result.media, image);
         minUsed = std::min(minUsed, s);
         remainingTotal -= std::min<std::uint64_t>(remainingTotal, s);
     }
     if (remainingTotal >= minUsed) {
-        // The rest is then smaller than a medium and the search takes all of it.
+        // The rest is then smaller than a medium and the search takes all of it (all that fits,
+        // with a file system).
         std::uint32_t rest = static_cast<std::uint32_t>(std::min<std::uint64_t>(remainingTotal, capacity));
-        std::vector<FileItem*> units = search.SearchMedium(firstFit, rest);
+        std::vector<FileItem*> units = chooser.Next(firstFit, rest, result.media.size() + 1, image);
         if (!units.empty()) {
-            RecordMedium(std::move(units), profile, result.media);
+            RecordMedium(std::move(units), profile, result.media, image);
         }
     }
 
@@ -183,6 +300,9 @@ void PackMedia(const ScanInput& input, ScanState& state, ScanWindow& window) {
         window.ShowResult();
     }
     WriteReport(state, static_cast<std::uint32_t>(profile.Cluster), window.Log());
+    if (profile.fileSystem == FileSystem::None) {
+        WarnOfDiscsThatWouldNotFit(state, profile, contents, window.Log());
+    }
     if (!result.media.empty()) {
         window.SetMoveEnabled(true);
     }

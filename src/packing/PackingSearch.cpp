@@ -60,11 +60,28 @@ std::size_t PackingSearch::NextCandidate(std::size_t k, std::uint32_t room, std:
 }
 
 std::vector<FileItem*> PackingSearch::SearchMedium(std::size_t start, std::uint32_t capacity) {
+    std::vector<FileItem*> chosen = Choose(start, capacity);
+    Take(chosen);
+    return chosen;
+}
+
+std::vector<FileItem*> PackingSearch::Choose(std::size_t start, std::uint32_t capacity) {
     bestLeftover_ = capacity;
     ProbeFill(start, capacity);
     std::vector<FileItem*> chosen;
     TakeFill(start, capacity, chosen);
     return chosen;
+}
+
+void PackingSearch::Take(const std::vector<FileItem*>& chosen) {
+    // Only the selection Choose made last can be taken: its positions are still known.
+    if (chosen.size() != chosenPositions_.size()) {
+        return;
+    }
+    for (std::size_t k : chosenPositions_) {
+        Place(k);
+    }
+    chosenPositions_.clear();
 }
 
 // Recursive form being followed:
@@ -113,6 +130,7 @@ bool PackingSearch::ProbeFill(std::size_t position, std::uint32_t room) {
 //   return none
 void PackingSearch::TakeFill(std::size_t position, std::uint32_t room, std::vector<FileItem*>& chosen) {
     const std::size_t n = units_.size();
+    chosenPositions_.clear();
     stack_.clear();
     stack_.push_back({position, room, 0});
     for (;;) {
@@ -132,8 +150,9 @@ void PackingSearch::TakeFill(std::size_t position, std::uint32_t room, std::vect
         if (parent.room - s == bestLeftover_) {
             // The unit of every level on the stack is taken, from the outermost level inward.
             chosen.reserve(stack_.size());
+            chosenPositions_.clear();
             for (const Frame& level : stack_) {
-                Place(level.k);
+                chosenPositions_.push_back(level.k);
                 chosen.push_back(units_[level.k]);
             }
             return;

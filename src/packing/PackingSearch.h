@@ -26,6 +26,11 @@ public:
     // at or after `start` fits in `capacity`.
     std::vector<FileItem*> SearchMedium(std::size_t start, std::uint32_t capacity);
 
+    // The same search in two steps, so that a caller can look at a selection (what its disc image
+    // would need) before it takes it: Choose marks nothing, Take marks what Choose returned.
+    std::vector<FileItem*> Choose(std::size_t start, std::uint32_t capacity);
+    void Take(const std::vector<FileItem*>& chosen);
+
 private:
     struct Frame {
         std::size_t k;       // position being tried at this level
@@ -48,6 +53,7 @@ private:
     std::size_t end_;                          // units from here on have 0 sectors and are never chosen
     std::uint32_t bestLeftover_ = 0;
     std::vector<Frame> stack_;
+    std::vector<std::size_t> chosenPositions_;  // positions of the last Choose
 };
 
 }  // namespace stowra

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "packing/DiscImage.h"
 #include "platform/Text.h"
 #include "relocate/LFile.h"
 
@@ -9,8 +10,7 @@ namespace stowra {
 
 std::string IndexFileName(const std::string& destinationRoot, const std::string& scanStamp,
                           std::size_t medium) {
-    std::string n = std::to_string(medium);
-    return destinationRoot + n + kPathDelimiter + "_index_" + scanStamp + "-" + n + ".txt";
+    return destinationRoot + std::to_string(medium) + kPathDelimiter + IndexLeafName(scanStamp, medium);
 }
 
 std::vector<std::string> WriteIndexFiles(const std::string& destinationRoot, const ScanState& state,

@@ -31,6 +31,9 @@ MediaProfile ReadProfileSection(const ProfileReader& file, const std::string& na
     p.Total = file.ReadInteger(name, "Total", 359850);
     p.System = file.ReadInteger(name, "System", s.DefaultSystem);
     p.Slack = file.ReadInteger(name, "Slack", s.DefaultSlack);
+    // 1 ISO 9660 + Joliet, 2 UDF; anything else (or no key) packs with the plain reserve.
+    const std::int32_t fs = file.ReadInteger(name, "FileSystem", 0);
+    p.fileSystem = fs == 1 ? FileSystem::Iso9660 : fs == 2 ? FileSystem::Udf : FileSystem::None;
     return p;
 }
 
@@ -84,6 +87,10 @@ void WriteProfileSection(ProfileWriter& file, const std::string& name, const Med
     file.WriteInteger(name, "Total", profile.Total);
     file.WriteInteger(name, "System", profile.System);
     file.WriteInteger(name, "Slack", profile.Slack);
+    // Only when chosen, so that files which never use it keep their exact bytes.
+    if (profile.fileSystem != FileSystem::None) {
+        file.WriteInteger(name, "FileSystem", static_cast<std::int32_t>(profile.fileSystem));
+    }
 }
 
 void SaveSettings(const std::string& path, const AppSettings& settings) {

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/CliRunner.h"
+#include "support/Recorders.h"
 #include "support/TempTree.h"
 
 namespace stowra::test {
@@ -38,7 +39,9 @@ TEST(ScanCli, EndToEndExampleLineForLine) {
             "必要なメディア枚数 = 2\n" +
             std::string(slack ? "平均詰め込み率 = 98.5000 % (スラックサイズによる下限 = 86.0000 %)\n"
                               : "平均詰め込み率 = 98.5000 %\n") +
-            "［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。\n"
+            "［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。\n" +
+            test::kExampleDiscsWouldNotFit +
+            "\n"
             "\nメディア 1: 2 ファイル, 200.0000 KiB, 100.0000 %\n"
             "  s50.bin (100.0000 KiB)\n"
             "  s40.bin (80.0000 KiB)\n"
@@ -58,6 +61,7 @@ TEST(ScanCli, JsonDocument) {
     TempTree t;
     MakeExample(t);
     t.File("sub/日本語.bin", 1);
+    t.Link("sub/link", t.Path("sub"));
     CliResult r = RunCli(Args({"scan", t.Root(), "--json", "--min-size", "1"}, kExampleProfile));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto doc = nlohmann::json::parse(r.out);
@@ -71,6 +75,17 @@ TEST(ScanCli, JsonDocument) {
     EXPECT_EQ(doc["media"][1]["paths"], nlohmann::json({"s45.bin", "s30.bin", "s12.bin"}));
     EXPECT_EQ(doc["remainder"]["files"], 3);
     EXPECT_EQ(doc["remainder"]["sectors"], 123);
+    EXPECT_EQ(doc["skippedLinks"], 1);
+    EXPECT_EQ(doc["fileSystem"], "none");
+    EXPECT_GT(doc["media"][1]["image"]["udf"], doc["media"][1]["image"]["iso9660"]);
+
+    // Packed for a file system, a toy disc of 100 sectors holds nothing: its structures alone
+    // are larger.
+    r = RunCli(Args({"scan", t.Root(), "--json", "--file-system", "udf"}, kExampleProfile));
+    doc = nlohmann::json::parse(r.out);
+    EXPECT_EQ(doc["fileSystem"], "udf");
+    EXPECT_TRUE(doc["media"].empty());
+    EXPECT_EQ(RunCli(Args({"scan", t.Root(), "--file-system", "fat"}, kExampleProfile)).exitCode, 105);
 }
 
 TEST(ScanCli, JsonWithGroupsAndOddNames) {

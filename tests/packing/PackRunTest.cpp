@@ -62,6 +62,7 @@ TEST(PackMedia, EndToEndExample) {
             slack ? "平均詰め込み率 = 98.5000 % (スラックサイズによる下限 = 86.0000 %)"
                   : "平均詰め込み率 = 98.5000 %",
             "［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。",
+            test::kExampleDiscsWouldNotFit,
         };
         EXPECT_EQ(w.log.Lines(), expected);
         EXPECT_EQ(w.shows, 1);
@@ -76,7 +77,8 @@ TEST(PackMedia, ReportColours) {
     Fill(w, {95, 50, 45, 40, 30, 20, 12, 8});
     PackMedia(Input(kExample), w.state, w);
     const auto& runs = w.log.Runs();
-    ASSERT_EQ(runs.size(), 6u);
+    ASSERT_EQ(runs.size(), 7u);
+    EXPECT_EQ(runs[6].color, LogColor::Red);
     EXPECT_EQ(runs[0].color, LogColor::WindowText);
     EXPECT_EQ(runs[1].text, "2\n");
     EXPECT_EQ(runs[1].color, LogColor::Red);

@@ -317,6 +317,7 @@ TEST(RunScan, EndToEndExample) {
         "必要なメディア枚数 = 2",
         "平均詰め込み率 = 98.5000 %",
         "［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。",
+        test::kExampleDiscsWouldNotFit,
     };
     EXPECT_EQ(w.log.Lines(), expected);
     EXPECT_EQ(w.clears, 1);

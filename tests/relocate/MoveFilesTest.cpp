@@ -6,8 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 
+#include "packing/DiscImage.h"
 #include "relocate/IndexFiles.h"
 #include "relocate/MoveFiles.h"
 #include "relocate/MoveFixture.h"
@@ -478,6 +483,110 @@ TEST(MoveFiles, KilledPartWayAcrossFileSystemsLosesNothing) {
         std::size_t temps = test::TempLeftovers(dst).size();
         EXPECT_LE(temps, 1u);
         EXPECT_EQ(dst.size(), placed + temps);
+    }
+}
+
+}  // namespace
+}  // namespace stowra
+
+namespace stowra {
+namespace {
+
+// What a real image builder says a folder's image takes, in sectors; -1 when it could not tell.
+long long BuilderSectors(const std::string& command, const std::string& folder) {
+    std::string line = "LC_ALL=C.UTF-8 " + command + " -print-size -quiet '" + folder + "' 2>/dev/null";
+    std::FILE* p = ::popen(line.c_str(), "r");
+    if (p == nullptr) {
+        return -1;
+    }
+    long long sectors = -1;
+    if (std::fscanf(p, "%lld", &sectors) != 1) {
+        sectors = -1;
+    }
+    ::pclose(p);
+    return sectors;
+}
+
+// Discs packed for a file system fit under the real image builders, their index files included,
+// and a full disc wastes little more than the safety margin.
+TEST(MoveFiles, DiscsPackedForAFileSystemFitUnderTheImageBuilders) {
+    if (std::system("command -v xorriso >/dev/null && command -v genisoimage >/dev/null") != 0) {
+        GTEST_SKIP() << "xorriso and genisoimage are installed by scripts/setup.sh";
+    }
+    const std::string kXorriso = "xorriso -as mkisofs -iso-level 3 -r -J --joliet-long";
+    const std::string kGenisoimage = "genisoimage -r -J --joliet-long";
+    struct Case {
+        const char* what;
+        FileSystem fs;
+        MediaProfile profile;
+        int files;
+        double medianBytes;
+    } cases[] = {
+        {"DVD-R, ISO 9660", FileSystem::Iso9660, {2048, 2298496, 256, 3840}, 2500, 3e6},
+        {"DVD-R, UDF", FileSystem::Udf, {2048, 2298496, 256, 3840}, 2500, 3e6},
+        {"CD-R, ISO 9660", FileSystem::Iso9660, {2048, 359850, 256, 3840}, 1500, 0.8e6},
+        {"CD-R, UDF", FileSystem::Udf, {2048, 359850, 256, 3840}, 1500, 0.8e6},
+    };
+    const char* names[] = {"photo", "写真の整理", "a b c", "x", "IMG_0001.JPG", "very-long-name-"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempTree t;
+        std::mt19937 rng(static_cast<unsigned>(c.files));
+        std::lognormal_distribution<double> size(std::log(c.medianBytes), 1.2);
+        for (int i = 0; i < c.files; ++i) {
+            std::string rel = "f" + std::to_string(i % 7) + "/" + names[i % 6] + std::to_string(i % 53) + "/";
+            if (i % 5 == 0) {
+                rel += "deeper/" + std::string(names[(i / 5) % 6]) + "/";
+            }
+            std::string leaf = names[(i / 3) % 6] + std::to_string(i);
+            if (i % 11 == 0) {
+                leaf += std::string(120, 'L');
+            }
+            t.File("src/" + rel + leaf + ".dat",
+                   std::min<std::uint64_t>(static_cast<std::uint64_t>(size(rng)), 1ull << 31));
+        }
+        t.Folder("out");
+        test::RecordingWindow w;
+        ScanInput in;
+        in.sourceFolder = t.Path("src");
+        in.profile = c.profile;
+        in.profile.fileSystem = c.fs;
+        in.options = OptionFlags::WriteIndex;
+        ASSERT_TRUE(RunScan(in, w.state, w));
+        const std::size_t discs = w.state.result.media.size();
+        ASSERT_GE(discs, 2u);
+        EXPECT_NE(w.log.Text().find(std::string("ファイルシステム = ") + FileSystemCaption(c.fs)),
+                  std::string::npos);
+        std::vector<std::uint32_t> used;
+        for (const PackedMedium& m : w.state.result.media) {
+            used.push_back(m.used);
+        }
+        const std::string stamp = w.state.scanStamp;
+        test::Sink sink;
+        ASSERT_EQ(MoveFiles({t.Path("out"), OptionFlags::WriteIndex}, w.state, w, sink).outcome,
+                  MoveOutcome::Moved);
+
+        const auto total = static_cast<long long>(c.profile.Total);
+        for (std::size_t n = 1; n <= discs; ++n) {
+            const std::string folder = t.Path("out/" + stamp + "/" + std::to_string(n));
+            std::vector<long long> figures;
+            if (c.fs == FileSystem::Udf) {
+                figures.push_back(BuilderSectors(kGenisoimage + " -udf", folder));
+            } else {
+                figures.push_back(BuilderSectors(kXorriso, folder));
+                figures.push_back(BuilderSectors(kGenisoimage, folder));
+            }
+            for (long long built : figures) {
+                ASSERT_GT(built, 0) << "disc " << n;
+                EXPECT_LE(built, static_cast<long long>(used[n - 1]))
+                    << "disc " << n << ": the model is below";
+                EXPECT_LE(built + c.profile.System, total) << "disc " << n << " does not fit";
+                if (n < discs) {
+                    EXPECT_LE(total - built, c.profile.System + total / 1000)
+                        << "disc " << n << " wastes room";
+                }
+            }
+        }
     }
 }
 

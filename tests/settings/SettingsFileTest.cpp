@@ -22,7 +22,10 @@ std::string Describe(const AppSettings& s) {
                s.DefaultSystem, s.DefaultSlack, s.selected, s.SrcFolder.c_str(), s.DstFolder.c_str());
     for (const ProfileList::Entry& e : s.profiles) {
         const MediaProfile& p = *e.profile;
-        out += Format("%s %d/%d/%d/%d\n", e.name.c_str(), p.Cluster, p.Total, p.System, p.Slack);
+        out += Format("%s %d/%d/%d/%d%s\n", e.name.c_str(), p.Cluster, p.Total, p.System, p.Slack,
+                      p.fileSystem == FileSystem::None      ? ""
+                      : p.fileSystem == FileSystem::Iso9660 ? " iso"
+                                                            : " udf");
     }
     return out;
 }
@@ -78,6 +81,13 @@ const LoadCase kLoadCases[] = {
          kBuiltins},
     {"junk and a header without its bracket", "\x01\xff\0zz\n[Stowra\nOption=5\n[P]]\nSlack=x\n"s,
      std::string(kDefaults) + "P] 2048/359850/256/3840\n" + kBuiltins},
+    {"file systems: 1 and 2 are known, anything else is none",
+     "[I]\nFileSystem=1\n[U]\nfilesystem=2\n"
+     "[X]\nFileSystem=3\n[Y]\nFileSystem=-1\n",
+     std::string(kDefaults) +
+         "I 2048/359850/256/3840 iso\nU 2048/359850/256/3840 udf\n"
+         "X 2048/359850/256/3840\nY 2048/359850/256/3840\n" +
+         kBuiltins},
     {"repeated sections and keys: the first wins", "[A]\nTotal=1\nTotal=2\n[a]\nTotal=3\nSlack=4\n",
      std::string(kDefaults) + "A 2048/1/256/4\n" + kBuiltins},
 };
@@ -118,7 +128,7 @@ TEST(SaveSettings, WritesStowraFirstThenTheProfilesInListOrder) {
     AppSettings s;
     LoadSettings(t.Path("s.ini"), s);
     s.SrcFolder = "/in ";
-    s.profiles.Append("Blu-ray", MediaProfile{2048, 12219392, 256, 3840});
+    s.profiles.Append("Blu-ray", MediaProfile{2048, 12219392, 256, 3840, FileSystem::Udf});
     s.selected = 2;
     SaveSettings(t.Path("s.ini"), s);
     EXPECT_EQ(t.Read("s.ini"),
@@ -126,7 +136,7 @@ TEST(SaveSettings, WritesStowraFirstThenTheProfilesInListOrder) {
               "SrcFolder=\"/in \"\r\nDstFolder=\r\n"
               "[CD-R 700MiB]\r\nCluster=2048\r\nTotal=359850\r\nSystem=256\r\nSlack=3840\r\n"
               "[DVD-R 4.7GB(4.38GiB)]\r\nCluster=2048\r\nTotal=2298496\r\nSystem=256\r\nSlack=3840\r\n"
-              "[Blu-ray]\r\nCluster=2048\r\nTotal=12219392\r\nSystem=256\r\nSlack=3840\r\n");
+              "[Blu-ray]\r\nCluster=2048\r\nTotal=12219392\r\nSystem=256\r\nSlack=3840\r\nFileSystem=2\r\n");
 }
 
 TEST(SaveSettings, LoadSaveLoadIsStableAndSavingTwiceGivesTheSameBytes) {

@@ -11,6 +11,12 @@
 
 namespace stowra::test {
 
+// The red line that ends the report of the example tree's toy discs (100 sectors cannot hold a
+// file system's structures).
+inline constexpr const char* kExampleDiscsWouldNotFit =
+    "2 枚のメディアは、ファイルシステム（ISO9660 + Joliet）を含めると容量を最大 183 "
+    "セクタ超えます。メディア設定でファイルシステムを選ぶと、収まるように詰め込めます。";
+
 class ScriptedPrompter : public Prompter {
 public:
     struct Question {

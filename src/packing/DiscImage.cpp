@@ -1,0 +1,61 @@
+#include "packing/DiscImage.h"
+
+#include <deque>
+
+#include "platform/Text.h"
+
+namespace stowra {
+
+const char* FileSystemCaption(FileSystem fs) {
+    switch (fs) {
+        case FileSystem::Iso9660:
+            return "ISO9660 + Joliet";
+        case FileSystem::Udf:
+            return "UDF";
+        default:
+            return "なし";
+    }
+}
+
+std::string IndexLeafName(const std::string& scanStamp, std::size_t medium) {
+    return "_index_" + scanStamp + "-" + std::to_string(medium) + ".txt";
+}
+
+std::uint64_t DiscImageSectors(FileSystem layout, const std::vector<FileItem*>& units,
+                               const DiscContents& contents, std::size_t medium) {
+    std::vector<ImageEntry> entries;
+    entries.reserve(units.size() + 1);
+    // The image builders take '/' between folders; other platforms' paths are rewritten here.
+    std::deque<std::string> rewritten;  // keeps each text in place while views point into it
+    std::uint64_t indexBytes = 0;
+    auto add = [&](const FileItem* f) {
+        std::string_view path = f->path();
+        if constexpr (kPathDelimiter != '/') {
+            std::string copy(path);
+            for (char& c : copy) {
+                c = c == kPathDelimiter ? '/' : c;
+            }
+            rewritten.push_back(std::move(copy));
+            path = rewritten.back();
+        }
+        entries.push_back({path, f->fullSectors * contents.cluster, false});
+        indexBytes += f->pathSize + 2;  // the path and CR LF
+    };
+    for (const FileItem* unit : units) {
+        if (unit->IsGroup()) {
+            for (const FileItem* m = unit->link.group->first; m != nullptr; m = m->link.nextMember) {
+                add(m);
+            }
+        } else {
+            add(unit);
+        }
+    }
+    std::string indexName;
+    if (contents.withIndex) {
+        indexName = IndexLeafName(contents.scanStamp, medium);
+        entries.push_back({indexName, indexBytes, false});
+    }
+    return ImageSectors(layout, entries);
+}
+
+}  // namespace stowra

@@ -1,0 +1,33 @@
+#pragma once
+// The image a packed disc will make once a file system is laid on it: its files at their paths
+// relative to the source folder, and its index file when the move writes one.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "packing/FileInventory.h"
+#include "packing/ImageSize.h"
+
+namespace stowra {
+
+// The file system's name as the report shows it.
+const char* FileSystemCaption(FileSystem fs);
+
+// The index file's name inside disc folder `medium`: "_index_" + stamp + "-" + N + ".txt".
+std::string IndexLeafName(const std::string& scanStamp, std::size_t medium);
+
+// What goes onto each disc besides its files.
+struct DiscContents {
+    std::uint32_t cluster = 2048;  // bytes per sector of the profile the units were counted in
+    bool withIndex = false;        // the move writes an index file into each disc folder
+    std::string scanStamp;         // for the index file's name
+};
+
+// Sectors of the image of a disc holding these units (group units stand for their members).
+// The files' sizes are taken as their whole sectors, an upper bound of their bytes, so the figure
+// is never below what the builders make of the real files.
+std::uint64_t DiscImageSectors(FileSystem layout, const std::vector<FileItem*>& units,
+                               const DiscContents& contents, std::size_t medium);
+
+}  // namespace stowra
