@@ -35,10 +35,14 @@ private:
     LogRecorder log_;
 };
 
+// Paths as a photo archive has them: a hundred files a folder, a hundred folders a year.
 void Fill(FileInventory& inv, const std::vector<std::uint32_t>& sectors) {
-    for (std::uint32_t s : sectors) {
-        inv.Append(0, s, "photos/2004/img.jpg");
-        inv.totalSectors += s;
+    std::string path;
+    for (std::size_t i = 0; i < sectors.size(); ++i) {
+        path = "photos/" + std::to_string(1990 + i / 10000) + "/" + std::to_string(i / 100 % 100) +
+               "/IMG_" + std::to_string(i) + ".JPG";
+        inv.Append(0, sectors[i], path);
+        inv.totalSectors += sectors[i];
     }
 }
 
@@ -59,6 +63,7 @@ void BM_PackMedia(benchmark::State& state) {
     auto sectors = FileLikeSectors(static_cast<std::size_t>(state.range(0)));
     ScanInput in;
     in.profile = {2048, 2298496, 256, 3840};
+    in.profile.fileSystem = static_cast<FileSystem>(state.range(1));
     in.options = 0;
     std::size_t media = 0;
     for (auto _ : state) {
@@ -77,7 +82,8 @@ void BM_PackMedia(benchmark::State& state) {
 }
 
 BENCHMARK(BM_SortUnits)->Arg(1000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PackMedia)->Arg(1000000)->Unit(benchmark::kMillisecond);
+// Second argument: the file system the discs are packed for (0 none, 1 ISO 9660, 2 UDF).
+BENCHMARK(BM_PackMedia)->Args({1000000, 0})->Args({1000000, 1})->Args({1000000, 2})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
