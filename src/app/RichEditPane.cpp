@@ -37,7 +37,10 @@ void RichEditPane::Insert(std::string_view text) {
 }
 
 void RichEditPane::Repaint() {
-    edit_->viewport()->repaint();
+    // Long work follows without a return to the event loop, so the whole window is painted now:
+    // a scan has just emptied the tree and the list as well, and they must not keep showing the
+    // previous result beside the new first line.
+    edit_->window()->repaint();
 }
 
 }  // namespace stowra
