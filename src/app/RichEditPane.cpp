@@ -37,10 +37,13 @@ void RichEditPane::Insert(std::string_view text) {
 }
 
 void RichEditPane::Repaint() {
-    // Long work follows without a return to the event loop, so the whole window is painted now:
-    // a scan has just emptied the tree and the list as well, and they must not keep showing the
-    // previous result beside the new first line.
-    edit_->window()->repaint();
+    // Long work follows without a return to the event loop, so what must be seen is painted now,
+    // whole: a view repainted only where it changed would keep showing the rows of a result it
+    // no longer holds.
+    edit_->viewport()->repaint();
+    for (QAbstractScrollArea* view : alongside_) {
+        view->viewport()->repaint();
+    }
 }
 
 }  // namespace stowra

@@ -88,7 +88,7 @@ TMainForm::TMainForm(Services services, QWidget* parent)
         };
     }
     BuildControls();
-    log_ = RichEditPane(RichEdit);
+    log_ = RichEditPane(RichEdit, {TreeView, ListView});
     FormCreate();
 }
 
