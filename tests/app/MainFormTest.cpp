@@ -516,10 +516,16 @@ TEST(TMainForm, QuestionsShowTheNormalCursorAndTheMoveClosesItsProgressFirst) {
     QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
     w.EditSrc->SetNativeText(f.dir.Path("src"));
     QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
-    ASSERT_TRUE(w.ButtonMove->isEnabled());
-    f.dir.File("out/" + w.state.scanStamp + "/1/s50.bin", 1);  // the move asks before replacing it
-    boxes.answers = {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::Ok};
-    QTest::mouseClick(w.ButtonMove, Qt::LeftButton);
+    // The move asks before replacing a file; Cancel there stops it before its last file.
+    auto move = [&](QMessageBox::StandardButton replace) {
+        ASSERT_TRUE(w.ButtonMove->isEnabled());
+        f.dir.File("out/" + w.state.scanStamp + "/1/s50.bin", 1);
+        boxes.answers = {QMessageBox::Ok, replace, QMessageBox::Ok};
+        QTest::mouseClick(w.ButtonMove, Qt::LeftButton);
+    };
+    move(QMessageBox::Cancel);
+    QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
+    move(QMessageBox::Yes);
 
     const struct {
         const char* text;
@@ -528,7 +534,10 @@ TEST(TMainForm, QuestionsShowTheNormalCursorAndTheMoveClosesItsProgressFirst) {
         {"入力フォルダが見つかりません", false},
         {"対象ファイルを移動してよいですか？", false},
         {"移動先には同じ名前のファイルが既にあります。", true},  // over the running operation
-        {"対象ファイルを移動しました", false},                  // after it
+        {"移動が途中でキャンセルされました", false},            // after it
+        {"対象ファイルを移動してよいですか？", false},
+        {"移動先には同じ名前のファイルが既にあります。", true},
+        {"対象ファイルを移動しました", false},
     };
     ASSERT_EQ(boxes.seen.size(), std::size(expected));
     for (std::size_t i = 0; i < boxes.seen.size(); ++i) {
