@@ -11,8 +11,8 @@ namespace stowra {
 namespace {
 
 // Families with Japanese and Latin glyphs of one design, most common on Linux first.
-const char* const kFamilies[] = {"Noto Sans CJK JP", "Noto Sans JP",  "Source Han Sans JP",
-                                 "IPAexGothic",      "IPAPGothic",    "VL PGothic",
+const char* const kFamilies[] = {"Noto Sans CJK JP", "Noto Sans JP",       "Source Han Sans JP",
+                                 "IPAexGothic",      "IPAPGothic",         "VL PGothic",
                                  "TakaoPGothic",     "Droid Sans Japanese"};
 
 bool DrawsAll(const QFont& font, const QString& sample) {

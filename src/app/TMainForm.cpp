@@ -63,7 +63,8 @@ std::array<int, 4> FitWidths(const std::array<int, 4>& wanted, const std::array<
 // A folder browser as the engine asks for it.
 class ServiceChooser : public FolderChooser {
 public:
-    explicit ServiceChooser(std::function<std::string(std::string_view)> select) : select_(std::move(select)) {}
+    explicit ServiceChooser(std::function<std::string(std::string_view)> select)
+        : select_(std::move(select)) {}
     std::string SelectFolder(std::string_view title) override { return select_(title); }
 
 private:
@@ -209,7 +210,8 @@ void TMainForm::BuildControls() {
     connect(MenuOpt, &QAction::triggered, this, [this] { Guarded([this] { MenuOptClick(); }); });
     connect(TreeView, &QTreeWidget::itemSelectionChanged, this,
             [this] { Guarded([this] { TreeViewChange(); }); });
-    connect(TreeView, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) { TreeViewCollapsed(item); });
+    connect(TreeView, &QTreeWidget::itemCollapsed, this,
+            [this](QTreeWidgetItem* item) { TreeViewCollapsed(item); });
 
     resize(512, 512);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -279,7 +281,8 @@ void TMainForm::EditSrcChange(FolderEdit* edit) {
 std::string TMainForm::ChooseFolder(const std::string& title, const FolderEdit& field) {
     // The browser opens at the field's folder when there is one it can show.
     const std::string current = field.NativeText();
-    const QString start = FolderExists(current) && FromQt(ToQt(current)) == current ? ToQt(current) : QString();
+    const QString start =
+        FolderExists(current) && FromQt(ToQt(current)) == current ? ToQt(current) : QString();
     const QString chosen = services_.selectFolder(ToQt(title), start);
     if (chosen.isEmpty()) {
         return {};
@@ -296,7 +299,8 @@ std::string TMainForm::ChooseFolder(const std::string& title, const FolderEdit& 
 }
 
 void TMainForm::ButtonSrcClick() {
-    ServiceChooser chooser([this](std::string_view title) { return ChooseFolder(std::string(title), *EditSrc); });
+    ServiceChooser chooser(
+        [this](std::string_view title) { return ChooseFolder(std::string(title), *EditSrc); });
     std::string text = EditSrc->NativeText();
     if (ChooseSourceFolder(chooser, text, *this)) {
         // The results were cleared; the text is set after, so the field shows the new folder.
@@ -305,7 +309,8 @@ void TMainForm::ButtonSrcClick() {
 }
 
 void TMainForm::ButtonDstClick() {
-    ServiceChooser chooser([this](std::string_view title) { return ChooseFolder(std::string(title), *EditDst); });
+    ServiceChooser chooser(
+        [this](std::string_view title) { return ChooseFolder(std::string(title), *EditDst); });
     std::string text = EditDst->NativeText();
     if (ChooseDestinationFolder(chooser, text)) {
         EditDst->SetNativeText(text);

@@ -90,9 +90,10 @@ void QueueInput(QWidget* w) {
                                                    Qt::LeftButton, Qt::NoModifier));
     QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
                                                    Qt::NoButton, Qt::NoModifier));
-    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
-    QCoreApplication::postEvent(w,
-                                new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
+    QCoreApplication::postEvent(
+        w, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
+    QCoreApplication::postEvent(
+        w, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
 }
 
 // Watches the window during a scan: what the tree holds each time it is painted while the log
@@ -108,12 +109,14 @@ struct ScanWatch : QObject {
         w.TreeView->viewport()->installEventFilter(this);
     }
     bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::Paint && w.RichEdit->toPlainText().startsWith(QStringLiteral("ファイル情報を収集"))) {
+        if (e->type() == QEvent::Paint &&
+            w.RichEdit->toPlainText().startsWith(QStringLiteral("ファイル情報を収集"))) {
             if (o == w.TreeView->viewport()) {
                 treePaints.push_back(w.TreeView->topLevelItemCount());
                 treePainted += static_cast<QPaintEvent*>(e)->region();
             }
-            if (duringScan) std::exchange(duringScan, nullptr)();
+            if (duringScan)
+                std::exchange(duringScan, nullptr)();
         }
         return false;
     }
@@ -133,7 +136,8 @@ struct BoxWatch {
     BoxWatch() {
         QObject::connect(&timer, &QTimer::timeout, [this] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr || !box->isVisible()) return;
+            if (box == nullptr || !box->isVisible())
+                return;
             bool progress = false;
             for (QWidget* t : QApplication::topLevelWidgets()) {
                 progress = progress || (qobject_cast<QProgressDialog*>(t) != nullptr && t->isVisible());
@@ -141,7 +145,8 @@ struct BoxWatch {
             const QCursor* c = QApplication::overrideCursor();
             seen.push_back({box->text(), c != nullptr ? int(c->shape()) : -1, progress});
             QMessageBox::StandardButton b = QMessageBox::Ok;
-            if (!answers.empty()) b = answers.front(), answers.pop_front();
+            if (!answers.empty())
+                b = answers.front(), answers.pop_front();
             QTest::mouseClick(box->button(b), Qt::LeftButton);
         });
         timer.start(5);
@@ -157,7 +162,8 @@ void ExpectSummaryVisible(TMainForm& w) {
         EXPECT_LE(h->sectionViewportPosition(c) + h->sectionSize(c), w.ListView->viewport()->width()) << c;
         EXPECT_GE(h->sectionSize(c), h->sectionSizeHint(c)) << c;
         for (int r = 0; r < w.ListModel().rowCount(); ++r) {
-            EXPECT_GT(h->sectionSize(c), w.ListView->fontMetrics().horizontalAdvance(w.ListModel().ListViewData(r)[c]));
+            EXPECT_GT(h->sectionSize(c),
+                      w.ListView->fontMetrics().horizontalAdvance(w.ListModel().ListViewData(r)[c]));
         }
     }
 }
@@ -291,7 +297,8 @@ TEST(TMainForm, LogColours) {
     EXPECT_NE(colourAt(1, 2), QColor(255, 0, 0));
     // One font draws the whole line, Japanese, Latin and full-width brackets alike.
     const QRawFont font = QRawFont::fromFont(f.form->RichEdit->font());
-    for (QChar c : doc->findBlockByNumber(0).text()) EXPECT_TRUE(font.supportsCharacter(c)) << int(c.unicode());
+    for (QChar c : doc->findBlockByNumber(0).text())
+        EXPECT_TRUE(font.supportsCharacter(c)) << int(c.unicode());
 }
 
 TEST(TMainForm, WhatClearsTheResultsAndWhatKeepsThem) {
@@ -534,7 +541,7 @@ TEST(TMainForm, QuestionsShowTheNormalCursorAndTheMoveClosesItsProgressFirst) {
         {"入力フォルダが見つかりません", false},
         {"対象ファイルを移動してよいですか？", false},
         {"移動先には同じ名前のファイルが既にあります。", true},  // over the running operation
-        {"移動が途中でキャンセルされました", false},            // after it
+        {"移動が途中でキャンセルされました", false},             // after it
         {"対象ファイルを移動してよいですか？", false},
         {"移動先には同じ名前のファイルが既にあります。", true},
         {"対象ファイルを移動しました", false},

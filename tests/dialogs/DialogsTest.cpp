@@ -65,7 +65,8 @@ void Enter(QLineEdit* field, Route route, const QString& text) {
             QMenu* menu = OpenContextMenu(field);
             ASSERT_NE(menu, nullptr);
             for (QAction* a : menu->actions()) {
-                if (a->text().startsWith(QStringLiteral("&Paste"))) menu->setActiveAction(a);
+                if (a->text().startsWith(QStringLiteral("&Paste")))
+                    menu->setActiveAction(a);
             }
             QTest::keyClick(menu, Qt::Key_Return);
             break;
@@ -267,14 +268,16 @@ TEST(FieldEdit, NumericFieldsTakeOnlyDigits) {
     test::ScriptedPrompter p;
     TMediaDialog media(p);
     TOptDialog options(p);
-    for (auto [dialog, field] : {std::pair<QDialog*, FieldEdit*>{&media, media.EditTotal}, {&options, options.EditMin}}) {
+    for (auto [dialog, field] :
+         {std::pair<QDialog*, FieldEdit*>{&media, media.EditTotal}, {&options, options.EditMin}}) {
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
         for (const auto& c : cases) {
             field->setFocus();
             field->setText(QString::fromUtf8(c.start));
             Enter(field, c.route, QString::fromUtf8(c.entered));
-            EXPECT_EQ(field->text(), QString::fromUtf8(c.shown)) << static_cast<int>(c.route) << " " << c.entered;
+            EXPECT_EQ(field->text(), QString::fromUtf8(c.shown))
+                << static_cast<int>(c.route) << " " << c.entered;
         }
         dialog->hide();
     }
