@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QMessageBox>
@@ -81,19 +80,14 @@ void PickProfile(QComboBox* box, int index) {
     QTest::keyClick(list, Qt::Key_Return);
 }
 
-// Queues a click and a press of the space bar, as the window system queues them when they come
-// while the program is busy.
-void QueueInput(QWidget* w) {
+// Queues a click as the window system queues one that comes while the program is busy.
+void QueueClick(QWidget* w) {
     const QPointF at = QRectF(w->rect()).center();
     const QPointF global = w->mapToGlobal(at);
     QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
                                                    Qt::LeftButton, Qt::NoModifier));
     QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
                                                    Qt::NoButton, Qt::NoModifier));
-    QCoreApplication::postEvent(
-        w, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
-    QCoreApplication::postEvent(
-        w, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
 }
 
 // Watches the window during a scan: what the tree holds each time it is painted while the log
@@ -415,25 +409,14 @@ TEST(TMainForm, FolderBrowser) {
     f.dir.Folder(odd);
     f.Open();
     TMainForm& w = *f.form;
-    // The browser opens at the field's folder when it exists and can be shown.
-    const struct {
-        std::string field;
-        QString start;
-    } starts[] = {
-        {f.dir.Path("a"), QString::fromStdString(f.dir.Path("a"))},
-        {f.dir.Path("missing"), QString()},
-        {"", QString()},
-        {f.dir.Path(odd), QString()},
-    };
-    for (const auto& c : starts) {
-        w.EditDst->SetNativeText(c.field);
-        QTest::mouseClick(w.ButtonDst, Qt::LeftButton);
-        EXPECT_EQ(f.browserStarts.back(), c.start) << c.field;
-        EXPECT_EQ(w.EditDst->NativeText(), c.field);  // cancelled
-    }
+    // The browser opens at the field's folder, when it can show its name.
+    w.EditSrc->SetNativeText(f.dir.Path("a"));
+    QTest::mouseClick(w.ButtonSrc, Qt::LeftButton);
+    w.EditDst->SetNativeText(f.dir.Path(odd));
+    QTest::mouseClick(w.ButtonDst, Qt::LeftButton);
+    EXPECT_EQ(f.browserStarts, (QStringList{QString::fromStdString(f.dir.Path("a")), QString()}));
 
     // A name the browser hands over as text with its bytes lost is refused, not replaced.
-    w.EditSrc->SetNativeText(f.dir.Path("a"));
     f.chosenFolder = f.dir.Path(odd);
     QTest::mouseClick(w.ButtonSrc, Qt::LeftButton);
     ASSERT_EQ(f.prompter.asked.size(), 1u);
@@ -443,27 +426,7 @@ TEST(TMainForm, FolderBrowser) {
     EXPECT_EQ(w.EditSrc->NativeText(), f.dir.Path("a"));
 }
 
-TEST(TMainForm, TheSystemFolderBrowserOpensAtTheFieldsFolder) {
-    test::TempTree dir;
-    dir.Folder("photos");
-    test::ScriptedPrompter prompter;
-    TMainForm::Services s;
-    s.settingsPath = dir.Path("stowra.ini");
-    s.prompter = &prompter;
-    TMainForm w(std::move(s));
-    w.show();
-    w.EditSrc->SetNativeText(dir.Path("photos"));
-    QString opened;
-    test::WhenModal<QFileDialog>([&](QFileDialog& d) {
-        opened = d.directory().absolutePath();
-        d.reject();
-    });
-    QTest::mouseClick(w.ButtonSrc, Qt::LeftButton);
-    EXPECT_EQ(opened, QString::fromStdString(dir.Path("photos")));
-    EXPECT_EQ(w.EditSrc->NativeText(), dir.Path("photos"));
-}
-
-TEST(TMainForm, InputQueuedDuringAScanStartsNothing) {
+TEST(TMainForm, AScanHoldsTheWindowAndPaintsTheEmptiedTree) {
     Fixture f;
     WriteExample(f);
     for (int i = 0; i < 2000; ++i) {
@@ -476,11 +439,11 @@ TEST(TMainForm, InputQueuedDuringAScanStartsNothing) {
     QObject::connect(w.ButtonScan, &QPushButton::clicked, [&] { ++scans; });
     QObject::connect(w.ButtonMove, &QPushButton::clicked, [&] { ++moves; });
     const int profiles = w.ComboBox->count();
-    ScanWatch watch(w);
-    watch.duringScan = [&] {
-        for (int i = 0; i < 3; ++i) QueueInput(w.ButtonScan);
-        QueueInput(w.ButtonMove);
-        QueueInput(w.ButtonDel);
+    // Clicks made during the scan start nothing once it is over.
+    ScanWatch first(w);
+    first.duringScan = [&] {
+        for (QPushButton* b : {w.ButtonScan, w.ButtonScan, w.ButtonScan, w.ButtonMove, w.ButtonDel})
+            QueueClick(b);
     };
     QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
     QTest::qWait(20);
@@ -488,27 +451,15 @@ TEST(TMainForm, InputQueuedDuringAScanStartsNothing) {
     EXPECT_EQ(moves, 0);
     EXPECT_TRUE(f.prompter.asked.empty());  // neither the move's nor the deletion's question
     EXPECT_EQ(w.ComboBox->count(), profiles);
-    EXPECT_TRUE(w.ButtonMove->isEnabled());
+    ASSERT_TRUE(w.ButtonMove->isEnabled());
 
-    // Once the scan is over, the window takes input again.
+    // The next scan paints the emptied tree with its first line, whole: not only the rows that
+    // changed, so no row of the previous result stays on the screen.
+    ScanWatch second(w);
     QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
     EXPECT_EQ(scans, 2);
-}
-
-TEST(TMainForm, ARescanPaintsTheEmptiedTreeWithItsFirstLine) {
-    Fixture f;
-    WriteExample(f);
-    f.Open();
-    TMainForm& w = *f.form;
-    QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
-    ASSERT_EQ(w.TreeView->topLevelItemCount(), 2);
-    QTest::qWait(10);
-    ScanWatch watch(w);
-    QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
-    // Not only the rows that changed: the whole visible tree, so no row of the previous result
-    // stays on the screen.
-    EXPECT_TRUE(QRegion(w.TreeView->viewport()->rect()).subtracted(watch.treePainted).isEmpty());
-    for (int items : watch.treePaints) EXPECT_EQ(items, 0);
+    EXPECT_TRUE(QRegion(w.TreeView->viewport()->rect()).subtracted(second.treePainted).isEmpty());
+    for (int items : second.treePaints) EXPECT_EQ(items, 0);
     EXPECT_EQ(w.TreeView->topLevelItemCount(), 2);
 }
 
@@ -560,20 +511,13 @@ TEST(TMainForm, MoveProgressShowsTheNormalCursorOverItsCancel) {
     QWidget owner;
     test::ScriptedPrompter prompter;
     BusyCursor busy;
-    {
-        MoveProgressDialog progress(&owner, prompter);
-        EXPECT_TRUE(progress.Progress(0, 2, 0, 0));
-        ASSERT_NE(progress.Dialog(), nullptr);
-        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
-        EXPECT_TRUE(progress.Progress(2, 2, 0, 0));
-        EXPECT_EQ(progress.Dialog(), nullptr);  // the operation is over: nothing left to cancel
-        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    }
     MoveProgressDialog progress(&owner, prompter);
     progress.Progress(0, 3, 0, 0);
+    ASSERT_NE(progress.Dialog(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
     QTest::mouseClick(progress.Dialog()->findChild<QPushButton*>(), Qt::LeftButton);
     EXPECT_FALSE(progress.Progress(1, 3, 0, 0));
-    EXPECT_EQ(progress.Dialog(), nullptr);
+    EXPECT_EQ(progress.Dialog(), nullptr);  // the operation is over: nothing left to cancel
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
 }
 
