@@ -13,7 +13,6 @@ InputHold::InputHold(QWidget* window) : window_(window) {
 InputHold::~InputHold() {
     // What the user did during the command is still queued; take it while the filter still
     // swallows it, so none of it starts anything once the controls are enabled again.
-    QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     QApplication::instance()->removeEventFilter(this);
 }
