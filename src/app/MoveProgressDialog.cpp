@@ -11,6 +11,9 @@ namespace stowra {
 bool MoveProgressDialog::Progress(const MoveProgress& p) {
     const std::uint64_t filesDone = p.filesMoved + p.filesFailed;  // how far the batch has come
     const std::uint64_t filesTotal = p.filesTotal, bytesDone = p.bytesDone, bytesTotal = p.bytesTotal;
+    if (ended_) {
+        return true;
+    }
     if (!dialog_) {
         dialog_ = std::make_unique<QProgressDialog>(owner_);
         dialog_->setWindowTitle(QStringLiteral("Stowra"));
@@ -21,6 +24,7 @@ bool MoveProgressDialog::Progress(const MoveProgress& p) {
         dialog_->setAutoReset(false);
         dialog_->setRange(0, 1000);
         dialog_->setMinimumWidth(360);
+        pointer_ = std::make_unique<UserTurnCursor>();
         dialog_->show();
     }
     const std::uint64_t permille = bytesTotal > 0   ? bytesDone * 1000 / bytesTotal
@@ -41,7 +45,25 @@ bool MoveProgressDialog::Progress(const MoveProgress& p) {
                                       static_cast<unsigned long long>(filesTotal), failed.c_str(),
                                       bytes.c_str())));
     QApplication::processEvents();
-    return !dialog_->wasCanceled();
+    const bool go_on = !dialog_->wasCanceled();
+    if (!go_on || filesDone >= filesTotal) {
+        Close();  // the last file is done, or the user stopped: the file operation is over
+    }
+    return go_on;
+}
+
+MessageAnswer MoveProgressDialog::Ask(std::string_view text, std::string_view caption, MessageIcon icon,
+                                      MessageButtons buttons) {
+    if (dialog_ && buttons != MessageButtons::YesAllNoCancel) {
+        Close();
+    }
+    return messages_.Ask(text, caption, icon, buttons);
+}
+
+void MoveProgressDialog::Close() {
+    ended_ = true;
+    dialog_.reset();
+    pointer_.reset();
 }
 
 }  // namespace stowra

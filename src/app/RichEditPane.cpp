@@ -37,7 +37,13 @@ void RichEditPane::Insert(std::string_view text) {
 }
 
 void RichEditPane::Repaint() {
+    // Long work follows without a return to the event loop, so what must be seen is painted now,
+    // whole: a view repainted only where it changed would keep showing the rows of a result it
+    // no longer holds.
     edit_->viewport()->repaint();
+    for (QAbstractScrollArea* view : alongside_) {
+        view->viewport()->repaint();
+    }
 }
 
 }  // namespace stowra

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,12 +12,15 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "app/InputHold.h"
 #include "app/MoveProgressDialog.h"
+#include "dialogs/BusyCursor.h"
 #include "dialogs/MediaProbeView.h"
 #include "dialogs/OptionBits.h"
 #include "dialogs/TGroupDialog.h"
 #include "dialogs/TMediaDialog.h"
 #include "dialogs/TOptDialog.h"
+#include "platform/Folder.h"
 #include "relocate/FolderChooser.h"
 #include "relocate/LExcept.h"
 #include "relocate/MoveFiles.h"
@@ -29,18 +33,43 @@ namespace {
 
 constexpr int kNodeIndexRole = Qt::UserRole + 1;
 
-// Holds the hourglass for the whole application while a command runs.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
-std::string BrowseForFolder(QWidget* owner, const std::string& title) {
-    return FromQt(QFileDialog::getExistingDirectory(owner, ToQt(title)));
+QString BrowseForFolder(QWidget* owner, const QString& title, const QString& start) {
+    return QFileDialog::getExistingDirectory(owner, title, start.isEmpty() ? QDir::homePath() : start);
 }
+
+const char* const kUnreadableFolderName =
+    "フォルダ名に文字として読めないバイトが含まれているため、ここでは選択できません\n"
+    "（フォルダを入力欄へドロップすると指定できます）";
+
+// Narrows the wanted widths towards the least ones, each in proportion to what it can give, until
+// together they fit the room; never below the least, which keep every text readable.
+std::array<int, 4> FitWidths(const std::array<int, 4>& wanted, const std::array<int, 4>& least, int room) {
+    const int sumWanted = wanted[0] + wanted[1] + wanted[2] + wanted[3];
+    const int sumLeast = least[0] + least[1] + least[2] + least[3];
+    if (sumWanted <= room) {
+        return wanted;
+    }
+    if (sumLeast >= room) {
+        return least;
+    }
+    const double share = static_cast<double>(room - sumLeast) / (sumWanted - sumLeast);
+    std::array<int, 4> widths{};
+    for (std::size_t c = 0; c < widths.size(); ++c) {
+        widths[c] = least[c] + static_cast<int>((wanted[c] - least[c]) * share);
+    }
+    return widths;
+}
+
+// A folder browser as the engine asks for it.
+class ServiceChooser : public FolderChooser {
+public:
+    explicit ServiceChooser(std::function<std::string(std::string_view)> select)
+        : select_(std::move(select)) {}
+    std::string SelectFolder(std::string_view title) override { return select_(title); }
+
+private:
+    std::function<std::string(std::string_view)> select_;
+};
 
 }  // namespace
 
@@ -55,10 +84,12 @@ TMainForm::TMainForm(Services services, QWidget* parent)
         services_.makeTransport = MakeSystemTransport;
     }
     if (!services_.selectFolder) {
-        services_.selectFolder = [this](const std::string& title) { return BrowseForFolder(this, title); };
+        services_.selectFolder = [this](const QString& title, const QString& start) {
+            return BrowseForFolder(this, title, start);
+        };
     }
     BuildControls();
-    log_ = RichEditPane(RichEdit);
+    log_ = RichEditPane(RichEdit, {TreeView, ListView});
     FormCreate();
 }
 
@@ -135,6 +166,7 @@ void TMainForm::BuildControls() {
     ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView->header()->setSectionsClickable(false);
+    ListView->header()->setSectionsMovable(false);  // the columns' order is fixed
     ListView->header()->setStretchLastSection(false);
     ListView->header()->setHidden(true);
     ListView->setMinimumSize(60, 60);
@@ -158,7 +190,12 @@ void TMainForm::BuildControls() {
 
     MenuOpt = menuBar()->addAction(QStringLiteral("オプション(&O)"));
 
-    connect(ComboBox, &QComboBox::activated, this, [this] { Guarded([this] { ComboBoxChange(); }); });
+    connect(ComboBox, &QComboBox::activated, this, [this](int index) {
+        // Picking the entry that is already current changes no profile, so the results stay.
+        if (index != static_cast<int>(settings.selected)) {
+            Guarded([this] { ComboBoxChange(); });
+        }
+    });
     for (FolderEdit* e : {EditSrc, EditDst}) {
         connect(e, &QLineEdit::textChanged, this, [this, e] { EditSrcChange(e); });
     }
@@ -173,6 +210,8 @@ void TMainForm::BuildControls() {
     connect(MenuOpt, &QAction::triggered, this, [this] { Guarded([this] { MenuOptClick(); }); });
     connect(TreeView, &QTreeWidget::itemSelectionChanged, this,
             [this] { Guarded([this] { TreeViewChange(); }); });
+    connect(TreeView, &QTreeWidget::itemCollapsed, this,
+            [this](QTreeWidgetItem* item) { TreeViewCollapsed(item); });
 
     resize(512, 512);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -193,8 +232,8 @@ void TMainForm::Guarded(const std::function<void()>& handler) {
 void TMainForm::FormCreate() {
     SetToolTipDurations(this);
     Guarded([this] { LoadSettings(services_.settingsPath, settings); });
-    EditSrc->setText(ToQt(settings.SrcFolder));
-    EditDst->setText(ToQt(settings.DstFolder));
+    EditSrc->SetNativeText(settings.SrcFolder);
+    EditDst->SetNativeText(settings.DstFolder);
     FillComboBox();
     ComboBoxChange();
     EditSrcChange(EditSrc);
@@ -202,8 +241,8 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::FormDestroy() {
-    settings.SrcFolder = FromQt(EditSrc->text());
-    settings.DstFolder = FromQt(EditDst->text());
+    settings.SrcFolder = EditSrc->NativeText();
+    settings.DstFolder = EditDst->NativeText();
     settings.selected = static_cast<std::size_t>(std::max(ComboBox->currentIndex(), 0));
     Guarded([this] { SaveSettings(services_.settingsPath, settings); });
     state.Clear();
@@ -239,39 +278,48 @@ void TMainForm::EditSrcChange(FolderEdit* edit) {
     edit->UpdateColor();
 }
 
-namespace {
-
-class ServiceChooser : public FolderChooser {
-public:
-    explicit ServiceChooser(const std::function<std::string(const std::string&)>& select) : select_(select) {}
-    std::string SelectFolder(std::string_view title) override { return select_(std::string(title)); }
-
-private:
-    const std::function<std::string(const std::string&)>& select_;
-};
-
-}  // namespace
+std::string TMainForm::ChooseFolder(const std::string& title, const FolderEdit& field) {
+    // The browser opens at the field's folder when there is one it can show.
+    const std::string current = field.NativeText();
+    const QString start =
+        FolderExists(current) && FromQt(ToQt(current)) == current ? ToQt(current) : QString();
+    const QString chosen = services_.selectFolder(ToQt(title), start);
+    if (chosen.isEmpty()) {
+        return {};
+    }
+    // The browser hands over text. A name that is not valid in the platform's encoding has lost
+    // its bytes to replacement characters on the way, and using the text would name another,
+    // most likely missing, folder: refuse it instead.
+    const std::string path = FromQt(chosen);
+    if (chosen.contains(QChar::ReplacementCharacter) || ToQt(path) != chosen) {
+        prompter_->Ask(kUnreadableFolderName, "", MessageIcon::Exclamation, MessageButtons::Ok);
+        return {};
+    }
+    return path;
+}
 
 void TMainForm::ButtonSrcClick() {
-    ServiceChooser chooser(services_.selectFolder);
-    std::string text = FromQt(EditSrc->text());
+    ServiceChooser chooser(
+        [this](std::string_view title) { return ChooseFolder(std::string(title), *EditSrc); });
+    std::string text = EditSrc->NativeText();
     if (ChooseSourceFolder(chooser, text, *this)) {
         // The results were cleared; the text is set after, so the field shows the new folder.
-        EditSrc->setText(ToQt(text));
+        EditSrc->SetNativeText(text);
     }
 }
 
 void TMainForm::ButtonDstClick() {
-    ServiceChooser chooser(services_.selectFolder);
-    std::string text = FromQt(EditDst->text());
+    ServiceChooser chooser(
+        [this](std::string_view title) { return ChooseFolder(std::string(title), *EditDst); });
+    std::string text = EditDst->NativeText();
     if (ChooseDestinationFolder(chooser, text)) {
-        EditDst->setText(ToQt(text));
+        EditDst->SetNativeText(text);
     }
 }
 
 ScanInput TMainForm::CurrentScanInput() const {
     ScanInput in;
-    in.sourceFolder = FromQt(EditSrc->text());
+    in.sourceFolder = EditSrc->NativeText();
     in.options = settings.Options;
     in.minSize = settings.MinSize;
     if (const MediaProfile* p = CurrentProfile()) {
@@ -287,6 +335,8 @@ void TMainForm::ButtonScanClick() {
         QPushButton* button;
         ~Reenable() { button->setEnabled(true); }
     } reenable{ButtonScan};
+    // Declared after the button's guard, so queued clicks are dropped before it is enabled again.
+    InputHold hold(this);
     RunScan(CurrentScanInput(), state, *this);
 }
 
@@ -304,8 +354,14 @@ void TMainForm::ButtonMoveClick() {
             form->ButtonMove->setEnabled(form->state.HasResult());
         }
     } restore{this};
-    MoveProgressDialog progress(this);
-    MoveFiles({FromQt(EditDst->text()), settings.Options}, state, *this, progress);
+    InputHold hold(this);
+    MoveProgressDialog progress(this, *prompter_);
+    moveMessages_ = &progress;
+    struct Unhook {
+        Prompter*& messages;
+        ~Unhook() { messages = nullptr; }
+    } unhook{moveMessages_};
+    MoveFiles({EditDst->NativeText(), settings.Options}, state, *this, progress);
 }
 
 void TMainForm::ClearResults() {
@@ -349,8 +405,7 @@ void TMainForm::TreeViewChange() {
     QHeaderView* header = ListView->header();
     if (i == 0) {
         listModel_->Show(ResultListModel::Mode::Summary);
-        const int widths[] = {30, 80, 100, 100};
-        for (int c = 0; c < 4; ++c) header->resizeSection(c, Px(widths[c]));
+        SizeSummaryColumns();
         return;
     }
     if (i <= n) {
@@ -361,6 +416,60 @@ void TMainForm::TreeViewChange() {
     listModel_->Show(ResultListModel::Mode::Files);
     header->resizeSection(0, std::max(ListView->viewport()->width() - Px(100), 0));
     header->resizeSection(1, Px(84));
+}
+
+void TMainForm::SizeSummaryColumns() {
+    // The design's widths, scaled to the font, are narrowed where the list is too small to show
+    // them all, down to what the header and the texts need: "詰め込み率" is the column users look
+    // for, and it is the last one.
+    static constexpr std::array<int, 4> kDesign = {30, 80, 100, 100};
+    QHeaderView* header = ListView->header();
+    QStyle* style = ListView->style();
+    const QFontMetrics metrics = ListView->fontMetrics();
+    const int margin = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, ListView) + 1) + 2;
+    std::array<int, 4> least{};
+    for (int c = 0; c < 4; ++c) {
+        least[c] = header->sectionSizeHint(c);
+    }
+    auto measure = [&](int row) {
+        const QStringList texts = listModel_->ListViewData(row);
+        for (int c = 0; c < 4 && c < texts.size(); ++c) {
+            least[c] = std::max(least[c], metrics.horizontalAdvance(texts[c]) + margin);
+        }
+    };
+    // The widest texts are among the first rows and in the last one (its number); measuring every
+    // row of a huge result would cost time and show nothing more.
+    const int rows = listModel_->rowCount();
+    for (int r = 0; r < std::min(rows, 1000); ++r) {
+        measure(r);
+    }
+    if (rows > 0) {
+        measure(rows - 1);
+    }
+    std::array<int, 4> wanted{};
+    for (int c = 0; c < 4; ++c) {
+        wanted[c] = std::max(Px(kDesign[c]), least[c]);
+    }
+    // Room for a vertical scroll bar is kept whether or not one shows.
+    const int room =
+        ListView->contentsRect().width() - style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ListView);
+    const std::array<int, 4> widths = FitWidths(wanted, least, room);
+    for (int c = 0; c < 4; ++c) {
+        header->resizeSection(c, widths[c]);
+    }
+}
+
+void TMainForm::TreeViewCollapsed(QTreeWidgetItem* item) {
+    // A selection hidden inside a collapsed node would leave its files listed with nothing
+    // selected in sight; the collapsed node takes the selection, and the list follows it.
+    const QTreeWidgetItem* current = TreeView->currentItem();
+    for (const QTreeWidgetItem* p = current != nullptr ? current->parent() : nullptr; p != nullptr;
+         p = p->parent()) {
+        if (p == item) {
+            TreeView->setCurrentItem(item);
+            return;
+        }
+    }
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event) {

@@ -32,7 +32,9 @@ public:
     struct Services {
         std::string settingsPath;      // the settings file read at start and written at close
         Prompter* prompter = nullptr;  // message boxes; the window's own when null
-        std::function<std::string(const std::string& title)> selectFolder;  // folder browser
+        // The folder browser: shows `title`, opens at `start` (empty: the user's home), returns
+        // the chosen folder as the browser hands it over, or an empty text when cancelled.
+        std::function<QString(const QString& title, const QString& start)> selectFolder;
         std::function<std::unique_ptr<SCSI>()> makeTransport;  // the drive transport of "自動取得"
     };
 
@@ -88,7 +90,7 @@ public:
 
     // ScanWindow.
     LogPane& Log() override { return log_; }
-    Prompter& Messages() override { return *prompter_; }
+    Prompter& Messages() override { return moveMessages_ != nullptr ? *moveMessages_ : *prompter_; }
     void ClearResults() override;
     void ShowResult() override;
     void SetMoveEnabled(bool enabled) override { ButtonMove->setEnabled(enabled); }
@@ -107,10 +109,14 @@ private:
     void FillComboBox();
     ScanInput CurrentScanInput() const;
     void PrepareMediaDialog(TMediaDialog& dialog, bool addMode);
+    void SizeSummaryColumns();
+    void TreeViewCollapsed(QTreeWidgetItem* item);
+    std::string ChooseFolder(const std::string& title, const FolderEdit& field);
 
     Services services_;
     QtPrompter ownPrompter_;
     Prompter* prompter_;
+    Prompter* moveMessages_ = nullptr;  // the move's progress while it runs
     RichEditPane log_;
     ResultListModel* listModel_;
 };

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <clocale>
 
+#include "app/InterfaceFont.h"
 #include "app/TMainForm.h"
 #include "platform/Process.h"
 #include "settings/SettingsFile.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     stowra::RaiseOpenFileLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Stowra"));
+    stowra::UseInterfaceFont();
     try {
         stowra::TMainForm::Services services;
         services.settingsPath = stowra::SettingsPath();

@@ -1,13 +1,52 @@
 #include "dialogs/FieldEdit.h"
 
+#include <QApplication>
 #include <QKeyEvent>
+#include <QValidator>
 
 #include "dialogs/QtPrompter.h"
 #include "platform/Text.h"
 
 namespace stowra {
 
-FieldEdit::FieldEdit(Keys keys, QWidget* parent) : QLineEdit(parent), keys_(keys) {}
+namespace {
+
+// Whatever way text reaches a numeric field (keys, an input method's commit, a drop, a paste),
+// it passes here: full-width digits become ASCII digits, and a change that brings in anything
+// else is refused whole, so "12ab" or "-5" never lands half taken.
+class DigitsOnly : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& /*pos*/) const override {
+        for (QChar& c : input) {
+            std::optional<QChar> digit = AsciiDigit(c);
+            if (!digit) {
+                return Invalid;
+            }
+            c = *digit;
+        }
+        return input.isEmpty() ? Intermediate : Acceptable;
+    }
+};
+
+}  // namespace
+
+std::optional<QChar> AsciiDigit(QChar c) {
+    if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+        return c;
+    }
+    if (c.unicode() >= 0xFF10 && c.unicode() <= 0xFF19) {
+        return QChar(u'0' + (c.unicode() - 0xFF10));
+    }
+    return std::nullopt;
+}
+
+FieldEdit::FieldEdit(Keys keys, QWidget* parent) : QLineEdit(parent), keys_(keys) {
+    if (keys_ != Keys::Text) {
+        setValidator(new DigitsOnly(this));
+        setInputMethodHints(Qt::ImhDigitsOnly);
+    }
+}
 
 void FieldEdit::UpdateColor() {
     QPalette p = palette();
@@ -47,7 +86,7 @@ void FieldEdit::keyPressEvent(QKeyEvent* event) {
     if (keys_ != Keys::Text) {
         const QString t = event->text();
         bool character = !t.isEmpty() && t.at(0).isPrint();
-        bool digit = t.size() == 1 && t.at(0) >= QLatin1Char('0') && t.at(0) <= QLatin1Char('9');
+        bool digit = t.size() == 1 && AsciiDigit(t.at(0)).has_value();
         if (character && !digit) {
             event->accept();
             return;  // letters, signs and spaces never reach a numeric field
@@ -58,6 +97,18 @@ void FieldEdit::keyPressEvent(QKeyEvent* event) {
 
 void FieldEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
+    // A context menu, the menu bar, a message box or another program taking the focus is no
+    // leaving: handling it would put "0" into a field the user is about to paste into, or ask
+    // the same question again for the box that asks it.
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason ||
+        reason == Qt::ActiveWindowFocusReason) {
+        return;
+    }
+    QWidget* next = QApplication::focusWidget();  // already the widget taking the focus
+    if (next == nullptr || next == this || next->window() != window()) {
+        return;
+    }
     Q_EMIT focusLost();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Edit fields with the conventions every form of the program shares: a required field turns
 // yellow while empty, Escape undoes the last change once, Enter is swallowed; a numeric field
-// lets only digits and backspace through and carries a signed 32-bit value beside its text.
+// takes only digits (from the keyboard, an input method, a drop or a paste) and carries a signed
+// 32-bit value beside its text.
 
 #include <QLineEdit>
 #include <cstdint>
@@ -28,6 +29,8 @@ public:
     std::int32_t value = 0;
 
 Q_SIGNALS:
+    // The focus went to another control of the same window. Popups, menus and other windows
+    // taking the focus do not count: the user has not left the field for them.
     void focusLost();
 
 protected:
@@ -40,5 +43,9 @@ private:
 
 // The text as a signed 32-bit integer, or nothing when it is not one.
 std::optional<std::int32_t> ParseInt32(const QString& text);
+
+// The digit a character stands for: "0" to "9", and the full-width "０" to "９" that a Japanese
+// input method gives, as the ASCII digit. Nothing for any other character.
+std::optional<QChar> AsciiDigit(QChar c);
 
 }  // namespace stowra

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "dialogs/BusyCursor.h"
+
 namespace stowra {
 
 QString ToQt(std::string_view native) {
@@ -60,6 +62,7 @@ MessageAnswer QtPrompter::Ask(std::string_view text, std::string_view caption, M
             box.setEscapeButton(QMessageBox::Cancel);
             break;
     }
+    UserTurnCursor pointer;
     switch (box.exec()) {
         case QMessageBox::Ok:
             return MessageAnswer::Ok;

@@ -73,6 +73,9 @@ TMediaDialog::TMediaDialog(Prompter& messages, QWidget* parent) : QDialog(parent
     ButtonGet = new QPushButton(QStringLiteral("自動取得"), this);
     for (QPushButton* b : {ButtonOk, ButtonCancel, ButtonGet}) {
         b->setAutoDefault(false);
+        // A click on a button leaves the focus in the field: OK takes every field itself, and
+        // Cancel should not stop for a field the user is abandoning.
+        b->setFocusPolicy(Qt::TabFocus);
     }
 
     auto* grid = new QGridLayout;
@@ -183,9 +186,13 @@ bool TMediaDialog::Fails(bool failed, const char* message, FieldEdit* focus) {
 }
 
 void TMediaDialog::ButtonOkClick() {
-    // Pressing OK leaves the field being edited first, so the checks see its value.
-    if (auto* f = qobject_cast<FieldEdit*>(focusWidget()); f != nullptr && f != EditName) {
+    // Every field's text is taken over first, not only the focused one's: the checks must see
+    // the values shown, and a text that cannot be stored keeps the dialog open.
+    for (FieldEdit* f : NumericFields()) {
         if (!EditClusterExit(f)) {
+            if (f->isEnabled()) {
+                f->setFocus();
+            }
             return;
         }
     }

@@ -40,8 +40,10 @@ TOptDialog::TOptDialog(Prompter& errors, QWidget* parent) : QDialog(parent), err
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     ButtonOk->setDefault(false);
-    ButtonOk->setAutoDefault(false);
-    ButtonCancel->setAutoDefault(false);
+    for (QPushButton* b : {ButtonOk, ButtonCancel}) {
+        b->setAutoDefault(false);
+        b->setFocusPolicy(Qt::TabFocus);  // OK takes the field itself; Cancel abandons it
+    }
     connect(EditMin, &QLineEdit::textChanged, this, &TOptDialog::EditMinChange);
     connect(EditMin, &FieldEdit::focusLost, this, [this] { EditMinExit(); });
     connect(ButtonOk, &QPushButton::clicked, this, &TOptDialog::ButtonOkClick);
@@ -74,6 +76,8 @@ void TOptDialog::ButtonOkClick() {
     // OK reads the value of the text shown, as if the field had been left first.
     if (EditMinExit()) {
         accept();
+    } else {
+        EditMin->setFocus();
     }
 }
 

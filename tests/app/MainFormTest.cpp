@@ -1,14 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <QDropEvent>
+#include <QFontInfo>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QRawFont>
 #include <QTest>
 #include <QTextBlock>
 #include <QUrl>
 #include <fstream>
 
+#include "app/InterfaceFont.h"
+#include "app/MoveProgressDialog.h"
 #include "app/TMainForm.h"
+#include "dialogs/BusyCursor.h"
 #include "dialogs/TGetDialog.h"
 #include "dialogs/TGroupDialog.h"
 #include "dialogs/TMediaDialog.h"
@@ -30,16 +37,23 @@ bool IsYellow(const QLineEdit* e) {
 struct Fixture {
     test::TempTree dir;
     test::ScriptedPrompter prompter;
-    std::string chosenFolder;
+    bool realBoxes = false;     // the window's own message boxes instead of scripted answers
+    std::string chosenFolder;   // what the folder browser returns, as bytes
+    QStringList browserStarts;  // where each browser opened
     std::unique_ptr<TMainForm> form;
 
     void Open() {
+        UseInterfaceFont();
         TMainForm::Services s;
         s.settingsPath = dir.Path("stowra.ini");
-        s.prompter = &prompter;
-        s.selectFolder = [this](const std::string&) { return chosenFolder; };
+        s.prompter = realBoxes ? nullptr : &prompter;
+        s.selectFolder = [this](const QString&, const QString& start) {
+            browserStarts << start;
+            return ToQt(chosenFolder);
+        };
         form = std::make_unique<TMainForm>(std::move(s));
         form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
     void Close() {
         form->close();
@@ -57,6 +71,97 @@ struct Fixture {
     }
 };
 
+// Picks an entry from the profile selector's list with the keyboard, as a user does.
+void PickProfile(QComboBox* box, int index) {
+    box->showPopup();
+    QAbstractItemView* list = box->view();
+    for (int i = box->currentIndex(); i < index; ++i) QTest::keyClick(list, Qt::Key_Down);
+    for (int i = box->currentIndex(); i > index; --i) QTest::keyClick(list, Qt::Key_Up);
+    QTest::keyClick(list, Qt::Key_Return);
+}
+
+// Queues a click as the window system queues one that comes while the program is busy.
+void QueueClick(QWidget* w) {
+    const QPointF at = QRectF(w->rect()).center();
+    const QPointF global = w->mapToGlobal(at);
+    QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                   Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                   Qt::NoButton, Qt::NoModifier));
+}
+
+// Watches the window during a scan: what the tree holds each time it is painted while the log
+// shows the scan's first line, and an action run once at that moment.
+struct ScanWatch : QObject {
+    TMainForm& w;
+    std::vector<int> treePaints;  // the tree's items at each paint
+    QRegion treePainted;          // what those paints covered together
+    std::function<void()> duringScan;
+
+    explicit ScanWatch(TMainForm& form) : w(form) {
+        w.RichEdit->viewport()->installEventFilter(this);
+        w.TreeView->viewport()->installEventFilter(this);
+    }
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Paint &&
+            w.RichEdit->toPlainText().startsWith(QStringLiteral("ファイル情報を収集"))) {
+            if (o == w.TreeView->viewport()) {
+                treePaints.push_back(w.TreeView->topLevelItemCount());
+                treePainted += static_cast<QPaintEvent*>(e)->region();
+            }
+            if (duringScan)
+                std::exchange(duringScan, nullptr)();
+        }
+        return false;
+    }
+};
+
+// Answers every message box the window shows, noting what the user sees while it waits.
+struct BoxWatch {
+    struct Seen {
+        QString text;
+        int cursor;  // the application's cursor shape, -1 for none
+        bool progressShowing;
+    };
+    std::vector<Seen> seen;
+    std::deque<QMessageBox::StandardButton> answers;  // OK when they run out
+    QTimer timer;
+
+    BoxWatch() {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible())
+                return;
+            bool progress = false;
+            for (QWidget* t : QApplication::topLevelWidgets()) {
+                progress = progress || (qobject_cast<QProgressDialog*>(t) != nullptr && t->isVisible());
+            }
+            const QCursor* c = QApplication::overrideCursor();
+            seen.push_back({box->text(), c != nullptr ? int(c->shape()) : -1, progress});
+            QMessageBox::StandardButton b = QMessageBox::Ok;
+            if (!answers.empty())
+                b = answers.front(), answers.pop_front();
+            QTest::mouseClick(box->button(b), Qt::LeftButton);
+        });
+        timer.start(5);
+    }
+};
+
+// Every summary column lies within the list's visible width and is wide enough for its header
+// and its texts.
+void ExpectSummaryVisible(TMainForm& w) {
+    QHeaderView* h = w.ListView->header();
+    ASSERT_EQ(h->count(), 4);
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_LE(h->sectionViewportPosition(c) + h->sectionSize(c), w.ListView->viewport()->width()) << c;
+        EXPECT_GE(h->sectionSize(c), h->sectionSizeHint(c)) << c;
+        for (int r = 0; r < w.ListModel().rowCount(); ++r) {
+            EXPECT_GT(h->sectionSize(c),
+                      w.ListView->fontMetrics().horizontalAdvance(w.ListModel().ListViewData(r)[c]));
+        }
+    }
+}
+
 // The worked example: eight files and a profile of 100 sectors with 10 for the file system.
 void WriteExample(Fixture& f) {
     for (int s : {95, 50, 45, 40, 30, 20, 12, 8}) {
@@ -65,7 +170,8 @@ void WriteExample(Fixture& f) {
     f.dir.Folder("out");
     f.dir.Write("stowra.ini", "[Stowra]\r\nOption=1\r\nMedia=0\r\nSrcFolder=" + f.dir.Path("src") +
                                   "\r\nDstFolder=" + f.dir.Path("out") +
-                                  "\r\n[Example]\r\nCluster=2048\r\nTotal=100\r\nSystem=10\r\nSlack=4\r\n");
+                                  "\r\n[Example]\r\nCluster=2048\r\nTotal=100\r\nSystem=10\r\nSlack=4\r\n"
+                                  "[Other]\r\nCluster=2048\r\nTotal=1000\r\nSystem=10\r\nSlack=4\r\n");
 }
 
 TEST(TMainForm, FirstStartWithoutSettings) {
@@ -82,6 +188,7 @@ TEST(TMainForm, FirstStartWithoutSettings) {
     EXPECT_TRUE(w.ListView->header()->isHidden());
     EXPECT_EQ(w.settings.Options, 1);
     EXPECT_EQ(w.MenuOpt->text(), QStringLiteral("オプション(&O)"));
+    EXPECT_EQ(QFontInfo(w.RichEdit->font()).family(), QStringLiteral("Noto Sans CJK JP"));
 
     QTest::keyClicks(w.EditSrc, QStringLiteral("x"));
     EXPECT_FALSE(IsYellow(w.EditSrc));
@@ -108,8 +215,19 @@ TEST(TMainForm, ScanShowsTheWorkedExample) {
     EXPECT_EQ(w.ListModel().rowCount(), 2);
     EXPECT_EQ(f.Row(0), (QStringList{"1", "2", "200.0000 KiB", "100.0000 %"}));
     EXPECT_EQ(f.Row(1), (QStringList{"2", "3", "194.0000 KiB", "97.0000 %"}));
-    EXPECT_EQ(w.ListView->header()->sectionSize(0), w.Px(30));
-    EXPECT_EQ(w.ListView->header()->sectionSize(3), w.Px(100));
+    ASSERT_EQ(w.size(), QSize(512, 512));
+    ExpectSummaryVisible(w);
+
+    // The columns' order is fixed: dragging the fill ratio's header onto the file count's moves
+    // nothing.
+    QHeaderView* header = w.ListView->header();
+    const QPoint from(header->sectionViewportPosition(3) + header->sectionSize(3) / 2, header->height() / 2);
+    const QPoint to(header->sectionViewportPosition(1) + 4, header->height() / 2);
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(header->viewport(), (from + to) / 2);
+    QTest::mouseMove(header->viewport(), to);
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, to);
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(header->visualIndex(c), c);
 
     f.Select(2);
     ASSERT_EQ(w.ListModel().rowCount(), 3);
@@ -131,8 +249,26 @@ TEST(TMainForm, ScanShowsTheWorkedExample) {
     w.resize(700, 512);
     EXPECT_EQ(w.ListView->header()->sectionSize(0), w.ListView->viewport()->width() - w.Px(100));
     f.Select(0);
+    ExpectSummaryVisible(w);
+    const int fill = header->sectionSize(3);
     w.resize(600, 500);
-    EXPECT_EQ(w.ListView->header()->sectionSize(2), w.Px(100));
+    EXPECT_EQ(header->sectionSize(3), fill);
+
+    // Collapsing the root hides a selected medium: the root takes the selection, and the list
+    // shows the summary instead of the hidden medium's files.
+    QTreeWidgetItem* root = w.TreeView->topLevelItem(0);
+    QTest::mouseClick(w.TreeView->viewport(), Qt::LeftButton, {},
+                      w.TreeView->visualItemRect(root->child(1)).center());
+    ASSERT_EQ(w.TreeView->currentItem(), root->child(1));
+    ASSERT_EQ(w.ListModel().CurrentMode(), ResultListModel::Mode::Files);
+    const QRect rootRect = w.TreeView->visualItemRect(root);
+    QTest::mouseClick(w.TreeView->viewport(), Qt::LeftButton, {},
+                      QPoint(rootRect.left() - w.TreeView->indentation() / 2, rootRect.center().y()));
+    ASSERT_FALSE(root->isExpanded());
+    EXPECT_EQ(w.TreeView->currentItem(), root);
+    EXPECT_TRUE(root->isSelected());
+    EXPECT_EQ(w.ListModel().CurrentMode(), ResultListModel::Mode::Summary);
+    EXPECT_EQ(w.ListModel().rowCount(), 2);
 }
 
 TEST(TMainForm, LogColours) {
@@ -153,6 +289,10 @@ TEST(TMainForm, LogColours) {
     EXPECT_EQ(colourAt(3, 10), QColor(255, 0, 0));  // the average
     EXPECT_EQ(colourAt(4, 2), QColor(0, 0, 255));   // the hint
     EXPECT_NE(colourAt(1, 2), QColor(255, 0, 0));
+    // One font draws the whole line, Japanese, Latin and full-width brackets alike.
+    const QRawFont font = QRawFont::fromFont(f.form->RichEdit->font());
+    for (QChar c : doc->findBlockByNumber(0).text())
+        EXPECT_TRUE(font.supportsCharacter(c)) << int(c.unicode());
 }
 
 TEST(TMainForm, WhatClearsTheResultsAndWhatKeepsThem) {
@@ -168,7 +308,7 @@ TEST(TMainForm, WhatClearsTheResultsAndWhatKeepsThem) {
     scan();
     QTest::keyClicks(w.EditSrc, QStringLiteral("z"));
     EXPECT_TRUE(w.ButtonMove->isEnabled());
-    EXPECT_TRUE(w.EditSrc->DropPaths({QString::fromStdString(f.dir.Path("elsewhere"))}));
+    EXPECT_TRUE(w.EditSrc->DropPaths({f.dir.Path("elsewhere")}));
     EXPECT_TRUE(w.ButtonMove->isEnabled());
     f.chosenFolder = f.dir.Path("elsewhere");
     w.ButtonDst->click();
@@ -193,10 +333,15 @@ TEST(TMainForm, WhatClearsTheResultsAndWhatKeepsThem) {
     EXPECT_EQ(w.TreeView->topLevelItemCount(), 0);
     EXPECT_TRUE(w.RichEdit->toPlainText().isEmpty());
 
+    // Picking the current profile again keeps the results; another one clears them.
     scan();
-    w.ComboBox->setCurrentIndex(1);
-    w.ComboBoxChange();
+    PickProfile(w.ComboBox, 0);
+    EXPECT_TRUE(w.ButtonMove->isEnabled());
+    EXPECT_EQ(w.TreeView->topLevelItemCount(), 2);
+    PickProfile(w.ComboBox, 1);
+    EXPECT_EQ(w.ComboBox->currentText(), QStringLiteral("Other"));
     EXPECT_FALSE(w.ButtonMove->isEnabled());
+    EXPECT_EQ(w.TreeView->topLevelItemCount(), 0);
 }
 
 TEST(TMainForm, DroppedPaths) {
@@ -204,31 +349,176 @@ TEST(TMainForm, DroppedPaths) {
     f.dir.Folder("a");
     f.dir.Folder("b");
     f.dir.File("file.txt", 3);
+    const std::string odd = "odd\xff";  // not valid UTF-8
+    f.dir.File(odd + "/photo.jpg", 5000);
     f.Open();
     FolderEdit* e = f.form->EditDst;
-    EXPECT_TRUE(
-        e->DropPaths({QString::fromStdString(f.dir.Path("a")), QString::fromStdString(f.dir.Path("b"))}));
+    EXPECT_TRUE(e->DropPaths({f.dir.Path("a"), f.dir.Path("b")}));
     EXPECT_EQ(e->text().toStdString(), f.dir.Path("a"));
-    EXPECT_FALSE(e->DropPaths({QString::fromStdString(f.dir.Path("file.txt"))}));
-    EXPECT_FALSE(e->DropPaths({QString::fromStdString(f.dir.Path("missing"))}));
+    EXPECT_FALSE(e->DropPaths({f.dir.Path("file.txt")}));
+    EXPECT_FALSE(e->DropPaths({f.dir.Path("missing")}));
     EXPECT_EQ(e->text().toStdString(), f.dir.Path("a"));
     EXPECT_FALSE(IsYellow(e));
 
-    // A drop as a file manager sends it: the first URL counts.
-    auto drop = [&](const QStringList& paths) {
-        QMimeData mime;
-        QList<QUrl> urls;
-        for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
-        mime.setUrls(urls);
+    // Drops as a file manager sends them: the first local path of the list counts, taken byte
+    // for byte from the list's percent-encoding.
+    auto drop = [&](QMimeData& mime) {
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(f.form->EditSrc, &enter);
         QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(f.form->EditSrc, &event);
     };
-    drop({QString::fromStdString(f.dir.Path("b")), QString::fromStdString(f.dir.Path("a"))});
-    EXPECT_EQ(f.form->EditSrc->text().toStdString(), f.dir.Path("b"));
-    drop({QString::fromStdString(f.dir.Path("file.txt"))});
-    EXPECT_EQ(f.form->EditSrc->text().toStdString(), f.dir.Path("b"));
+    auto encoded = [&](const std::string& relative) {
+        return QByteArray::fromStdString(f.dir.Path(relative)).toPercentEncoding("/");
+    };
+    QMimeData urls;
+    urls.setUrls({QUrl::fromLocalFile(QString::fromStdString(f.dir.Path("b"))),
+                  QUrl::fromLocalFile(QString::fromStdString(f.dir.Path("a")))});
+    drop(urls);
+    EXPECT_EQ(f.form->EditSrc->NativeText(), f.dir.Path("b"));
+    const struct {
+        QByteArray list;
+        std::string shown;  // relative to the temporary folder
+    } drops[] = {
+        {"file://" + encoded("file.txt") + "\r\n", "b"},
+        {"file://localhost" + encoded("a") + "\r\n", "a"},
+        {"file://elsewhere.example" + encoded("b") + "\r\n", "a"},
+        {"# from a file manager\r\nhttp://example.com/b\r\nfile:" + encoded("b") + "\r\n", "b"},
+        {"file://" + encoded("a") + "%00\r\n", "b"},
+        {"file://" + encoded(odd) + "\r\nfile://" + encoded("a") + "\r\n", odd},
+    };
+    for (const auto& d : drops) {
+        QMimeData mime;
+        mime.setData(QStringLiteral("text/uri-list"), d.list);
+        drop(mime);
+        EXPECT_EQ(f.form->EditSrc->NativeText(), f.dir.Path(d.shown)) << d.list.toStdString();
+    }
+
+    // The folder of the odd name is the one scanned and the one the settings keep.
+    QTest::mouseClick(f.form->ButtonScan, Qt::LeftButton);
+    EXPECT_TRUE(f.prompter.asked.empty());
+    EXPECT_TRUE(f.form->RichEdit->toPlainText().startsWith(QStringLiteral("対象ファイル数 = 1 ")));
+    f.Close();
+    EXPECT_NE(f.dir.Read("stowra.ini").find("SrcFolder=" + f.dir.Path(odd) + "\r\n"), std::string::npos);
+}
+
+TEST(TMainForm, FolderBrowser) {
+    Fixture f;
+    const std::string odd = "odd\xff";
+    f.dir.Folder("a");
+    f.dir.Folder(odd);
+    f.Open();
+    TMainForm& w = *f.form;
+    // The browser opens at the field's folder, when it can show its name.
+    w.EditSrc->SetNativeText(f.dir.Path("a"));
+    QTest::mouseClick(w.ButtonSrc, Qt::LeftButton);
+    w.EditDst->SetNativeText(f.dir.Path(odd));
+    QTest::mouseClick(w.ButtonDst, Qt::LeftButton);
+    EXPECT_EQ(f.browserStarts, (QStringList{QString::fromStdString(f.dir.Path("a")), QString()}));
+
+    // A name the browser hands over as text with its bytes lost is refused, not replaced.
+    f.chosenFolder = f.dir.Path(odd);
+    QTest::mouseClick(w.ButtonSrc, Qt::LeftButton);
+    ASSERT_EQ(f.prompter.asked.size(), 1u);
+    EXPECT_EQ(f.prompter.asked[0].text,
+              "フォルダ名に文字として読めないバイトが含まれているため、ここでは選択できません\n"
+              "（フォルダを入力欄へドロップすると指定できます）");
+    EXPECT_EQ(w.EditSrc->NativeText(), f.dir.Path("a"));
+}
+
+TEST(TMainForm, AScanHoldsTheWindowAndPaintsTheEmptiedTree) {
+    Fixture f;
+    WriteExample(f);
+    for (int i = 0; i < 2000; ++i) {
+        f.dir.File("src/tree/" + std::to_string(i % 40) + "/f" + std::to_string(i), 100);
+    }
+    f.Open();
+    TMainForm& w = *f.form;
+    int scans = 0;
+    int moves = 0;
+    QObject::connect(w.ButtonScan, &QPushButton::clicked, [&] { ++scans; });
+    QObject::connect(w.ButtonMove, &QPushButton::clicked, [&] { ++moves; });
+    const int profiles = w.ComboBox->count();
+    // Clicks made during the scan start nothing once it is over.
+    ScanWatch first(w);
+    first.duringScan = [&] {
+        for (QPushButton* b : {w.ButtonScan, w.ButtonScan, w.ButtonScan, w.ButtonMove, w.ButtonDel})
+            QueueClick(b);
+    };
+    QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
+    QTest::qWait(20);
+    EXPECT_EQ(scans, 1);
+    EXPECT_EQ(moves, 0);
+    EXPECT_TRUE(f.prompter.asked.empty());  // neither the move's nor the deletion's question
+    EXPECT_EQ(w.ComboBox->count(), profiles);
+    ASSERT_TRUE(w.ButtonMove->isEnabled());
+
+    // The next scan paints the emptied tree with its first line, whole: not only the rows that
+    // changed, so no row of the previous result stays on the screen.
+    ScanWatch second(w);
+    QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
+    EXPECT_EQ(scans, 2);
+    EXPECT_TRUE(QRegion(w.TreeView->viewport()->rect()).subtracted(second.treePainted).isEmpty());
+    for (int items : second.treePaints) EXPECT_EQ(items, 0);
+    EXPECT_EQ(w.TreeView->topLevelItemCount(), 2);
+}
+
+TEST(TMainForm, QuestionsShowTheNormalCursorAndTheMoveClosesItsProgressFirst) {
+    Fixture f;
+    WriteExample(f);
+    f.realBoxes = true;
+    f.Open();
+    TMainForm& w = *f.form;
+    BoxWatch boxes;
+    w.EditSrc->SetNativeText(f.dir.Path("missing"));
+    QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
+    w.EditSrc->SetNativeText(f.dir.Path("src"));
+    QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
+    // The move asks before replacing a file; Cancel there stops it before its last file.
+    auto move = [&](QMessageBox::StandardButton replace) {
+        ASSERT_TRUE(w.ButtonMove->isEnabled());
+        f.dir.File("out/" + w.state.scanStamp + "/1/s50.bin", 1);
+        boxes.answers = {QMessageBox::Ok, replace, QMessageBox::Ok};
+        QTest::mouseClick(w.ButtonMove, Qt::LeftButton);
+    };
+    move(QMessageBox::Cancel);
+    QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
+    move(QMessageBox::Yes);
+
+    const struct {
+        const char* text;
+        bool progressShowing;
+    } expected[] = {
+        {"入力フォルダが見つかりません", false},
+        {"対象ファイルを移動してよいですか？", false},
+        {"移動先には同じ名前のファイルが既にあります。", true},  // over the running operation
+        {"移動が途中でキャンセルされました", false},             // after it
+        {"対象ファイルを移動してよいですか？", false},
+        {"移動先には同じ名前のファイルが既にあります。", true},
+        {"対象ファイルを移動しました", false},
+    };
+    ASSERT_EQ(boxes.seen.size(), std::size(expected));
+    for (std::size_t i = 0; i < boxes.seen.size(); ++i) {
+        EXPECT_TRUE(boxes.seen[i].text.startsWith(QString::fromUtf8(expected[i].text))) << i;
+        EXPECT_EQ(boxes.seen[i].cursor, Qt::ArrowCursor) << i;
+        EXPECT_EQ(boxes.seen[i].progressShowing, expected[i].progressShowing) << i;
+    }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(f.dir.Read("out/" + w.state.scanStamp + "/1/s50.bin").size(), 50u * 2048);
+}
+
+TEST(TMainForm, MoveProgressShowsTheNormalCursorOverItsCancel) {
+    QWidget owner;
+    test::ScriptedPrompter prompter;
+    BusyCursor busy;
+    MoveProgressDialog progress(&owner, prompter);
+    progress.Progress({0, 0, 3, 0, 0});
+    ASSERT_NE(progress.Dialog(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
+    QTest::mouseClick(progress.Dialog()->findChild<QPushButton*>(), Qt::LeftButton);
+    EXPECT_FALSE(progress.Progress({1, 0, 3, 0, 0}));
+    EXPECT_EQ(progress.Dialog(), nullptr);  // the operation is over: nothing left to cancel
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
 }
 
 TEST(TMainForm, EscapeUndoesOnceAndEnterIsSwallowed) {

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/InterfaceFont.h"
 #include "app/TMainForm.h"
 #include "dialogs/TGroupDialog.h"
 #include "dialogs/TMediaDialog.h"
@@ -22,10 +23,11 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Stowra"));
+    stowra::UseInterfaceFont();
     stowra::TMainForm::Services services;
     services.settingsPath = argv[2];
     stowra::TMainForm form(std::move(services));
-    form.EditSrc->setText(QString::fromLocal8Bit(argv[1]));
+    form.EditSrc->SetNativeText(argv[1]);
     form.show();
     int node = argc > 4 ? std::atoi(argv[4]) : 0;
     const std::string dialogName = argc > 5 ? argv[5] : "";

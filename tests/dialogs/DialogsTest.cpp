@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QDropEvent>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QTest>
+#include <QTimer>
 
 #include "dialogs/OptionBits.h"
 #include "dialogs/TGroupDialog.h"
@@ -15,6 +22,61 @@ namespace {
 bool IsYellow(const QLineEdit* e) {
     return e->palette().color(QPalette::Base) == QColor(255, 255, 0);
 }
+
+// Opens a field's context menu as a right click does.
+QMenu* OpenContextMenu(QWidget* field) {
+    QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(4, 4), field->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(field, &e);
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+// The ways text reaches a field.
+enum class Route { InputMethod, Drop, Paste };
+
+void Enter(QLineEdit* field, Route route, const QString& text) {
+    switch (route) {
+        case Route::InputMethod: {
+            QInputMethodEvent commit;
+            commit.setCommitString(text);
+            QApplication::sendEvent(field, &commit);
+            break;
+        }
+        case Route::Drop: {
+            QMimeData mime;
+            mime.setText(text);
+            const QPoint at(field->width() - 3, field->height() / 2);
+            QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(field, &enter);
+            QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(field, &drop);
+            break;
+        }
+        case Route::Paste: {
+            QGuiApplication::clipboard()->setText(text);
+            QMenu* menu = OpenContextMenu(field);
+            ASSERT_NE(menu, nullptr);
+            for (QAction* a : menu->actions()) {
+                if (a->text().startsWith(QStringLiteral("&Paste")))
+                    menu->setActiveAction(a);
+            }
+            QTest::keyClick(menu, Qt::Key_Return);
+            break;
+        }
+    }
+}
+
+// Shows each message in a real box, which takes the focus from the dialog as a user's would,
+// and closes it as soon as it shows.
+struct BoxPrompter : test::ScriptedPrompter {
+    MessageAnswer Ask(std::string_view text, std::string_view caption, MessageIcon icon,
+                      MessageButtons buttons) override {
+        QMessageBox box;
+        box.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        QTimer::singleShot(50, &box, &QMessageBox::accept);
+        box.exec();
+        return ScriptedPrompter::Ask(text, caption, icon, buttons);
+    }
+};
 
 TEST(OptionBits, EachDialogChangesOnlyItsOwnBits) {
     const std::int32_t high = 0x12340000;
@@ -103,6 +165,7 @@ struct AddDialog {
         d.EditSlack->value = 3840;
         d.SetSlackEnabled(slack);
         d.show();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
     }
 };
 
@@ -155,6 +218,102 @@ TEST(TMediaDialog, NumericFields) {
     d.EditTotal->setText(QStringLiteral("4294967296"));
     EXPECT_FALSE(d.EditClusterExit(d.EditTotal));
     EXPECT_EQ(a.prompter.asked.back().text, "'4294967296' は整数ではありません");
+
+    // OK takes every field, not only the focused one: while a text cannot be stored, every press
+    // reports it and the dialog stays, whatever value typing left behind.
+    a.prompter.asked.clear();
+    d.EditName->setText(QStringLiteral("BD-R"));
+    d.EditSystem->setText(QStringLiteral("256"));
+    d.EditTotal->setFocus();
+    d.EditTotal->selectAll();
+    QTest::keyClicks(d.EditTotal, QStringLiteral("99999999999"));
+    QTest::keyClick(d.EditTotal, Qt::Key_Tab);
+    QTest::mouseClick(d.ButtonOk, Qt::LeftButton);
+    QTest::mouseClick(d.ButtonOk, Qt::LeftButton);
+    EXPECT_NE(d.result(), QDialog::Accepted);
+    EXPECT_EQ(a.prompter.asked.size(), 3u);
+    for (const auto& q : a.prompter.asked) EXPECT_EQ(q.text, "'99999999999' は整数ではありません");
+    EXPECT_EQ(d.focusWidget(), d.EditTotal);
+}
+
+TEST(FieldEdit, NumericFieldsTakeOnlyDigits) {
+    // Full-width digits are the digits a Japanese input method types; anything else is refused
+    // whole, however it comes.
+    const struct {
+        Route route;
+        const char* start;
+        const char* entered;
+        const char* shown;
+    } cases[] = {
+        {Route::InputMethod, "", "１２３", "123"},
+        {Route::InputMethod, "", "１２ab-", ""},
+        {Route::InputMethod, "5", "０", "50"},
+        {Route::Drop, "256", "12ab", "256"},
+        {Route::Drop, "", "３4", "34"},
+        {Route::Paste, "256", "12ab", "256"},
+        {Route::Paste, "", "０9", "09"},  // opening the menu leaves the emptied field empty
+        {Route::Paste, "", "-5", ""},
+    };
+    test::ScriptedPrompter p;
+    TMediaDialog media(p);
+    TOptDialog options(p);
+    for (auto [dialog, field] :
+         {std::pair<QDialog*, FieldEdit*>{&media, media.EditTotal}, {&options, options.EditMin}}) {
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        for (const auto& c : cases) {
+            field->setFocus();
+            field->setText(QString::fromUtf8(c.start));
+            Enter(field, c.route, QString::fromUtf8(c.entered));
+            EXPECT_EQ(field->text(), QString::fromUtf8(c.shown))
+                << static_cast<int>(c.route) << " " << c.entered;
+        }
+        dialog->hide();
+    }
+    EXPECT_TRUE(p.asked.empty());
+}
+
+TEST(FieldEdit, LeavingIsGoingToAnotherControl) {
+    // A field holding a number too long for 32 bits reports it when the user moves on, not when
+    // a menu or another window takes the focus for a while.
+    enum class Taker { Tab, ContextMenu };
+    const struct {
+        Taker taker;
+        std::size_t messages;
+    } cases[] = {{Taker::Tab, 1}, {Taker::ContextMenu, 0}};
+    for (const auto& c : cases) {
+        AddDialog a(true);
+        FieldEdit* total = a.d.EditTotal;
+        total->setFocus();
+        total->selectAll();
+        QTest::keyClicks(total, QStringLiteral("99999999999"));
+        switch (c.taker) {
+            case Taker::Tab:
+                QTest::keyClick(total, Qt::Key_Tab);
+                break;
+            case Taker::ContextMenu: {
+                QMenu* menu = OpenContextMenu(total);
+                ASSERT_NE(menu, nullptr);  // the menu opens, no message stands in its way
+                QTest::keyClick(menu, Qt::Key_Escape);
+                break;
+            }
+        }
+        EXPECT_EQ(a.prompter.asked.size(), c.messages) << static_cast<int>(c.taker);
+    }
+
+    // Another window taking the focus is no leaving either, such as the box that reports the
+    // field: it asks once.
+    BoxPrompter boxes;
+    TMediaDialog d(boxes);
+    d.EditName->setText(QStringLiteral("BD-R"));
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    d.EditTotal->setFocus();
+    d.EditTotal->selectAll();
+    QTest::keyClicks(d.EditTotal, QStringLiteral("99999999999"));
+    QTest::mouseClick(d.ButtonOk, Qt::LeftButton);
+    EXPECT_EQ(boxes.asked.size(), 1u);
+    EXPECT_TRUE(d.isVisible());
 }
 
 struct ValidationCase {
