@@ -521,9 +521,10 @@ void TMainForm::ButtonEdtClick() {
     dialog.EditTotal->value = entry.profile->Total;
     dialog.EditSystem->value = entry.profile->System;
     dialog.EditSlack->value = entry.profile->Slack;
+    dialog.SetFileSystem(entry.profile->fileSystem);
     if (dialog.exec() == QDialog::Accepted) {
         *entry.profile = {dialog.EditCluster->value, dialog.EditTotal->value, dialog.EditSystem->value,
-                          dialog.EditSlack->value};
+                          dialog.EditSlack->value, dialog.fileSystem()};
         entry.name = FromQt(dialog.EditName->text());
         ComboBox->setItemText(i, dialog.EditName->text());
     }
@@ -539,7 +540,7 @@ void TMainForm::ButtonAddClick() {
     if (dialog.exec() == QDialog::Accepted) {
         settings.profiles.Append(FromQt(dialog.EditName->text()),
                                  {dialog.EditCluster->value, dialog.EditTotal->value,
-                                  dialog.EditSystem->value, dialog.EditSlack->value});
+                                  dialog.EditSystem->value, dialog.EditSlack->value, dialog.fileSystem()});
         ComboBox->addItem(dialog.EditName->text());
         ComboBox->setCurrentIndex(ComboBox->count() - 1);
         ComboBoxChange();

@@ -63,6 +63,16 @@ TMediaDialog::TMediaDialog(Prompter& messages, QWidget* parent) : QDialog(parent
     LabelSystemUnit = new QLabel(QStringLiteral("セクタ"), this);
     Label9 = new QLabel(QStringLiteral("セクタ"), this);
 
+    LabelFileSystem = Tipped(QStringLiteral("ファイルシステム"),
+                             QStringLiteral("選ぶと、このファイルシステムを含めたイメージ全体が\n"
+                                            "各メディアに収まるように詰め込みます。\n"
+                                            "システムサイズは、その上に残す余裕になります"),
+                             this);
+    ComboFileSystem = new QComboBox(this);
+    ComboFileSystem->addItems({QStringLiteral("なし（システムサイズを予約）"),
+                               QStringLiteral("ISO9660 + Joliet"), QStringLiteral("UDF")});
+    ComboFileSystem->setToolTip(LabelFileSystem->toolTip());
+
     LabelComment = new QLabel(QString::fromUtf8(kComment), this);
     QPalette blue = LabelComment->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
@@ -89,6 +99,8 @@ TMediaDialog::TMediaDialog(Prompter& messages, QWidget* parent) : QDialog(parent
         grid->addWidget(fields[static_cast<std::size_t>(i)], i + 1, 1);
         grid->addWidget(units[i], i + 1, 2);
     }
+    grid->addWidget(LabelFileSystem, 5, 0);
+    grid->addWidget(ComboFileSystem, 5, 1, 1, 2);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(ButtonOk);
     buttons->addWidget(ButtonCancel);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "dialogs/FieldEdit.h"
+#include "packing/ImageSize.h"
 #include "platform/FrontEnd.h"
 
 namespace stowra {
@@ -33,6 +35,9 @@ public:
     QLabel* LabelSystemUnit;
     QLabel* Label9;  // slack unit
     QLabel* LabelComment;
+    // The file system the discs are burned with: list only, in FileSystem order.
+    QLabel* LabelFileSystem;
+    QComboBox* ComboFileSystem;
     QPushButton* ButtonOk;
     QPushButton* ButtonCancel;
     QPushButton* ButtonGet;
@@ -45,6 +50,9 @@ public:
     std::function<std::string(const std::string& name)> nameProblem;
     // The blank media probe behind "自動取得".
     std::function<void(TMediaDialog&)> probe;
+
+    FileSystem fileSystem() const { return static_cast<FileSystem>(ComboFileSystem->currentIndex()); }
+    void SetFileSystem(FileSystem fs) { ComboFileSystem->setCurrentIndex(static_cast<int>(fs)); }
 
     // Enables or greys the slack field with its labels.
     void SetSlackEnabled(bool enabled);

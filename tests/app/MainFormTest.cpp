@@ -574,11 +574,21 @@ TEST(TMainForm, AddAndEditProfiles) {
     test::WhenModal<TMediaDialog>([](TMediaDialog& d) {
         EXPECT_EQ(d.EditName->text(), QStringLiteral("Example"));
         EXPECT_EQ(d.EditTotal->text(), QStringLiteral("100"));
+        EXPECT_EQ(d.ComboFileSystem->currentText(), QStringLiteral("なし（システムサイズを予約）"));
+        EXPECT_FALSE(d.ComboFileSystem->isEditable());
         d.EditName->setText(QStringLiteral("Example 2"));
+        d.ComboFileSystem->setFocus();
+        QTest::keyClick(d.ComboFileSystem, Qt::Key_End);  // the last choice: UDF
         d.ButtonOkClick();
     });
     w.ButtonEdtClick();
     EXPECT_EQ(w.ComboBox->currentText(), QStringLiteral("Example 2"));
+    EXPECT_EQ(w.CurrentProfile()->fileSystem, FileSystem::Udf);
+    test::WhenModal<TMediaDialog>([](TMediaDialog& d) {
+        EXPECT_EQ(d.ComboFileSystem->currentText(), QStringLiteral("UDF"));  // shown as stored
+        d.ButtonCancel->click();
+    });
+    w.ButtonEdtClick();
     EXPECT_TRUE(w.ButtonMove->isEnabled());
 
     // Adding selects the new entry and clears the results.
