@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QWindow>
 
 namespace stowra {
@@ -62,6 +63,10 @@ bool InputHold::IsForWindow(QObject* receiver) const {
 bool InputHold::eventFilter(QObject* receiver, QEvent* event) {
     if (!IsHeldInput(event) || !IsForWindow(receiver)) {
         return false;
+    }
+    if (cancel_ && event->type() == QEvent::KeyPress &&
+        static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        cancel_();
     }
     if (event->type() == QEvent::ShortcutOverride) {
         event->accept();  // an accepted override keeps a shortcut (Alt+O) from firing

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 namespace stowra {
 
@@ -24,6 +25,9 @@ public:
     // the window must still see during a command (a cancel key) would be let through here.
     static bool IsHeldInput(const QEvent* event);
 
+    // Escape, pressed while the hold lives, calls this instead of being swallowed with the rest.
+    void OnEscape(std::function<void()> cancel) { cancel_ = std::move(cancel); }
+
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override;
 
@@ -31,6 +35,7 @@ private:
     bool IsForWindow(QObject* receiver) const;
 
     QPointer<QWidget> window_;
+    std::function<void()> cancel_;
 };
 
 }  // namespace stowra

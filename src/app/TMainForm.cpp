@@ -337,7 +337,19 @@ void TMainForm::ButtonScanClick() {
     } reenable{ButtonScan};
     // Declared after the button's guard, so queued clicks are dropped before it is enabled again.
     InputHold hold(this);
+    scanCancelRequested_ = false;
+    scanPoll_.invalidate();
+    hold.OnEscape([this] { scanCancelRequested_ = true; });
     RunScan(CurrentScanInput(), state, *this);
+}
+
+bool TMainForm::ScanCancelled() {
+    if (!scanPoll_.isValid() || scanPoll_.elapsed() >= 50) {
+        scanPoll_.start();
+        // The hold swallows every input to the window but Escape, which sets the flag.
+        QCoreApplication::processEvents();
+    }
+    return scanCancelRequested_;
 }
 
 void TMainForm::ButtonMoveClick() {

@@ -3,6 +3,7 @@
 // its controls to the engine, and shows the result. The engine does the work.
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
@@ -94,6 +95,8 @@ public:
     void ClearResults() override;
     void ShowResult() override;
     void SetMoveEnabled(bool enabled) override { ButtonMove->setEnabled(enabled); }
+    // Keeps the window painted during the scan and lets Escape stop it.
+    bool ScanCancelled() override;
 
     // Runs a handler; an error that escapes it is shown in a message box and the program goes on.
     void Guarded(const std::function<void()>& handler);
@@ -103,6 +106,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    bool scanCancelRequested_ = false;
+    QElapsedTimer scanPoll_;  // when the scan last let the window handle its events
     void BuildControls();
     void FormCreate();
     void FormDestroy();

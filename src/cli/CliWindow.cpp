@@ -5,7 +5,13 @@
 #include <iostream>
 #include <string>
 
+#include "platform/Process.h"
+
 namespace stowra::cli {
+
+bool CliWindow::ScanCancelled() {
+    return Interrupted();
+}
 
 MessageAnswer TerminalPrompter::Ask(std::string_view text, std::string_view caption, MessageIcon /*icon*/,
                                     MessageButtons buttons) {

@@ -32,6 +32,8 @@ public:
     }
 
     const LogRecorder& Recorded() const { return log_; }
+    // Ctrl-C stops the walk (once interrupts are caught).
+    bool ScanCancelled() override;
     ScanState state;
     bool writesIndex = false;  // a move that follows writes index files onto the discs
 

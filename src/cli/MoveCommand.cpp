@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "cli/JsonWriter.h"
 #include "packing/PackResult.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
@@ -121,8 +122,15 @@ private:
 
 constexpr int kExitMoved = 0;
 constexpr int kExitNotMoved = 1;
-constexpr int kExitCancelled = 3;    // stopped part-way: Ctrl-C, or a replacement declined
 constexpr int kExitIndexFailed = 4;  // every file moved, but an index file could not be written
+
+// A path as text, and beside it as raw bytes when it is not valid UTF-8.
+void WriteText(JsonWriter& json, const char* key, const std::string& text) {
+    json.Key(key).String(text);
+    if (!JsonWriter::IsUtf8(text)) {
+        json.Key(std::string(key) + "Bytes").String(JsonWriter::Base64(text));
+    }
+}
 
 const char* OutcomeName(MoveOutcome outcome) {
     switch (outcome) {
@@ -164,19 +172,26 @@ int RunMoveCommand(const MoveOptions& o) {
     if (!RunScan(scan, window.state, window)) {
         return 1;
     }
-    nlohmann::json doc;
+    // The scan's part of the document goes out now; the move's keys follow once it is done.
+    JsonWriter json(stdout);
     if (o.scan.json) {
-        doc = ScanJson(window);
+        json.BeginObject();
+        WriteScanJson(window, json);
     } else {
         PrintScanText(window, stdout);
     }
     std::fflush(stdout);
-    if (!window.state.HasResult()) {
+    if (!window.state.HasResult() && !window.state.cancelled) {
         std::fprintf(stderr, "No disc was packed, so nothing was moved.\n");
     }
 
     if (Interrupted()) {
         std::fprintf(stderr, "Interrupted before the move: nothing was moved.\n");
+        if (o.scan.json) {
+            json.Key("outcome").String("cancelled");
+            json.EndObject();
+            json.Finish();
+        }
         return kExitCancelled;
     }
     MoveInput input{o.destination, scan.options};
@@ -187,18 +202,29 @@ int RunMoveCommand(const MoveOptions& o) {
     MoveReport report = MoveFiles(input, window.state, window, progress);
     progress.Finish();
 
-    nlohmann::json failures = nlohmann::json::array();
     for (const BatchMoveFailure& f : report.failures) {
         std::fprintf(stderr, "not moved: %s -> %s: %s\n", f.source.c_str(), f.destination.c_str(),
                      f.reason.c_str());
-        failures.push_back({{"source", f.source}, {"destination", f.destination}, {"reason", f.reason}});
     }
     if (o.scan.json) {
-        doc["outcome"] = OutcomeName(report.outcome);
-        doc["destination"] = report.destinationRoot;
-        doc["failures"] = failures;
-        doc["indexFailures"] = report.indexFailures;
-        PrintJson(doc, stdout);
+        json.Key("outcome").String(OutcomeName(report.outcome));
+        WriteText(json, "destination", report.destinationRoot);
+        json.Key("failures").BeginArray();
+        for (const BatchMoveFailure& f : report.failures) {
+            json.BeginObject();
+            WriteText(json, "source", f.source);
+            WriteText(json, "destination", f.destination);
+            json.Key("reason").String(f.reason);
+            json.EndObject();
+        }
+        json.EndArray();
+        json.Key("indexFailures").BeginArray();
+        for (const std::string& name : report.indexFailures) {
+            json.String(name);
+        }
+        json.EndArray();
+        json.EndObject();
+        json.Finish();
     }
     switch (report.outcome) {
         case MoveOutcome::Moved:

@@ -2,7 +2,9 @@
 
 #include <stdexcept>
 
+#include "cli/JsonWriter.h"
 #include "packing/DiscImage.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 #include "settings/SettingsFile.h"
 
@@ -35,6 +37,8 @@ void AddScanOptions(CLI::App& command, ScanOptions& o) {
         ->each(mark("file-system"));
     command.add_flag("--use-slack", o.useSlack, "Leave out discs filled below the slack bound");
     command.add_flag("--json", o.json, "Print one JSON document");
+    command.add_option("--threads", o.threads, "Threads that walk the folders (default: one per core)")
+        ->check(CLI::Range(1, 256));
 }
 
 namespace {
@@ -82,6 +86,7 @@ ScanInput MakeScanInput(const ScanOptions& o) {
     in.profile = o.profile;
     in.minSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(o.minSize));
     in.options = OptionFlags::ReadAtip;
+    in.threads = o.threads;
     if (!o.profileName.empty()) {
         ApplySettingsProfile(o, in);
     }
@@ -103,43 +108,67 @@ ScanInput MakeScanInput(const ScanOptions& o) {
 
 namespace {
 
-nlohmann::json PathsOf(const UnitRecord& record) {
+// The record's file paths; paths that are not valid UTF-8 also as raw bytes, by their index.
+void WritePaths(const UnitRecord& record, JsonWriter& json) {
     std::vector<const FileItem*> files;
     BuildFileList(record, files);
-    nlohmann::json paths = nlohmann::json::array();
+    json.Key("paths").BeginArray();
+    bool odd = false;
     for (const FileItem* f : files) {
-        paths.push_back(std::string(f->path()));
+        json.String(f->path());
+        odd = odd || !JsonWriter::IsUtf8(f->path());
     }
-    return paths;
+    json.EndArray();
+    if (odd) {
+        json.Key("pathBytes").BeginObject();
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (!JsonWriter::IsUtf8(files[i]->path())) {
+                json.Key(std::to_string(i)).String(JsonWriter::Base64(files[i]->path()));
+            }
+        }
+        json.EndObject();
+    }
 }
 
 }  // namespace
 
-nlohmann::json ScanJson(const CliWindow& window) {
+void WriteScanJson(const CliWindow& window, JsonWriter& json) {
     const ScanState& s = window.state;
-    nlohmann::json doc;
-    doc["stamp"] = s.scanStamp;
-    doc["log"] = window.Recorded().Lines();
-    doc["skippedLinks"] = s.inventory.skippedLinks;
-    nlohmann::json media = nlohmann::json::array();
+    json.Key("stamp").String(s.scanStamp);
+    json.Key("log").BeginArray();
+    for (const std::string& line : window.Recorded().Lines()) {
+        json.String(line);
+    }
+    json.EndArray();
+    if (s.cancelled) {
+        json.Key("cancelled").Bool(true);
+    }
+    json.Key("skippedLinks").Unsigned(s.inventory.skippedLinks);
+    json.Key("fileSystem").String(FileSystemName(s.result.fileSystem));
+    json.Key("media").BeginArray();
     for (std::size_t i = 0; i < s.result.media.size(); ++i) {
         const PackedMedium& m = s.result.media[i];
+        json.BeginObject();
+        json.Key("number").Unsigned(i + 1);
+        json.Key("files").Unsigned(m.files);
+        json.Key("used").Unsigned(m.used);
+        json.Key("fill").Real(static_cast<double>(m.fill));
         // What each disc's image takes under either file system, whatever it was packed for.
         DiscContents contents{static_cast<std::uint32_t>(s.profile.Cluster), window.writesIndex, s.scanStamp};
-        nlohmann::json image = {{"iso9660", DiscImageSectors(FileSystem::Iso9660, m.units, contents, i + 1)},
-                                {"udf", DiscImageSectors(FileSystem::Udf, m.units, contents, i + 1)}};
-        media.push_back({{"number", i + 1},
-                         {"files", m.files},
-                         {"used", m.used},
-                         {"fill", m.fill},
-                         {"image", image},
-                         {"paths", PathsOf(m)}});
+        json.Key("image").BeginObject();
+        json.Key("iso9660").Unsigned(DiscImageSectors(FileSystem::Iso9660, m.units, contents, i + 1));
+        json.Key("udf").Unsigned(DiscImageSectors(FileSystem::Udf, m.units, contents, i + 1));
+        json.EndObject();
+        WritePaths(m, json);
+        json.EndObject();
     }
-    doc["fileSystem"] = FileSystemName(s.result.fileSystem);
-    doc["media"] = media;
+    json.EndArray();
     const Remainder& r = s.result.remainder;
-    doc["remainder"] = {{"files", r.files}, {"sectors", r.sectors}, {"paths", PathsOf(r)}};
-    return doc;
+    json.Key("remainder").BeginObject();
+    json.Key("files").Unsigned(r.files);
+    json.Key("sectors").Unsigned(r.sectors);
+    WritePaths(r, json);
+    json.EndObject();
 }
 
 void PrintJson(const nlohmann::json& doc, std::FILE* out) {
@@ -178,6 +207,7 @@ void PrintScanText(const CliWindow& window, std::FILE* out) {
 }
 
 int RunScanCommand(const ScanOptions& options) {
+    CatchInterrupts();
     CliWindow window(true);
     ScanInput input = MakeScanInput(options);
     window.writesIndex = (input.options & OptionFlags::WriteIndex) != 0;
@@ -185,11 +215,15 @@ int RunScanCommand(const ScanOptions& options) {
         return 1;
     }
     if (options.json) {
-        PrintJson(ScanJson(window), stdout);
+        JsonWriter json(stdout);
+        json.BeginObject();
+        WriteScanJson(window, json);
+        json.EndObject();
+        json.Finish();
     } else {
         PrintScanText(window, stdout);
     }
-    return 0;
+    return window.state.cancelled ? kExitCancelled : 0;
 }
 
 }  // namespace stowra::cli

@@ -20,6 +20,7 @@ struct ScanOptions {
     std::string fileSystem = "none";  // --file-system: none, iso9660 or udf
     bool useSlack = false;
     bool json = false;
+    int threads = 0;              // --threads: folder walk threads, 0 for one per core
     std::string settingsFile;     // --settings; empty: the program's own settings file
     std::string profileName;      // --profile; empty: the numbers of `profile` above
     std::set<std::string> given;  // long names of the value options given on the command line
@@ -30,8 +31,12 @@ void AddScanOptions(CLI::App& command, ScanOptions& options);
 // size, overridden by what the command line gives; throws when there is no such profile.
 ScanInput MakeScanInput(const ScanOptions& options);
 
-// The result of a scan as one JSON document.
-nlohmann::json ScanJson(const CliWindow& window);
+class JsonWriter;
+// The result of a scan as the keys of one JSON object (which the caller opens and closes).
+void WriteScanJson(const CliWindow& window, JsonWriter& json);
+
+// Exit code of a command stopped part-way (Ctrl-C, or a replacement declined during a move).
+inline constexpr int kExitCancelled = 3;
 // The result of a scan as plain text: the log pane's lines, then every medium and the remainder.
 void PrintScanText(const CliWindow& window, std::FILE* out);
 // Prints a JSON document as UTF-8; bytes that are not UTF-8 become U+FFFD.

@@ -1,5 +1,13 @@
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <unordered_set>
 
 #include "packing/ScanSession.h"
@@ -44,9 +52,10 @@ struct Level {
 // returns to it and needs to enter another of its subfolders.
 constexpr std::size_t kOpenLevels = 16;
 
-class Collector {
-public:
-    Collector(const ScanInput& input, FileInventory& inventory)
+// What both walks share: turning listed entries into inventory units, in walk order.
+class UnitBuilder {
+protected:
+    UnitBuilder(const ScanInput& input, FileInventory& inventory)
         : inventory_(inventory),
           filter_{(input.options & OptionFlags::IncludeHidden) != 0,
                   (input.options & OptionFlags::IncludeSystem) != 0},
@@ -55,14 +64,79 @@ public:
           minSize_(static_cast<std::uint32_t>(input.minSize)),
           cluster_(static_cast<std::uint32_t>(input.profile.Cluster)) {}
 
-    void Run(const std::string& root) {
+    void AddFile(std::string_view name, std::uint64_t size) {
+        if (size <= minSize_) {
+            return;
+        }
+        std::size_t relSize = rel_.size();
+        rel_.append(name);
+        std::uint64_t sectors = SectorsOf(size, cluster_);
+        inventory_.Append(0, sectors, rel_);
+        rel_.resize(relSize);
+        inventory_.totalSectors += sectors;
+        inventory_.fileCount += 1;
+    }
+
+    // The folder whose files start at inventory position `start` is left: group them when the
+    // grouping option says so.
+    void FinishFolder(std::size_t start, bool sawFolder) {
+        if (inventory_.size() > start) {
+            bool makeGroup = false;
+            if (leaf_) {
+                makeGroup = !sawFolder;
+            } else if (subfolder_) {
+                makeGroup = CountDelimiters(rel_, kPathDelimiter, kNativeCodepage) == 1;
+            }
+            if (makeGroup) {
+                FormGroup(start);
+            }
+        }
+    }
+
+    void FormGroup(std::size_t start) {
+        auto& items = inventory_.Items();
+        std::uint64_t sum = 0;
+        for (std::size_t i = start; i < items.size(); ++i) {
+            items[i]->flags |= FileItem::Member;
+            items[i]->link.nextMember = i + 1 < items.size() ? items[i + 1] : nullptr;
+            sum += items[i]->fullSectors;
+        }
+        GroupInfo* info = inventory_.NewGroupInfo();
+        info->first = items[start];
+        info->count = static_cast<std::uint32_t>(items.size() - start);
+        FileItem* unit = inventory_.Append(FileItem::Group, sum, rel_);
+        unit->link.group = info;
+    }
+
+    FileInventory& inventory_;
+    AttributeFilter filter_;
+    bool leaf_;
+    bool subfolder_;
+    std::uint64_t minSize_;
+    std::uint32_t cluster_;
+    std::string rel_;
+    std::unordered_set<FolderId, FolderIdHash> visited_;
+};
+
+// The walk on one thread: each folder is listed when the walk reaches it.
+class Collector : UnitBuilder {
+public:
+    Collector(const ScanInput& input, FileInventory& inventory, const std::function<bool()>& cancelled)
+        : UnitBuilder(input, inventory), cancelled_(cancelled) {}
+
+    // False when the walk was cancelled.
+    bool Run(const std::string& root) {
         root_ = root;
         auto folder = Folder::Open(root);
         if (!folder) {
-            return;
+            return true;
         }
         Enter(std::move(*folder));
+        std::uint32_t polls = 0;
         while (!levels_.empty()) {
+            if ((polls++ & 1023) == 0 && cancelled_ && cancelled_()) {
+                return false;
+            }
             Level& level = levels_.back();
             const auto& entries = level.listing.Entries();
             if (level.next == entries.size()) {
@@ -81,16 +155,11 @@ public:
                 }
                 // A folder already walked (a bind mount of a folder above) is not collected
                 // twice, and can never start an endless walk.
-            } else if (e.size > minSize_) {
-                std::size_t relSize = rel_.size();
-                rel_.append(name);
-                std::uint64_t sectors = SectorsOf(e.size, cluster_);
-                inventory_.Append(0, sectors, rel_);
-                rel_.resize(relSize);
-                inventory_.totalSectors += sectors;
-                inventory_.fileCount += 1;
+            } else {
+                AddFile(name, e.size);
             }
         }
+        return true;
     }
 
 private:
@@ -162,54 +231,225 @@ private:
 
     void Leave() {
         Level& level = levels_.back();
-        if (inventory_.size() > level.start) {
-            bool makeGroup = false;
-            if (leaf_) {
-                makeGroup = !level.sawFolder;
-            } else if (subfolder_) {
-                makeGroup = CountDelimiters(rel_, kPathDelimiter, kNativeCodepage) == 1;
-            }
-            if (makeGroup) {
-                FormGroup(level.start);
-            }
-        }
+        FinishFolder(level.start, level.sawFolder);
         levels_.pop_back();
         if (!levels_.empty()) {
             rel_.resize(levels_.back().relSize);
         }
     }
 
-    void FormGroup(std::size_t start) {
-        auto& items = inventory_.Items();
-        std::uint64_t sum = 0;
-        for (std::size_t i = start; i < items.size(); ++i) {
-            items[i]->flags |= FileItem::Member;
-            items[i]->link.nextMember = i + 1 < items.size() ? items[i + 1] : nullptr;
-            sum += items[i]->fullSectors;
+    const std::function<bool()>& cancelled_;
+    std::string root_;
+    std::vector<Level> levels_;
+};
+
+// The walk on several threads. Helper threads list folders ahead of the walk, each on its own
+// (opened by its path below the source folder, so no descriptor is held between folders); the
+// walk itself visits the listings in exactly the order the one-thread walk does, and lists a
+// folder itself when no helper has taken it yet. So the inventory is the same, whatever the
+// number of threads.
+class ParallelCollector : UnitBuilder {
+public:
+    ParallelCollector(const ScanInput& input, FileInventory& inventory,
+                      const std::function<bool()>& cancelled, unsigned threads)
+        : UnitBuilder(input, inventory), cancelled_(cancelled), threads_(threads) {}
+
+    ~ParallelCollector() { Stop(); }
+
+    bool Run(const std::string& root) {
+        auto base = Folder::Open(root);
+        if (!base) {
+            return true;
         }
-        GroupInfo* info = inventory_.NewGroupInfo();
-        info->first = items[start];
-        info->count = static_cast<std::uint32_t>(items.size() - start);
-        FileItem* unit = inventory_.Append(FileItem::Group, sum, rel_);
-        unit->link.group = info;
+        base_ = std::move(*base);
+        root_ = std::make_unique<Node>();
+        root_->id = base_.Id();
+        root_->claimed = true;
+        List(*root_);
+        for (unsigned i = 1; i < threads_; ++i) {
+            try {
+                helpers_.emplace_back([this] { Help(); });
+            } catch (const std::system_error&) {
+                break;  // fewer helpers: the walk lists what they would have
+            }
+        }
+        bool finished = Walk();
+        Stop();
+        return finished;
     }
 
-    FileInventory& inventory_;
-    AttributeFilter filter_;
-    bool leaf_;
-    bool subfolder_;
-    std::uint64_t minSize_;
-    std::uint32_t cluster_;
-    std::string root_;
-    std::string rel_;
-    std::vector<Level> levels_;
-    std::unordered_set<FolderId, FolderIdHash> visited_;
+private:
+    struct Node {
+        Node* parent = nullptr;
+        std::string relText;  // relative folder text with its trailing delimiter
+        FolderId id;
+        bool opened = false;  // the folder could be opened (else it is left out, as unreadable)
+        DirListing listing;
+        std::vector<std::unique_ptr<Node>> children;  // one per folder entry, in listing order
+        std::atomic<bool> claimed{false};
+        std::atomic<bool> ready{false};
+    };
+
+    struct Level {
+        Node* node;
+        std::size_t next = 0;
+        std::size_t child = 0;
+        std::size_t start = 0;
+        bool sawFolder = false;
+    };
+
+    // Lists one folder and queues its subfolders for the helpers.
+    void List(Node& node) {
+        std::string_view rel = node.relText;
+        auto folder = base_.OpenBelow(rel.substr(0, rel.empty() ? 0 : rel.size() - 1));
+        if (folder) {
+            node.opened = true;
+            node.id = folder->Id();
+            // A folder that is its own ancestor (a bind mount) would never end: it is not listed,
+            // and the walk skips it as already walked.
+            bool loop = false;
+            for (Node* up = node.parent; up != nullptr && !loop; up = up->parent) {
+                loop = up->id == node.id;
+            }
+            if (!loop) {
+                folder->List(filter_, node.listing);
+            }
+        }
+        std::vector<Node*> queued;
+        for (const DirListing::Entry& e : node.listing.Entries()) {
+            if (e.kind != EntryKind::Folder) {
+                continue;
+            }
+            auto child = std::make_unique<Node>();
+            child->parent = &node;
+            child->relText = node.relText;
+            child->relText.append(node.listing.Name(e));
+            child->relText.push_back(kPathDelimiter);
+            queued.push_back(child.get());
+            node.children.push_back(std::move(child));
+        }
+        {
+            std::lock_guard lock(mutex_);
+            // Last in, first out, first child on top: the helpers run ahead in the walk's order.
+            for (auto it = queued.rbegin(); it != queued.rend(); ++it) {
+                pending_.push_back(*it);
+            }
+            node.ready = true;
+        }
+        wake_.notify_all();
+    }
+
+    void Help() {
+        for (;;) {
+            Node* node = nullptr;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return stop_ || !pending_.empty(); });
+                if (stop_) {
+                    return;
+                }
+                node = pending_.back();
+                pending_.pop_back();
+            }
+            if (!node->claimed.exchange(true)) {
+                List(*node);
+            }
+        }
+    }
+
+    // The listing of a node, listed here when no helper has taken it. False when cancelled.
+    bool Await(Node& node) {
+        if (!node.claimed.exchange(true)) {
+            List(node);
+            return true;
+        }
+        std::unique_lock lock(mutex_);
+        while (!node.ready) {
+            wake_.wait_for(lock, std::chrono::milliseconds(20));
+            if (!node.ready && cancelled_ && cancelled_()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool Walk() {
+        std::vector<Level> levels;
+        visited_.insert(root_->id);
+        levels.push_back({root_.get(), 0, 0, inventory_.size(), false});
+        std::uint32_t polls = 0;
+        while (!levels.empty()) {
+            if ((polls++ & 1023) == 0 && cancelled_ && cancelled_()) {
+                return false;
+            }
+            Level& level = levels.back();
+            const DirListing& listing = level.node->listing;
+            const auto& entries = listing.Entries();
+            if (level.next == entries.size()) {
+                FinishFolder(level.start, level.sawFolder);
+                inventory_.skippedLinks += listing.SkippedLinks();
+                // The listing is not needed any more: give its memory back as the walk goes. The
+                // node itself stays, as a helper may still hold it (queued before the walk took it).
+                level.node->listing = DirListing();
+                std::string().swap(level.node->relText);
+                levels.pop_back();
+                if (!levels.empty()) {
+                    rel_.resize(levels.back().node->relText.size());
+                }
+                continue;
+            }
+            const DirListing::Entry& e = entries[level.next++];
+            if (e.kind != EntryKind::Folder) {
+                AddFile(listing.Name(e), e.size);
+                continue;
+            }
+            level.sawFolder = true;
+            Node& child = *level.node->children[level.child++];
+            if (!Await(child)) {
+                return false;
+            }
+            if (child.opened && visited_.insert(child.id).second) {
+                rel_ = child.relText;
+                levels.push_back({&child, 0, 0, inventory_.size(), false});
+            }
+        }
+        return true;
+    }
+
+    void Stop() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+            pending_.clear();
+        }
+        wake_.notify_all();
+        for (std::thread& t : helpers_) {
+            t.join();
+        }
+        helpers_.clear();
+    }
+
+    const std::function<bool()>& cancelled_;
+    unsigned threads_;
+    Folder base_;
+    std::unique_ptr<Node> root_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<Node*> pending_;
+    bool stop_ = false;
+    std::vector<std::thread> helpers_;
 };
 
 }  // namespace
 
-void CollectFiles(const std::string& folder, const ScanInput& input, FileInventory& inventory) {
-    Collector(input, inventory).Run(folder);
+bool CollectFiles(const std::string& folder, const ScanInput& input, FileInventory& inventory,
+                  const std::function<bool()>& cancelled) {
+    unsigned threads =
+        input.threads > 0 ? static_cast<unsigned>(input.threads) : std::thread::hardware_concurrency();
+    if (threads <= 1) {
+        return Collector(input, inventory, cancelled).Run(folder);
+    }
+    return ParallelCollector(input, inventory, cancelled, threads).Run(folder);
 }
 
 bool RunScan(const ScanInput& input, ScanState& state, ScanWindow& window) {
@@ -230,7 +470,17 @@ bool RunScan(const ScanInput& input, ScanState& state, ScanWindow& window) {
     state.sourceRoot = AddTrailingBackslash(input.sourceFolder);
     state.profile = input.profile;
     state.inventory.totalSectors = 0;
-    CollectFiles(state.sourceRoot, input, state.inventory);
+    state.cancelled = false;
+    if (!CollectFiles(state.sourceRoot, input, state.inventory,
+                      [&window] { return window.ScanCancelled(); })) {
+        // As if no scan had run: nothing half-collected is ever packed.
+        window.ClearResults();
+        state.cancelled = true;
+        log.SetColor(LogColor::WindowText);
+        log.Insert(kScanCancelledLine);
+        log.Repaint();
+        return true;
+    }
 
     log.Clear();
     log.Insert(Format(

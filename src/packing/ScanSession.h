@@ -3,6 +3,7 @@
 // it, and what the scan needs from the window that runs it.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct ScanInput {
     std::int32_t options = 1;  // OptionFlags
     std::int32_t minSize = 0;  // bytes; compared as unsigned
     MediaProfile profile;
+    int threads = 0;  // threads of the folder walk; 0: as many as the machine has cores
 };
 
 class ScanState {
@@ -28,6 +30,7 @@ public:
     std::string sourceRoot;  // the folder the last scan walked, with its trailing delimiter
     MediaProfile profile;    // the profile the last scan used
     std::vector<const FileItem*> fileList;
+    bool cancelled = false;  // the last scan was stopped while it collected the files
 
     bool HasResult() const { return !result.media.empty(); }
     // Discards the inventory and the packing result.
@@ -45,14 +48,21 @@ public:
     // A result with at least one medium is ready: build the disc tree and select its root.
     virtual void ShowResult() {}
     virtual void SetMoveEnabled(bool /*enabled*/) {}
+    // Asked now and then while the files are collected: true stops the scan (Escape in the
+    // window, Ctrl-C on the command line). It is also the moment to keep the window alive.
+    virtual bool ScanCancelled() { return false; }
 };
+
+inline constexpr char kScanCancelledLine[] = "ファイル情報の収集を中止しました\n";
 
 // The scan command: checks the folder and the profile, collects the files and packs them.
 // Returns false when it refused to run (nothing was changed then).
 bool RunScan(const ScanInput& input, ScanState& state, ScanWindow& window);
 
-// Walks `folder` (ending in the delimiter) and everything below it into the inventory.
-void CollectFiles(const std::string& folder, const ScanInput& input, FileInventory& inventory);
+// Walks `folder` (ending in the delimiter) and everything below it into the inventory. Returns
+// false when `cancelled` said so; the inventory then holds part of the tree.
+bool CollectFiles(const std::string& folder, const ScanInput& input, FileInventory& inventory,
+                  const std::function<bool()>& cancelled = {});
 
 // The packing run and its report, on the inventory of the last scan.
 void PackMedia(const ScanInput& input, ScanState& state, ScanWindow& window);

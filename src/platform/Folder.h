@@ -69,6 +69,9 @@ public:
     // Both leave errno set when they fail (EMFILE when the process has no descriptor left).
     static std::optional<Folder> Open(const std::string& path);
     std::optional<Folder> OpenChild(std::string_view name) const;
+    // Opens a folder by its path below this one (names joined by the delimiter, no trailing
+    // one); a path longer than the system takes at once is opened a folder at a time.
+    std::optional<Folder> OpenBelow(std::string_view relative) const;
 
     FolderId Id() const { return id_; }
     bool IsOpen() const { return fd_ >= 0; }

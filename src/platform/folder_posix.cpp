@@ -75,6 +75,33 @@ std::optional<Folder> Folder::OpenChild(std::string_view name) const {
     return Folder(fd);
 }
 
+std::optional<Folder> Folder::OpenBelow(std::string_view relative) const {
+    if (relative.size() < 2048) {
+        std::string path = relative.empty() ? std::string(".") : std::string(relative);
+        int fd = ::openat(fd_, path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            return std::nullopt;
+        }
+        return Folder(fd);
+    }
+    std::optional<Folder> at;
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        std::size_t end = relative.find('/', start);
+        if (end == std::string_view::npos) {
+            end = relative.size();
+        }
+        if (end > start) {
+            at = (at ? *at : *this).OpenChild(relative.substr(start, end - start));
+            if (!at) {
+                return std::nullopt;
+            }
+        }
+        start = end + 1;
+    }
+    return at ? std::move(at) : OpenBelow({});
+}
+
 bool Folder::List(const AttributeFilter& filter, DirListing& out) const {
     out.Clear();
     if (fd_ < 0) {
@@ -105,7 +132,10 @@ bool Folder::List(const AttributeFilter& filter, DirListing& out) const {
             if (::fstatat(fd_, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 continue;  // vanished since it was listed
             }
-            type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+            type = S_ISLNK(st.st_mode)   ? DT_LNK
+                   : S_ISDIR(st.st_mode) ? DT_DIR
+                   : S_ISREG(st.st_mode) ? DT_REG
+                                         : DT_UNKNOWN;
         }
         bool isLink = type == DT_LNK;
         EntryKind kind = type == DT_DIR ? EntryKind::Folder : EntryKind::File;

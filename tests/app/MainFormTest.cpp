@@ -461,6 +461,19 @@ TEST(TMainForm, AScanHoldsTheWindowAndPaintsTheEmptiedTree) {
     EXPECT_TRUE(QRegion(w.TreeView->viewport()->rect()).subtracted(second.treePainted).isEmpty());
     for (int items : second.treePaints) EXPECT_EQ(items, 0);
     EXPECT_EQ(w.TreeView->topLevelItemCount(), 2);
+
+    // Escape, the one key the held window still takes, stops a scan: nothing is left of it.
+    ScanWatch third(w);
+    third.duringScan = [&] {
+        QCoreApplication::postEvent(w.ButtonScan,
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    };
+    QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
+    EXPECT_EQ(scans, 3);
+    EXPECT_TRUE(w.RichEdit->toPlainText().startsWith(QStringLiteral("ファイル情報の収集を中止しました")));
+    EXPECT_EQ(w.TreeView->topLevelItemCount(), 0);
+    EXPECT_FALSE(w.ButtonMove->isEnabled());
+    EXPECT_TRUE(w.ButtonScan->isEnabled());
 }
 
 TEST(TMainForm, QuestionsShowTheNormalCursorAndTheMoveClosesItsProgressFirst) {

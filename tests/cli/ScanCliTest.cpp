@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/CliRunner.h"
+#include "cli/ScanCommand.h"
+#include "platform/Process.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"
 
@@ -99,6 +104,40 @@ TEST(ScanCli, JsonWithGroupsAndOddNames) {
     EXPECT_EQ(doc["remainder"]["files"], 2);
     EXPECT_EQ(doc["remainder"]["paths"][0], "a/b/\xEF\xBF\xBD.bin");
     EXPECT_EQ(doc["remainder"]["paths"][1], "a/x y.bin");
+    // The raw bytes of a name that is not UTF-8, in base64, by the path's index.
+    EXPECT_EQ(doc["remainder"]["pathBytes"], nlohmann::json({{"0", "YS9iL/8uYmlu"}}));
+    EXPECT_FALSE(doc["media"].is_null());
+}
+
+// Ctrl-C stops the walk: nothing is packed, the log says so, and the exit code is that of a
+// cancelled command.
+TEST(ScanCli, InterruptStopsTheScan) {
+    TempTree t;
+    MakeExample(t);
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pipeFds[1], 1);
+        cli::ScanOptions o;
+        o.source = t.Root();
+        o.threads = 1;
+        CatchInterrupts();
+        ::raise(SIGINT);
+        int code = cli::RunScanCommand(o);
+        std::fflush(stdout);
+        ::_exit(code);
+    }
+    ::close(pipeFds[1]);
+    std::string out;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(pipeFds[0], buf, sizeof buf)) > 0;)
+        out.append(buf, static_cast<std::size_t>(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == cli::kExitCancelled) << status;
+    EXPECT_EQ(out, "ファイル情報の収集を中止しました\n");
 }
 
 struct RefusalCase {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <map>
+#include <random>
 
 #include "packing/ScanSession.h"
 #include "platform/Text.h"
@@ -177,6 +178,53 @@ TEST(RunScan, LinksAreNeverFollowedAndStayWhereTheyAre) {
     EXPECT_EQ(plain.log.Text().find("シンボリックリンク"), std::string::npos);
 }
 
+// Every field of every item, in inventory order.
+std::string Describe(const FileInventory& inv) {
+    std::string out;
+    for (const FileItem* u : inv.Items()) {
+        out += std::string(u->path()) + " " + std::to_string(u->flags) + " " +
+               std::to_string(u->fullSectors) +
+               (u->IsGroup() ? " G" + std::to_string(u->link.group->count) : "") + "\n";
+    }
+    return out + std::to_string(inv.fileCount) + " " + std::to_string(inv.totalSectors) + " " +
+           std::to_string(inv.skippedLinks);
+}
+
+TEST(CollectFiles, AnyNumberOfThreadsGivesTheSameInventory) {
+    for (unsigned seed : {1u, 2u, 3u, 4u}) {
+        test::TempTree t;
+        std::mt19937 rng(seed);
+        std::vector<std::string> folders = {""};
+        for (int i = 0; i < 150; ++i) {
+            std::string parent = folders[rng() % folders.size()];
+            std::string name = (rng() % 4 == 0 ? "." : "") +
+                               std::string(1, static_cast<char>('a' + rng() % 26)) + std::to_string(i) +
+                               (rng() % 5 == 0 ? " 写真" : "");
+            folders.push_back(parent + name + "/");
+            t.Folder(folders.back());
+        }
+        for (int i = 0; i < 400; ++i) {
+            t.File(folders[rng() % folders.size()] + "f" + std::to_string(rng() % 50), rng() % 50000);
+        }
+        t.Link(folders[5] + "link", t.Root());
+        for (std::int32_t options : {0, OptionFlags::IncludeHidden | OptionFlags::LeafFolderGrouping,
+                                     OptionFlags::SubfolderGrouping}) {
+            std::string reference;
+            for (int threads : {1, 2, 3, 8}) {
+                FileInventory inv;
+                ScanInput in = Input(t.Root(), options, 100);
+                in.threads = threads;
+                ASSERT_TRUE(CollectFiles(t.Root() + D, in, inv));
+                if (threads == 1) {
+                    reference = Describe(inv);
+                } else {
+                    EXPECT_EQ(Describe(inv), reference) << "seed " << seed << ", " << threads << " threads";
+                }
+            }
+        }
+    }
+}
+
 TEST(CollectFiles, OddNames) {
     test::TempTree t;
     const std::vector<std::string> names = {"with space.txt", "日本語のファイル.jpg", "bad\xff\xfe.bin",
@@ -211,7 +259,13 @@ TEST(CollectFiles, DeepTree) {
         ::getrlimit(RLIMIT_NOFILE, &lim);
         lim.rlim_cur = 40;
         ::setrlimit(RLIMIT_NOFILE, &lim);
-        ::_exit(Collect(t.Root()).size() == 7 ? 0 : 1);
+        FileInventory one, two;
+        ScanInput in = Input(t.Root());
+        in.threads = 1;
+        CollectFiles(t.Root() + D, in, one);
+        in.threads = 2;
+        CollectFiles(t.Root() + D, in, two);
+        ::_exit(one.size() == 7 && two.size() == 7 ? 0 : 1);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -323,6 +377,28 @@ TEST(RunScan, EndToEndExample) {
     EXPECT_EQ(w.clears, 1);
     EXPECT_GE(w.log.Repaints(), 2);
     EXPECT_EQ(w.state.sourceRoot, t.Root() + D);
+}
+
+TEST(RunScan, ACancelledScanLeavesNoResult) {
+    test::TempTree t;
+    for (int i = 0; i < 3000; ++i) {
+        t.File("d" + std::to_string(i % 40) + "/f" + std::to_string(i), 4096);
+    }
+    for (int threads : {1, 2}) {
+        test::RecordingWindow w;
+        ScanInput in = Input(t.Root());
+        in.threads = threads;
+        in.profile = {2048, 1000, 10, 4};
+        ASSERT_TRUE(RunScan(in, w.state, w));  // a first, whole scan
+        ASSERT_TRUE(w.state.HasResult());
+        w.cancelAfter = 1;
+        ASSERT_TRUE(RunScan(in, w.state, w));
+        EXPECT_TRUE(w.state.cancelled);
+        EXPECT_FALSE(w.state.HasResult());
+        EXPECT_TRUE(w.state.inventory.empty());
+        EXPECT_EQ(w.log.Lines(), (std::vector<std::string>{"ファイル情報の収集を中止しました"}));
+        EXPECT_FALSE(w.moveEnabled);
+    }
 }
 
 TEST(RunScan, EmptySourceReportsNothingToPack) {

@@ -52,6 +52,10 @@ public:
     int clears = 0;
     int shows = 0;
     bool moveEnabled = false;
+    int cancelAfter = -1;  // answers "cancelled" from this poll of the scan on; -1 never
+    int polls = 0;
+
+    bool ScanCancelled() override { return cancelAfter >= 0 && polls++ >= cancelAfter; }
 
     LogPane& Log() override { return log; }
     Prompter& Messages() override { return prompter; }
