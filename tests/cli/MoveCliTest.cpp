@@ -43,37 +43,50 @@ std::map<std::string, std::uint64_t> MakeTree(const TempTree& t) {
 }
 
 TEST(MoveCli, MovesIntoTheStampAndMediumFoldersWithIndexFilesAndCleanup) {
-    TempTree t;
-    auto digests = MakeTree(t);
-    CliResult r = RunCli(MoveArgs(t, {"--yes", "--index", "--remove-empty", "--json"}));
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    auto doc = nlohmann::json::parse(r.out);
-    EXPECT_EQ(doc["outcome"], "moved");
-    const std::string stamp = doc["stamp"];
-    EXPECT_EQ(doc["destination"], t.Path("out") + "/" + stamp + "/");
-    ASSERT_EQ(doc["media"].size(), 3u);
-    auto dst = DigestTree(t.Path("out") + "/" + stamp);
-    std::size_t moved = 0;
-    for (const auto& medium : doc["media"]) {
-        const std::string n = std::to_string(medium["number"].get<int>());
-        std::string index;
-        for (const auto& p : medium["paths"]) {
-            const std::string rel = p;
-            EXPECT_EQ(dst[n + "/" + rel], digests[rel]) << rel;
-            index += rel + "\r\n";
-            ++moved;
+    // Each flag does its own job, with the other or alone.
+    for (auto [index, removeEmpty] : {std::pair{true, true}, {true, false}, {false, true}}) {
+        SCOPED_TRACE(std::string(index ? " --index" : "") + (removeEmpty ? " --remove-empty" : ""));
+        TempTree t;
+        auto digests = MakeTree(t);
+        std::vector<std::string> extra = {"--yes", "--json"};
+        if (index)
+            extra.push_back("--index");
+        if (removeEmpty)
+            extra.push_back("--remove-empty");
+        CliResult r = RunCli(MoveArgs(t, extra));
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        auto doc = nlohmann::json::parse(r.out);
+        EXPECT_EQ(doc["outcome"], "moved");
+        const std::string stamp = doc["stamp"];
+        EXPECT_EQ(doc["destination"], t.Path("out") + "/" + stamp + "/");
+        ASSERT_EQ(doc["media"].size(), 3u);
+        auto dst = DigestTree(t.Path("out") + "/" + stamp);
+        std::size_t moved = 0;
+        for (const auto& medium : doc["media"]) {
+            const std::string n = std::to_string(medium["number"].get<int>());
+            std::string list;
+            for (const auto& p : medium["paths"]) {
+                const std::string rel = p;
+                EXPECT_EQ(dst[n + "/" + rel], digests[rel]) << rel;
+                list += rel + "\r\n";
+                ++moved;
+            }
+            const std::string indexFile = "out/" + stamp + "/" + n + "/_index_" + stamp + "-" + n + ".txt";
+            EXPECT_EQ(t.Exists(indexFile), index);
+            if (index) {
+                EXPECT_EQ(ReadAll(t.Path(indexFile)), list);
+            }
         }
-        EXPECT_EQ(ReadAll(t.Path("out/" + stamp + "/" + n + "/_index_" + stamp + "-" + n + ".txt")), index);
+        EXPECT_EQ(moved, 4u);
+        EXPECT_EQ(DigestTree(t.Path("src")),
+                  (std::map<std::string, std::uint64_t>{{"d/e/rest", digests["d/e/rest"]}}));
+        EXPECT_EQ(t.Exists("src/a"), !removeEmpty);
+        EXPECT_EQ(t.Exists("src/c"), !removeEmpty);
+        EXPECT_TRUE(t.Exists("src/d/e"));
+        EXPECT_NE(r.err.find("[確認] 対象ファイルを移動してよいですか？"), std::string::npos);
+        EXPECT_NE(r.err.find("[メッセージ] 対象ファイルを移動しました"), std::string::npos);
+        EXPECT_NE(r.err.find("4 / 4 ファイル"), std::string::npos);
     }
-    EXPECT_EQ(moved, 4u);
-    EXPECT_EQ(DigestTree(t.Path("src")),
-              (std::map<std::string, std::uint64_t>{{"d/e/rest", digests["d/e/rest"]}}));
-    EXPECT_FALSE(t.Exists("src/a"));
-    EXPECT_FALSE(t.Exists("src/c"));
-    EXPECT_TRUE(t.Exists("src/d/e"));
-    EXPECT_NE(r.err.find("[確認] 対象ファイルを移動してよいですか？"), std::string::npos);
-    EXPECT_NE(r.err.find("[メッセージ] 対象ファイルを移動しました"), std::string::npos);
-    EXPECT_NE(r.err.find("4 / 4 ファイル"), std::string::npos);
 }
 
 TEST(MoveCli, OnlyAFullMoveExitsWithZero) {
@@ -141,6 +154,30 @@ TEST(MoveCli, AFailedIndexFileIsNotASuccess) {
     EXPECT_EQ(doc["outcome"], "moved");
     ASSERT_EQ(doc["indexFailures"].size(), 1u);
     EXPECT_NE(doc["indexFailures"][0].get<std::string>().find("/1/_index_"), std::string::npos);
+}
+
+TEST(MoveCli, YesWithoutATerminalNeverReplacesAFile) {
+    TempTree t;
+    auto digests = MakeTree(t);
+    // A file in the way of a/one, whichever disc takes it, for any stamp the run may take.
+    for (std::time_t s = std::time(nullptr), i = 0; i < 4; ++i) {
+        for (const char* n : {"1", "2", "3"}) {
+            t.Write("out/" + StampAt(s + i) + "/" + n + "/a/one", "old");
+        }
+    }
+    CliResult r = RunCli(MoveArgs(t, {"--yes", "--json"}));
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(r.out)["outcome"], "cancelled");
+    EXPECT_NE(r.err.find("-> skipped (no terminal to ask)"), std::string::npos) << r.err;
+    for (const auto& [rel, digest] : DigestTree(t.Path("out"))) {
+        if (rel.ends_with("/a/one")) {
+            EXPECT_EQ(digest, Digest("old")) << rel;
+        }
+    }
+    // Only that file stays behind; the others moved.
+    EXPECT_EQ(DigestTree(t.Path("src")),
+              (std::map<std::string, std::uint64_t>{{"a/one", digests["a/one"]},
+                                                    {"d/e/rest", digests["d/e/rest"]}}));
 }
 
 TEST(MoveCli, InterruptCancelsAndLeavesNoUnfinishedCopy) {

@@ -62,6 +62,25 @@ TEST(ScanCli, EndToEndExampleLineForLine) {
     }
 }
 
+TEST(ScanCli, PlainTextShowsTheRemainderWhenOneSideIsEmpty) {
+    const struct {
+        std::vector<int> sectors;
+        const char* ending;
+    } cases[] = {
+        {{50, 40}, "\n残り: 0 ファイル, 0 Byte\n"},                            // nothing left over
+        {{30}, "\n残り: 1 ファイル, 60.0000 KiB\n  s30.bin (60.0000 KiB)\n"},  // no disc
+    };
+    for (const auto& c : cases) {
+        TempTree t;
+        for (int s : c.sectors) {
+            t.File("s" + std::to_string(s) + ".bin", s * 2048ull);
+        }
+        CliResult r = RunCli(Args({"scan", t.Root()}, kExampleProfile));
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(r.out.ends_with(c.ending)) << r.out;
+    }
+}
+
 TEST(ScanCli, JsonDocument) {
     TempTree t;
     MakeExample(t);

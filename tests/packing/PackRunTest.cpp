@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include "packing/ScanSession.h"
 #include "platform/Text.h"
 #include "support/Recorders.h"
@@ -41,11 +43,28 @@ const MediaProfile kExample{2048, 100, 10, 4};  // capacity 90
 const MediaProfile kTen{2048, 12, 2, 1};        // capacity 10
 const MediaProfile kCdR{2048, 359850, 256, 3840};
 
+// The local time of each second from `from` to `to`, as a scan stamp shows it.
+std::vector<std::string> StampsBetween(std::time_t from, std::time_t to) {
+    std::vector<std::string> stamps;
+    for (std::time_t t = from; t <= to; ++t) {
+        std::tm tm{};
+        ::localtime_r(&t, &tm);
+        char text[32];
+        std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &tm);
+        stamps.emplace_back(text);
+    }
+    return stamps;
+}
+
 TEST(PackMedia, EndToEndExample) {
     for (bool slack : {false, true}) {
         test::RecordingWindow w;
         Fill(w, {95, 50, 45, 40, 30, 20, 12, 8});
+        const std::time_t before = std::time(nullptr);
         PackMedia(Input(kExample, slack), w.state, w);
+        const auto stamps = StampsBetween(before, std::time(nullptr));
+        EXPECT_NE(std::find(stamps.begin(), stamps.end(), w.state.scanStamp), stamps.end())
+            << w.state.scanStamp;
 
         EXPECT_EQ(MediaSizes(w.state), (std::vector<Sizes>{{50, 40}, {45, 30, 12}}));
         const auto& media = w.state.result.media;
@@ -94,7 +113,11 @@ struct PackCase {
     Sizes units;
     std::vector<Sizes> media;
     Sizes remainder;
+    MediaProfile profile = kTen;
 };
+
+// Room for 131072 sectors: units of 65536 sectors (128 MiB) and more sort by both 16-bit digits.
+const MediaProfile kWide{2048, 131073, 1, 0};
 
 TEST(PackMedia, MediaAndRemainder) {
     const PackCase cases[] = {
@@ -106,11 +129,13 @@ TEST(PackMedia, MediaAndRemainder) {
         {"one unit equal to capacity", {10}, {{10}}, {}},
         {"everything oversized", {11, 12}, {}, {12, 11}},
         {"empty inventory", {}, {}, {}},
+        {"around 65536 sectors", {65535, 2, 65536, 65537}, {{65537, 65535}}, {65536, 2}, kWide},
+        {"high digits differ", {1, 131072, 65536, 131071}, {{131072}, {131071, 1}}, {65536}, kWide},
     };
     for (const auto& c : cases) {
         test::RecordingWindow w;
         Fill(w, c.units);
-        PackMedia(Input(kTen), w.state, w);
+        PackMedia(Input(c.profile), w.state, w);
         EXPECT_EQ(MediaSizes(w.state), c.media) << c.name;
         EXPECT_EQ(SizesOf(w.state.result.remainder), c.remainder) << c.name;
         EXPECT_EQ(w.moveEnabled, !c.media.empty()) << c.name;
@@ -152,16 +177,17 @@ TEST(PackMedia, CdRProfileAndSlackFilter) {
 }
 
 TEST(PackMedia, SlackFilterRemovesMediaBelowTheBound) {
-    // capacity 10, bound (10 - 1) / 12 = 0.75: the full medium stays, the three of 8/12 go.
+    // capacity 10, bound (10 - 1) / 12 = 0.75: the full medium stays, and so does the one filled
+    // exactly to the bound (7 + 2 of 12); the three of 8/12 go.
     for (bool slack : {false, true}) {
         test::RecordingWindow w;
-        Fill(w, {10, 6, 6, 6});
+        Fill(w, {10, 7, 6, 6, 6});
         PackMedia(Input(kTen, slack), w.state, w);
         if (slack) {
-            EXPECT_EQ(MediaSizes(w.state), (std::vector<Sizes>{{10}}));
+            EXPECT_EQ(MediaSizes(w.state), (std::vector<Sizes>{{10}, {7}}));
             EXPECT_EQ(SizesOf(w.state.result.remainder), (Sizes{6, 6, 6}));
         } else {
-            EXPECT_EQ(MediaSizes(w.state), (std::vector<Sizes>{{10}, {6}, {6}, {6}}));
+            EXPECT_EQ(MediaSizes(w.state), (std::vector<Sizes>{{10}, {7}, {6}, {6}, {6}}));
         }
     }
 }
@@ -204,6 +230,20 @@ TEST(PackMedia, GroupUnitsTravelWhole) {
     EXPECT_EQ(files[1]->path(), "g/b");
 }
 
+TEST(PackMedia, PathsLongerThanATextBlockKeepTheirText) {
+    test::RecordingWindow w;
+    const std::string longPath(300 << 10, 'L');
+    w.state.inventory.Append(0, 6, "a");
+    w.state.inventory.Append(0, 4, longPath);
+    w.state.inventory.Append(0, 3, "b");
+    w.state.inventory.totalSectors = 13;
+    PackMedia(Input(kTen), w.state, w);
+    ASSERT_EQ(w.state.result.media.size(), 1u);
+    ASSERT_EQ(w.state.result.media[0].units.size(), 2u);
+    EXPECT_TRUE(w.state.result.media[0].units[1]->path() == longPath);
+    EXPECT_EQ(w.state.result.remainder.units[0]->path(), "b");
+}
+
 TEST(PackMedia, TreesAboveThirtyTwoBitsOfSectorsStillPack) {
     // 1.5 Gi sectors each: their sum wraps in 32 bits and would look smaller than one medium.
     test::RecordingWindow w;
@@ -221,10 +261,11 @@ struct SizeCase {
 
 TEST(SizeText, Boundaries) {
     const SizeCase cases[] = {
-        {0, 2048, "0 Byte"},           {1023, 1, "1023 Byte"},      {1024, 1, "1.0000 KiB"},
-        {1, 2048, "2.0000 KiB"},       {2048, 2048, "4.0000 MiB"},  {359847, 2048, "702.8262 MiB"},
-        {2295104, 2048, "4.3776 GiB"}, {1u << 30, 1, "1.0000 GiB"}, {(1u << 20) - 1, 1, "1023.9990 KiB"},
-        {256, 2048, "512.0000 KiB"},   {3840, 2048, "7.5000 MiB"},
+        {0, 2048, "0 Byte"},           {1023, 1, "1023 Byte"},       {1024, 1, "1.0000 KiB"},
+        {1, 2048, "2.0000 KiB"},       {2048, 2048, "4.0000 MiB"},   {359847, 2048, "702.8262 MiB"},
+        {2295104, 2048, "4.3776 GiB"}, {1u << 30, 1, "1.0000 GiB"},  {(1u << 20) - 1, 1, "1023.9990 KiB"},
+        {256, 2048, "512.0000 KiB"},   {3840, 2048, "7.5000 MiB"},   {1u << 20, 1, "1.0000 MiB"},
+        {512, 2048, "1.0000 MiB"},     {524288, 2048, "1.0000 GiB"}, {(1u << 30) - 1, 1, "1024.0000 MiB"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SizeText(c.sectors, c.sectorSize), c.text);

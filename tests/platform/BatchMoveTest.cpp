@@ -2,15 +2,53 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
+#include <set>
 
 #include "platform/BatchMove.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"
 #include "support/TreeDigest.h"
+#include "support/Unprivileged.h"
+
+namespace stowra {
+namespace {
+
+// What was flushed to disk while a test listened: the paths of the files and of the folders.
+struct Flushed {
+    bool listening = false;
+    std::multiset<std::string> files;
+    std::set<std::string> folders;
+};
+
+Flushed& Flushes() {
+    static Flushed flushed;
+    return flushed;
+}
+
+}  // namespace
+}  // namespace stowra
+
+// This program's own fsync takes the C library's place at link time, so a test can see what the
+// move flushed; it then flushes as the C library would.
+extern "C" int fsync(int fd) {
+    stowra::Flushed& f = stowra::Flushes();
+    struct stat st {};
+    char path[4096] = {};
+    if (f.listening && ::fstat(fd, &st) == 0 &&
+        ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1) > 0) {
+        if (S_ISDIR(st.st_mode)) {
+            f.folders.insert(path);
+        } else {
+            f.files.insert(path);
+        }
+    }
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace stowra {
 namespace {
@@ -187,13 +225,18 @@ protected:
 
 TEST_P(BatchMoveBoth, MovesEveryFileAndCreatesTheFolders) {
     Digests files = MakeFiles(from, {{"a.txt", 10}, {"d/e/f/b.bin", 300000}, {"d/c", 0}, {"g/h", 70000}});
-    ::chmod((from + "/d/c").c_str(), 0640);
+    const std::map<std::string, mode_t> modes = {{"d/c", 0640}, {"a.txt", 04755}, {"g/h", 03711}};
+    for (const auto& [rel, mode] : modes) {
+        ::chmod((from + "/" + rel).c_str(), mode);
+    }
     struct timespec old[2] = {{1000000000, 0}, {1000000000, 123456789}};
     ::utimensat(AT_FDCWD, (from + "/g/h").c_str(), old, 0);
     test::ScriptedPrompter prompter;
     Sink sink;
     Lists lists = ListsFor(files, from, to);
+    Flushes() = {true, {}, {}};
     BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
+    Flushed flushed = std::exchange(Flushes(), {});
 
     EXPECT_FALSE(r.failed);
     EXPECT_FALSE(r.cancelled);
@@ -206,8 +249,18 @@ TEST_P(BatchMoveBoth, MovesEveryFileAndCreatesTheFolders) {
     EXPECT_EQ(sink.bytes, GetParam() ? 370010u : 0u);
     EXPECT_EQ(sink.bytesTotal, GetParam() ? 370010u : 0u);
     struct stat st {};
-    ASSERT_EQ(::stat((to + "/d/c").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    for (const auto& [rel, mode] : modes) {
+        ASSERT_EQ(::stat((to + "/" + rel).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode) << rel;
+    }
+    if (GetParam()) {
+        // Each copy is on disk before it takes its final name, and so is each name in its folder.
+        EXPECT_EQ(flushed.files.size(), 4u);
+        for (const std::string& file : flushed.files) {
+            EXPECT_NE(file.find("/" + std::string(kBatchMoveTempPrefix)), std::string::npos) << file;
+        }
+        EXPECT_EQ(flushed.folders, (std::set<std::string>{to, to + "/d", to + "/d/e/f", to + "/g"}));
+    }
     ASSERT_EQ(::stat((to + "/g/h").c_str(), &st), 0);
     EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
     EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
@@ -289,6 +342,25 @@ TEST_P(BatchMoveBoth, AFolderInTheWayFailsThatFileOnly) {
     EXPECT_EQ(r.failures[0].source, from + "/a");
     EXPECT_TRUE(t.Exists("src/a"));
     EXPECT_EQ(test::DigestTree(to), (Digests{{"b", files["b"]}}));
+}
+
+TEST_P(BatchMoveBoth, ASourceThatMayNotBeRemovedStaysAndIsNotCopied) {
+    Digests files = MakeFiles(from, {{"a", 10}});
+    std::filesystem::create_directories(to);
+    for (const std::string& open : {t.Root(), to, std::filesystem::path(to).parent_path().string()}) {
+        ::chmod(open.c_str(), 0777);
+    }
+    ::chmod(from.c_str(), 0555);  // the unprivileged user may read the file but not remove it
+    Lists lists = ListsFor(files, from, to);
+    EXPECT_EQ(test::RunAsNobody([&] {
+                  test::ScriptedPrompter prompter;
+                  Sink sink;
+                  BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
+                  return r.failed && r.moved == 0 && r.failures.size() == 1 ? 0 : 1;
+              }),
+              0);
+    EXPECT_EQ(test::DigestTree(from), files);
+    EXPECT_TRUE(test::DigestTree(to).empty());  // neither the file nor an unfinished copy
 }
 
 TEST_P(BatchMoveBoth, AVanishedSourceFailsAndTheRestMoves) {

@@ -21,6 +21,7 @@ TEST(Folder, ListsWithTheAttributeFilter) {
     test::TempTree t;
     t.File("b.txt", 10);
     t.File(".hidden", 1);
+    t.File("..data", 1);  // only "." and ".." themselves are not entries
     t.Folder("sub");
     t.Folder(".git");
     ASSERT_EQ(::mkfifo(t.Path("pipe").c_str(), 0644), 0);
@@ -30,9 +31,9 @@ TEST(Folder, ListsWithTheAttributeFilter) {
         std::vector<std::string> names;
     } cases[] = {
         {{false, false}, {"b.txt", "sub"}},
-        {{true, false}, {".git", ".hidden", "b.txt", "sub"}},
+        {{true, false}, {"..data", ".git", ".hidden", "b.txt", "sub"}},
         {{false, true}, {"b.txt", "pipe", "sub"}},
-        {{true, true}, {".git", ".hidden", "b.txt", "pipe", "sub"}},
+        {{true, true}, {"..data", ".git", ".hidden", "b.txt", "pipe", "sub"}},
     };
     auto folder = Folder::Open(t.Root());
     ASSERT_TRUE(folder);
@@ -60,8 +61,8 @@ TEST(Folder, ReportsSixtyFourBitSizesAndNeverFollowsLinks) {
 
     // Listed for what they are when asked for: files of no size, never their targets.
     ASSERT_TRUE(folder->List({true, false, true}, l));
-    ASSERT_EQ(Names(l),
-              (std::vector<std::string>{".hidden-link", "big", "dangling", "target", "to-file", "to-folder"}));
+    ASSERT_EQ(Names(l), (std::vector<std::string>{".hidden-link", "big", "dangling", "target", "to-file",
+                                                  "to-folder"}));
     for (std::size_t i : {0, 2, 4, 5}) {
         EXPECT_TRUE(l.Entries()[i].isLink);
         EXPECT_EQ(l.Entries()[i].kind, EntryKind::File);

@@ -48,6 +48,7 @@ TEST(ParseProfileInteger, DecimalWithMinusAndHexadecimalAfter0x) {
 TEST(SameNameIgnoringCase, FoldsAsciiLettersButNotTrailBytes) {
     EXPECT_TRUE(SameNameIgnoringCase("CD-R 700MiB", "cd-r 700mib"));
     EXPECT_TRUE(SameNameIgnoringCase("Stowra", "STOWRA"));
+    EXPECT_TRUE(SameNameIgnoringCase("AZaz", "azAZ"));
     EXPECT_FALSE(SameNameIgnoringCase("Stowra", "Stowra "));
     // ア is 0x83 0x41 and チ is 0x83 0x61 in code page 932: their trail bytes are "A" and "a".
     EXPECT_FALSE(SameNameIgnoringCase("\x83\x41", "\x83\x61", Codepage::Cp932));
@@ -65,6 +66,9 @@ TEST(ProfileReader, SectionsKeysAndFirstOccurrence) {
         "SrcFolder=  /a b  \n"
         "DstFolder=\" /quoted \"\n"
         "Empty=\n"
+        "Quoted=\"\"\n"
+        "Single=''\n"
+        "Zone=z\n"
         "NoEquals\n"
         "=orphan\n"
         "[CD-R 700MiB]\n"
@@ -87,6 +91,9 @@ TEST(ProfileReader, SectionsKeysAndFirstOccurrence) {
     EXPECT_EQ(r.ReadString("Stowra", "DstFolder", "-"), " /quoted ");
     EXPECT_EQ(r.ReadString("Stowra", "Empty", "-"), "");
     EXPECT_EQ(r.ReadInteger("Stowra", "Empty", -1), -1);
+    EXPECT_EQ(r.ReadString("Stowra", "Quoted", "-"), "");
+    EXPECT_EQ(r.ReadString("Stowra", "Single", "-"), "");
+    EXPECT_EQ(r.ReadString("STOWRA", "zONE", "-"), "z");
     EXPECT_EQ(r.ReadString("Stowra", "NoEquals", "-"), "-");
     EXPECT_EQ(r.ReadInteger("CD-R 700MiB", "Total", 359850), 359850);
     EXPECT_EQ(r.ReadInteger(" spaced ", "Cluster", 0), 4);

@@ -61,6 +61,12 @@ TEST(Format, ProducesTextOfAnyLength) {
     EXPECT_EQ(out.size(), 5000u + 5u);
     EXPECT_EQ(out.substr(out.size() - 3), " 42");
     EXPECT_EQ(Format("%s", ""), "");
+    // Around the size of the buffer a short text is formatted in.
+    for (std::size_t size : {254, 255, 256, 257}) {
+        std::string text(size - 1, 'y');
+        text += 'z';
+        EXPECT_EQ(Format("%s", text.c_str()), text) << size;
+    }
 }
 
 TEST(Format, WritesADecimalPointWhateverTheLocale) {
