@@ -47,7 +47,9 @@ std::string Name(std::mt19937_64& rng, int file) {
     std::string name;
     const int kind = pick(10);
     if (kind < 4) {
-        name = (pick(2) ? "IMG_" : "DSC") + std::to_string(1000 + file) + (pick(2) ? ".JPG" : ".jpg");
+        name = pick(2) ? "IMG_" : "DSC";
+        name += std::to_string(1000 + file);
+        name += pick(2) ? ".JPG" : ".jpg";
     } else if (kind < 7) {
         for (int w = 1 + pick(8); w > 0; --w) {
             name += kWords[pick(12)];
@@ -92,6 +94,7 @@ const Disc& TheDisc() {
 
 int WriteTree(const std::string& root) {
     const Disc& d = TheDisc();
+    ::mkdir(root.c_str(), 0755);
     for (std::size_t i = 0; i < d.paths.size(); ++i) {
         std::string path = root + "/" + d.paths[i];
         for (std::size_t slash = root.size() + 1; (slash = path.find('/', slash)) != std::string::npos;

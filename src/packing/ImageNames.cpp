@@ -104,6 +104,13 @@ std::size_t LastDot(std::u32string_view name) {
 }  // namespace
 
 void AppendDecodedName(std::string_view bytes, std::u32string& out) {
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
+    if (ascii) {
+        const std::size_t at = out.size();
+        out.resize(at + bytes.size());
+        std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
+        return;
+    }
     Output<std::u32string> o(out, bytes.size());
     std::size_t i = 0;
     while (i < bytes.size()) {

@@ -307,7 +307,7 @@ private:
     bool XorrisoJoliet(std::span<const std::uint32_t> children);
     void FindRelocations();
     void GenisoimageIso(std::uint32_t folder, std::span<const std::uint32_t> children);
-    void GenisoimageJoliet(std::span<const std::uint32_t> children, bool sorted);
+    void GenisoimageJoliet(std::span<const std::uint32_t> children, bool reuse);
     void Level1Directory(std::uint64_t dots);
     bool RenameLevel1Duplicates();
     void RenameLevel1Run(std::size_t first, std::size_t last, std::uint32_t run);
@@ -340,6 +340,9 @@ private:
     std::string narrow_;
     std::u16string wide_;
     std::vector<NamedEntry> named_;
+    std::u32string otherName_;
+    std::u16string otherWide_;
+    std::vector<NamedEntry> others_;
     image::NameSet<char> narrowSet_;
     Level1KeySet level1Names_;
     image::NameSet<char16_t> wideSet_;
@@ -369,14 +372,14 @@ void Model::Run() {
         }
         const auto children = tree_.Children(f);
         DecodeChildren(children);
-        bool jolietSorted = false;
+        bool jolietInOrder = false;
         if (xorriso_) {
             XorrisoIso(f, children);
-            jolietSorted = XorrisoJoliet(children);
+            jolietInOrder = XorrisoJoliet(children);
         }
         if (genisoimage_) {
             GenisoimageIso(f, children);
-            GenisoimageJoliet(children, jolietSorted);
+            GenisoimageJoliet(children, jolietInOrder);
         }
     }
     if (genisoimage_ && !relocatedFolders_.empty()) {
@@ -487,25 +490,24 @@ void Model::XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> chil
     xDirectories_ += extent.Sectors() + continuation.Sectors();
 }
 
-// Returns whether genisoimage's Joliet names are the same, in the same order: no name was cut
-// or renamed and none has a character outside the Basic Multilingual Plane.
+// Returns whether no name was renamed, so that the names genisoimage shares (see NamedEntry's
+// `plain`) are in its order too.
 bool Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
     wide_.clear();
     named_.clear();
-    bool plain = true;
     for (std::size_t i = 0; i < children.size(); ++i) {
         const auto offset = static_cast<std::uint32_t>(wide_.size());
         const std::u32string_view name = Decoded(i);
         image::AppendJolietName(name, nodes_[children[i]].folder, wide_);
+        const bool plain = name.size() <= 103 &&
+                           std::none_of(name.begin(), name.end(), [](char32_t c) { return c >= 0x10000; });
         named_.push_back({offset, static_cast<std::uint32_t>(wide_.size() - offset), children[i],
-                          nodes_[children[i]].folder});
-        plain = plain && name.size() <= 103 &&
-                std::none_of(name.begin(), name.end(), [](char32_t c) { return c >= 0x10000; });
+                          nodes_[children[i]].folder, plain});
     }
     SortByName(wide_, named_);
-    if (image::RenameDuplicates(wide_, named_, image::kJolietLimits, wideSet_)) {
+    const bool renamed = image::RenameDuplicates(wide_, named_, image::kJolietLimits, wideSet_);
+    if (renamed) {
         SortByName(wide_, named_);
-        plain = false;
     }
     Extent extent(false, 34 + 34);
     for (const NamedEntry& e : named_) {
@@ -516,7 +518,7 @@ bool Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
         }
     }
     xDirectories_ += extent.Sectors();
-    return plain;
+    return !renamed;
 }
 
 // genisoimage keeps the ISO tree at most 8 levels deep: a folder that would be deeper moves to
@@ -741,35 +743,67 @@ bool Model::RunStretch(std::size_t first) {
     return varies;
 }
 
-// With `sorted`, named_ already holds these names in order (XorrisoJoliet).
-void Model::GenisoimageJoliet(std::span<const std::uint32_t> children, bool sorted) {
-    if (!sorted) {
+// genisoimage's Joliet directory and the UDF identifiers of one folder. With `reuse`, named_
+// holds xorriso's Joliet names in order (XorrisoJoliet): only the names that differ are built and
+// sorted, then merged with the shared ones.
+void Model::GenisoimageJoliet(std::span<const std::uint32_t> children, bool reuse) {
+    if (!reuse) {
         wide_.clear();
         named_.clear();
         for (std::size_t i = 0; i < children.size(); ++i) {
             const auto offset = static_cast<std::uint32_t>(wide_.size());
             image::AppendPlainJolietName(Decoded(i), wide_);
             named_.push_back({offset, static_cast<std::uint32_t>(wide_.size() - offset), children[i],
-                              nodes_[children[i]].folder});
+                              nodes_[children[i]].folder, true});
         }
         SortByName(wide_, named_);
     }
-    std::uint64_t identifiers = 40;  // the parent's File Identifier Descriptor
+    otherWide_.clear();
+    others_.clear();
     for (const NamedEntry& e : named_) {
-        // OSTA compressed Unicode: 8 bits a character unless one needs more.
-        const auto name = std::u16string_view(wide_).substr(e.offset, e.size);
-        const bool wide = std::any_of(name.begin(), name.end(), [](char16_t c) { return c >= 0x100; });
-        const std::uint64_t identifier = 1 + (wide ? 2 : 1) * std::uint64_t{e.size};
-        identifiers += (38 + identifier + 3) / 4 * 4;
-    }
-    udfDirectories_ += 1 + SectorsOf(identifiers);  // File Entry and identifiers
-    Extent extent(true, 34 + 34);
-    for (const NamedEntry& e : named_) {
-        extent.Add(34 + 2 * std::uint64_t{e.size});
-        if (e.folder) {
-            gJolietPathTable_ += 8 + 2 * std::uint64_t{e.size};
+        if (!e.plain) {
+            otherName_.clear();
+            image::AppendDecodedName(nodes_[e.node].name, otherName_);
+            const auto offset = static_cast<std::uint32_t>(otherWide_.size());
+            image::AppendPlainJolietName(otherName_, otherWide_);
+            others_.push_back(
+                {offset, static_cast<std::uint32_t>(otherWide_.size() - offset), e.node, e.folder});
         }
     }
+    SortByName(otherWide_, others_);
+
+    Extent extent(true, 34 + 34);
+    std::uint64_t identifiers = 40;  // the parent's File Identifier Descriptor
+    const auto add = [&](std::u16string_view name, bool folder) {
+        extent.Add(34 + 2 * std::uint64_t{name.size()});
+        if (folder) {
+            gJolietPathTable_ += 8 + 2 * std::uint64_t{name.size()};
+        }
+        // OSTA compressed Unicode: 8 bits a character unless one needs more.
+        const bool wide = std::any_of(name.begin(), name.end(), [](char16_t c) { return c >= 0x100; });
+        identifiers += (38 + 1 + (wide ? 2 : 1) * std::uint64_t{name.size()} + 3) / 4 * 4;
+    };
+    std::size_t a = 0, b = 0;
+    while (true) {
+        while (a < named_.size() && !named_[a].plain) {
+            ++a;
+        }
+        if (a == named_.size() && b == others_.size()) {
+            break;
+        }
+        const auto shared = a < named_.size()
+                                ? std::u16string_view(wide_).substr(named_[a].offset, named_[a].size)
+                                : std::u16string_view();
+        const auto other = b < others_.size()
+                               ? std::u16string_view(otherWide_).substr(others_[b].offset, others_[b].size)
+                               : std::u16string_view();
+        if (a < named_.size() && (b == others_.size() || shared <= other)) {
+            add(shared, named_[a++].folder);
+        } else {
+            add(other, others_[b++].folder);
+        }
+    }
+    udfDirectories_ += 1 + SectorsOf(identifiers);  // File Entry and identifiers
     gDirectories_ += extent.Sectors();
 }
 
