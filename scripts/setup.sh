@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libgl-dev
   xvfb xauth fonts-noto-cjk
   fpart bc locales
+  xorriso genisoimage
 )
 
 missing=()

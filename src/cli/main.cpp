@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/DriveCommands.h"
+#include "cli/ImageSizeCommand.h"
 #include "cli/MoveCommand.h"
 #include "cli/ProfilesCommand.h"
 #include "cli/ScanCommand.h"
@@ -41,6 +42,11 @@ int main(int argc, char** argv) {
         app.add_subcommand("probe", "Read the blank disc in a drive: sector size, name, total");
     stowra::cli::AddProbeOptions(*probeCommand, probe);
 
+    stowra::cli::ImageSizeOptions imageSize;
+    CLI::App* imageSizeCommand =
+        app.add_subcommand("image-size", "Sectors of the disc image each folder makes, file system included");
+    stowra::cli::AddImageSizeOptions(*imageSizeCommand, imageSize);
+
     CLI11_PARSE(app, argc, argv);
 
     try {
@@ -55,6 +61,9 @@ int main(int argc, char** argv) {
         }
         if (probeCommand->parsed()) {
             return stowra::cli::RunProbeCommand(probe, stowra::MakeSystemTransport, std::cout, std::cerr);
+        }
+        if (imageSizeCommand->parsed()) {
+            return stowra::cli::RunImageSizeCommand(imageSize, std::cout, std::cerr);
         }
         if (profilesCommand->parsed()) {
             return stowra::cli::RunProfilesCommand(profiles);
