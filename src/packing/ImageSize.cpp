@@ -192,6 +192,30 @@ Level1Record Level1RecordOf(std::uint64_t nameSize, std::uint64_t nameBytes, std
             static_cast<std::uint32_t>(moved)};
 }
 
+// Sizes of records whose order is not known. In a random order, the record that does not fit a
+// sector leaves unused a part of its size, about evenly spread, so each sector's unused end has a
+// variance of E[s²]/3 - E[s]²/4.
+struct Spread {
+    double count = 0;
+    double sum = 0;
+    double squares = 0;
+
+    void Add(const std::vector<std::uint64_t>& sizes) {
+        for (std::uint64_t s : sizes) {
+            count += 1;
+            sum += static_cast<double>(s);
+            squares += static_cast<double>(s) * static_cast<double>(s);
+        }
+    }
+    double WasteVariance() const {
+        if (count == 0) {
+            return 0;
+        }
+        const double mean = sum / count;
+        return std::max(0.0, squares / count / 3 - mean * mean / 4);
+    }
+};
+
 // One entry of a directory of genisoimage's ISO tree.
 struct Level1Input {
     std::string_view name;
@@ -304,15 +328,16 @@ private:
     template <class Ch>
     void SortByName(const std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries) const;
     void XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> children);
-    bool XorrisoJoliet(std::span<const std::uint32_t> children);
+    void XorrisoJoliet(std::span<const std::uint32_t> children);
     void FindRelocations();
     void GenisoimageIso(std::uint32_t folder, std::span<const std::uint32_t> children);
-    void GenisoimageJoliet(std::span<const std::uint32_t> children, bool reuse);
+    void GenisoimageJoliet(std::span<const std::uint32_t> children);
     void Level1Directory(std::uint64_t dots);
     bool RenameLevel1Duplicates();
     void RenameLevel1Run(std::size_t first, std::size_t last, std::uint32_t run);
     void PlaceLevel1Records(std::uint64_t dots);
     bool RunStretch(std::size_t first);
+    void AddOrderAllowance(std::uint64_t excess, double waste);
 
     const ImageTree& tree_;
     const std::vector<TreeNode>& nodes_;
@@ -340,9 +365,6 @@ private:
     std::string narrow_;
     std::u16string wide_;
     std::vector<NamedEntry> named_;
-    std::u32string otherName_;
-    std::u16string otherWide_;
-    std::vector<NamedEntry> others_;
     image::NameSet<char> narrowSet_;
     Level1KeySet level1Names_;
     image::NameSet<char16_t> wideSet_;
@@ -372,14 +394,13 @@ void Model::Run() {
         }
         const auto children = tree_.Children(f);
         DecodeChildren(children);
-        bool jolietInOrder = false;
         if (xorriso_) {
             XorrisoIso(f, children);
-            jolietInOrder = XorrisoJoliet(children);
+            XorrisoJoliet(children);
         }
         if (genisoimage_) {
             GenisoimageIso(f, children);
-            GenisoimageJoliet(children, jolietInOrder);
+            GenisoimageJoliet(children);
         }
     }
     if (genisoimage_ && !relocatedFolders_.empty()) {
@@ -490,23 +511,17 @@ void Model::XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> chil
     xDirectories_ += extent.Sectors() + continuation.Sectors();
 }
 
-// Returns whether no name was renamed, so that the names genisoimage shares (see NamedEntry's
-// `plain`) are in its order too.
-bool Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
+void Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
     wide_.clear();
     named_.clear();
     for (std::size_t i = 0; i < children.size(); ++i) {
         const auto offset = static_cast<std::uint32_t>(wide_.size());
-        const std::u32string_view name = Decoded(i);
-        image::AppendJolietName(name, nodes_[children[i]].folder, wide_);
-        const bool plain = name.size() <= 103 &&
-                           std::none_of(name.begin(), name.end(), [](char32_t c) { return c >= 0x10000; });
+        image::AppendJolietName(Decoded(i), nodes_[children[i]].folder, wide_);
         named_.push_back({offset, static_cast<std::uint32_t>(wide_.size() - offset), children[i],
-                          nodes_[children[i]].folder, plain});
+                          nodes_[children[i]].folder});
     }
     SortByName(wide_, named_);
-    const bool renamed = image::RenameDuplicates(wide_, named_, image::kJolietLimits, wideSet_);
-    if (renamed) {
+    if (image::RenameDuplicates(wide_, named_, image::kJolietLimits, wideSet_)) {
         SortByName(wide_, named_);
     }
     Extent extent(false, 34 + 34);
@@ -518,7 +533,6 @@ bool Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
         }
     }
     xDirectories_ += extent.Sectors();
-    return !renamed;
 }
 
 // genisoimage keeps the ISO tree at most 8 levels deep: a folder that would be deeper moves to
@@ -682,7 +696,7 @@ void Model::PlaceLevel1Records(std::uint64_t dots) {
     }
     Extent named(true, dots), worst(true, dots);
     Continuation namedParts(true, 0), worstParts(true, 0);
-    std::uint64_t largest = 0;  // record or part in a stretch whose order matters
+    Spread recordSpread, partSpread;  // of the stretches whose order matters
     for (std::size_t i = 0; i < level1Items_.size();) {
         const bool varies = level1Items_[i].run != kNoRun && RunStretch(i);
         const std::size_t end = level1Items_[i].run != kNoRun ? stretchEnd_ : i;
@@ -696,8 +710,8 @@ void Model::PlaceLevel1Records(std::uint64_t dots) {
             }
         }
         if (varies) {
-            largest = std::max({largest, *std::max_element(records_.begin(), records_.end()),
-                                parts_.empty() ? 0 : *std::max_element(parts_.begin(), parts_.end())});
+            recordSpread.Add(records_);
+            partSpread.Add(parts_);
             worst.AddInAnyOrder(records_);
             worstParts.AddInAnyOrder(parts_);
         }
@@ -708,16 +722,23 @@ void Model::PlaceLevel1Records(std::uint64_t dots) {
         }
     }
     const std::uint64_t inNameOrder = named.Sectors() + namedParts.Sectors();
-    const std::uint64_t excess = worst.Sectors() + worstParts.Sectors() - inNameOrder;
     gDirectories_ += inNameOrder;
-    if (excess > 0) {
-        // Each new sector's unused end varies within the largest record, between two orders by
-        // at most half its square in variance; one more sector covers the rounding.
-        const double spread = static_cast<double>(largest) / kSector;
-        const double variance = 1.0 + static_cast<double>(inNameOrder) * spread * spread / 2;
-        gOrderExcess_ += excess;
-        gOrderVariance_ += std::min(variance, static_cast<double>(excess * excess));
+    AddOrderAllowance(worst.Sectors() + worstParts.Sectors() - inNameOrder,
+                      static_cast<double>(named.Sectors()) * recordSpread.WasteVariance() +
+                          static_cast<double>(namedParts.Sectors()) * partSpread.WasteVariance());
+}
+
+// For a directory counted in name order whose count in the worst order is `excess` sectors more:
+// `waste` is the sum over its sectors of the variance of their unused ends in a random order.
+// Between two orders the byte position then spreads by d sectors, and the sector count moves by
+// one with a chance below d, by about d when d is large.
+void Model::AddOrderAllowance(std::uint64_t excess, double waste) {
+    if (excess == 0) {
+        return;
     }
+    const double d = std::sqrt(2 * waste) / kSector;
+    gOrderExcess_ += excess;
+    gOrderVariance_ += std::min(d + d * d, static_cast<double>(excess * excess));
 }
 
 // Finds the stretch of places that starts at `first` with a renamed run: its last place goes to
@@ -743,68 +764,76 @@ bool Model::RunStretch(std::size_t first) {
     return varies;
 }
 
-// genisoimage's Joliet directory and the UDF identifiers of one folder. With `reuse`, named_
-// holds xorriso's Joliet names in order (XorrisoJoliet): only the names that differ are built and
-// sorted, then merged with the shared ones.
-void Model::GenisoimageJoliet(std::span<const std::uint32_t> children, bool reuse) {
-    if (!reuse) {
-        wide_.clear();
-        named_.clear();
-        for (std::size_t i = 0; i < children.size(); ++i) {
-            const auto offset = static_cast<std::uint32_t>(wide_.size());
-            image::AppendPlainJolietName(Decoded(i), wide_);
-            named_.push_back({offset, static_cast<std::uint32_t>(wide_.size() - offset), children[i],
-                              nodes_[children[i]].folder, true});
+// genisoimage sorts its Joliet directories by the names as they are on disk, not as they are
+// written: ';' before everything, then byte order. Names equal up to a ';' that both have there
+// are equal to it, and end up in the folder listing's order.
+int JolietSourceCompare(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        if (a[i] != b[i]) {
+            if (a[i] == ';' || b[i] == ';') {
+                return a[i] == ';' ? -1 : 1;
+            }
+            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1;
         }
-        SortByName(wide_, named_);
-    }
-    otherWide_.clear();
-    others_.clear();
-    for (const NamedEntry& e : named_) {
-        if (!e.plain) {
-            otherName_.clear();
-            image::AppendDecodedName(nodes_[e.node].name, otherName_);
-            const auto offset = static_cast<std::uint32_t>(otherWide_.size());
-            image::AppendPlainJolietName(otherName_, otherWide_);
-            others_.push_back(
-                {offset, static_cast<std::uint32_t>(otherWide_.size() - offset), e.node, e.folder});
+        if (a[i] == ';') {
+            return 0;
         }
     }
-    SortByName(otherWide_, others_);
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
 
-    Extent extent(true, 34 + 34);
+// genisoimage's Joliet directory and the UDF identifiers of one folder.
+void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
+    wide_.clear();
+    named_.clear();
     std::uint64_t identifiers = 40;  // the parent's File Identifier Descriptor
-    const auto add = [&](std::u16string_view name, bool folder) {
-        extent.Add(34 + 2 * std::uint64_t{name.size()});
-        if (folder) {
-            gJolietPathTable_ += 8 + 2 * std::uint64_t{name.size()};
-        }
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const auto offset = static_cast<std::uint32_t>(wide_.size());
+        image::AppendPlainJolietName(Decoded(i), wide_);
+        const auto size = static_cast<std::uint32_t>(wide_.size() - offset);
+        named_.push_back({offset, size, children[i], nodes_[children[i]].folder});
         // OSTA compressed Unicode: 8 bits a character unless one needs more.
+        const auto name = std::u16string_view(wide_).substr(offset, size);
         const bool wide = std::any_of(name.begin(), name.end(), [](char16_t c) { return c >= 0x100; });
-        identifiers += (38 + 1 + (wide ? 2 : 1) * std::uint64_t{name.size()} + 3) / 4 * 4;
-    };
-    std::size_t a = 0, b = 0;
-    while (true) {
-        while (a < named_.size() && !named_[a].plain) {
-            ++a;
-        }
-        if (a == named_.size() && b == others_.size()) {
-            break;
-        }
-        const auto shared = a < named_.size()
-                                ? std::u16string_view(wide_).substr(named_[a].offset, named_[a].size)
-                                : std::u16string_view();
-        const auto other = b < others_.size()
-                               ? std::u16string_view(otherWide_).substr(others_[b].offset, others_[b].size)
-                               : std::u16string_view();
-        if (a < named_.size() && (b == others_.size() || shared <= other)) {
-            add(shared, named_[a++].folder);
-        } else {
-            add(other, others_[b++].folder);
-        }
+        identifiers += (38 + 1 + (wide ? 2 : 1) * std::uint64_t{size} + 3) / 4 * 4;
     }
     udfDirectories_ += 1 + SectorsOf(identifiers);  // File Entry and identifiers
-    gDirectories_ += extent.Sectors();
+
+    const auto source = [&](std::size_t i) { return nodes_[named_[i].node].name; };
+    std::sort(named_.begin(), named_.end(), [&](const NamedEntry& a, const NamedEntry& b) {
+        const int c = JolietSourceCompare(nodes_[a.node].name, nodes_[b.node].name);
+        return c != 0 ? c < 0 : nodes_[a.node].name < nodes_[b.node].name;
+    });
+    Extent named(true, 34 + 34), worst(true, 34 + 34);
+    Spread spread;
+    for (std::size_t i = 0; i < named_.size();) {
+        std::size_t j = i;
+        while (j + 1 < named_.size() && JolietSourceCompare(source(i), source(j + 1)) == 0) {
+            ++j;
+        }
+        records_.clear();
+        for (std::size_t k = i; k <= j; ++k) {
+            const NamedEntry& e = named_[k];
+            records_.push_back(34 + 2 * std::uint64_t{e.size});
+            named.Add(records_.back());
+            if (e.folder) {
+                gJolietPathTable_ += 8 + 2 * std::uint64_t{e.size};
+            }
+        }
+        if (std::adjacent_find(records_.begin(), records_.end(), std::not_equal_to<>()) != records_.end()) {
+            spread.Add(records_);
+            worst.AddInAnyOrder(records_);
+        } else {
+            for (std::uint64_t r : records_) {
+                worst.Add(r);
+            }
+        }
+        i = j + 1;
+    }
+    gDirectories_ += named.Sectors();
+    AddOrderAllowance(worst.Sectors() - named.Sectors(),
+                      static_cast<double>(named.Sectors()) * spread.WasteVariance());
 }
 
 }  // namespace

@@ -239,6 +239,29 @@ TEST(ImageSectors, CoversBothBuildersOnGeneratedTrees) {
                  t.File(std::string("d/") + n + "dir/f", 1);
              }
          }},
+        {"a name starting with ';', which genisoimage's Joliet tree sorts first",
+         [](const TempTree& t) {
+             const std::pair<const char*, int> names[] = {
+                 {"A03", 52}, {"A04", 73}, {"A06", 85}, {"A08", 19}, {"A09", 79}, {"A10", 80},
+                 {"A11", 54}, {"A13", 87}, {"A18", 46}, {"A19", 80}, {"B00", 82}, {"B01", 87},
+                 {"B02", 57}, {"B05", 36}, {"B07", 57}, {"B12", 73}, {"B14", 73}, {"B15", 68},
+                 {"B16", 35}, {"B17", 75}, {"B20", 79}, {"B21", 81}};
+             for (const auto& [head, length] : names) {
+                 t.File(head + Repeat("x", length), 0);
+             }
+             t.File(";" + Repeat("q", 64), 0);
+         }},
+        {"names with ';' and other characters Joliet leaves out",
+         [](const TempTree& t) {
+             std::mt19937 rng(26);
+             for (int i = 0; i < 600; ++i) {
+                 std::string name(1, ";ab* x"[rng() % 6]);
+                 for (int n = 1 + static_cast<int>(rng() % 100); n > 0; --n) {
+                     name += "abcdefghij;:?"[rng() % 13];
+                 }
+                 t.File("f" + std::to_string(i % 5) + "/" + name, 0);
+             }
+         }},
         {"empty files and folders",
          [](const TempTree& t) {
              for (int i = 0; i < 60; ++i) {
