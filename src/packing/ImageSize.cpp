@@ -309,6 +309,7 @@ struct Level1Item {
     std::uint32_t worstRecord = 0;  // in a run: the larger of its records as kept and as renamed
 };
 constexpr std::uint32_t kNoRun = 0xFFFFFFFF;
+constexpr std::uint32_t kNotShared = 0xFFFFFFFF;
 
 class Model {
 public:
@@ -364,7 +365,10 @@ private:
     std::vector<std::size_t> decodedAt_;
     std::string narrow_;
     std::u16string wide_;
+    std::u16string plainWide_;
     std::vector<NamedEntry> named_;
+    std::vector<std::uint32_t>
+        shared_;  // xorriso's Joliet name of each child, where genisoimage's is the same
     image::NameSet<char> narrowSet_;
     Level1KeySet level1Names_;
     image::NameSet<char16_t> wideSet_;
@@ -514,11 +518,18 @@ void Model::XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> chil
 void Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
     wide_.clear();
     named_.clear();
+    shared_.clear();
     for (std::size_t i = 0; i < children.size(); ++i) {
         const auto offset = static_cast<std::uint32_t>(wide_.size());
-        image::AppendJolietName(Decoded(i), nodes_[children[i]].folder, wide_);
-        named_.push_back({offset, static_cast<std::uint32_t>(wide_.size() - offset), children[i],
-                          nodes_[children[i]].folder});
+        const std::u32string_view name = Decoded(i);
+        image::AppendJolietName(name, nodes_[children[i]].folder, wide_);
+        const auto size = static_cast<std::uint32_t>(wide_.size() - offset);
+        named_.push_back({offset, size, children[i], nodes_[children[i]].folder});
+        // A name of at most 103 characters, all in the Basic Multilingual Plane, is the same in
+        // genisoimage's Joliet tree.
+        const bool same = name.size() <= 103 &&
+                          std::none_of(name.begin(), name.end(), [](char32_t c) { return c >= 0x10000; });
+        shared_.push_back(same ? offset : kNotShared);
     }
     SortByName(wide_, named_);
     if (image::RenameDuplicates(wide_, named_, image::kJolietLimits, wideSet_)) {
@@ -785,31 +796,51 @@ int JolietSourceCompare(std::string_view a, std::string_view b) {
 
 // genisoimage's Joliet directory and the UDF identifiers of one folder.
 void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
-    wide_.clear();
+    plainWide_.clear();
     named_.clear();
     std::uint64_t identifiers = 40;  // the parent's File Identifier Descriptor
     for (std::size_t i = 0; i < children.size(); ++i) {
-        const auto offset = static_cast<std::uint32_t>(wide_.size());
-        image::AppendPlainJolietName(Decoded(i), wide_);
-        const auto size = static_cast<std::uint32_t>(wide_.size() - offset);
+        const auto offset = static_cast<std::uint32_t>(plainWide_.size());
+        if (i < shared_.size() && shared_[i] != kNotShared) {
+            const std::size_t size = decodedAt_[i + 1] - decodedAt_[i];
+            plainWide_.append(std::u16string_view(wide_).substr(shared_[i], size));
+        } else {
+            image::AppendPlainJolietName(Decoded(i), plainWide_);
+        }
+        const auto size = static_cast<std::uint32_t>(plainWide_.size() - offset);
         named_.push_back({offset, size, children[i], nodes_[children[i]].folder});
         // OSTA compressed Unicode: 8 bits a character unless one needs more.
-        const auto name = std::u16string_view(wide_).substr(offset, size);
+        const auto name = std::u16string_view(plainWide_).substr(offset, size);
         const bool wide = std::any_of(name.begin(), name.end(), [](char16_t c) { return c >= 0x100; });
         identifiers += (38 + 1 + (wide ? 2 : 1) * std::uint64_t{size} + 3) / 4 * 4;
     }
     udfDirectories_ += 1 + SectorsOf(identifiers);  // File Entry and identifiers
 
-    const auto source = [&](std::size_t i) { return nodes_[named_[i].node].name; };
+    // Sorted by the names on disk; their first 16 bytes decide most comparisons. Nothing after a
+    // ';' counts, and the ';' itself is 0, below every other byte.
+    for (NamedEntry& e : named_) {
+        const std::string_view name = nodes_[e.node].name;
+        e.head = e.next = 0;
+        for (std::size_t i = 0; i < name.size() && i < 16 && name[i] != ';'; ++i) {
+            (i < 8 ? e.head : e.next) |= std::uint64_t{static_cast<unsigned char>(name[i])}
+                                         << (56 - 8 * (i % 8));
+        }
+    }
+    const auto compare = [&](const NamedEntry& a, const NamedEntry& b) {
+        if (a.head != b.head || a.next != b.next) {
+            return a.head != b.head ? (a.head < b.head ? -1 : 1) : (a.next < b.next ? -1 : 1);
+        }
+        return JolietSourceCompare(nodes_[a.node].name, nodes_[b.node].name);
+    };
     std::sort(named_.begin(), named_.end(), [&](const NamedEntry& a, const NamedEntry& b) {
-        const int c = JolietSourceCompare(nodes_[a.node].name, nodes_[b.node].name);
+        const int c = compare(a, b);
         return c != 0 ? c < 0 : nodes_[a.node].name < nodes_[b.node].name;
     });
     Extent named(true, 34 + 34), worst(true, 34 + 34);
     Spread spread;
     for (std::size_t i = 0; i < named_.size();) {
         std::size_t j = i;
-        while (j + 1 < named_.size() && JolietSourceCompare(source(i), source(j + 1)) == 0) {
+        while (j + 1 < named_.size() && compare(named_[i], named_[j + 1]) == 0) {
             ++j;
         }
         records_.clear();
