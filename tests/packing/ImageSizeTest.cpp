@@ -382,10 +382,12 @@ TEST(ImageSectors, OddInputGivesAFigure) {
     }
     deep += "f";
     const std::string longName(5000, 'n');
+    const std::string longFile = longName + ".txt";
+    const std::string inLongFolder = longName + "/x";
     const std::vector<std::vector<ImageEntry>> discs = {
         {{"huge", ~std::uint64_t{0}}},
         {{deep, 10}},
-        {{longName, 1}, {longName + ".txt", 1}, {longName + "/x", 1}},
+        {{longName, 1}, {longFile, 1}, {inLongFolder, 1}},
         {{"same", 1}, {"same", 1}, {"same", 0, true}},
         {{"", 5}, {"/", 5}, {"a/", 5}},
     };
