@@ -313,8 +313,8 @@ constexpr std::uint32_t kNotShared = 0xFFFFFFFF;
 
 class Model {
 public:
-    Model(const ImageTree& tree, bool xorriso, bool genisoimage)
-        : tree_(tree), nodes_(tree.Nodes()), xorriso_(xorriso), genisoimage_(genisoimage) {}
+    // genisoimage's layouts are always counted, xorriso's when asked.
+    Model(const ImageTree& tree, bool xorriso) : tree_(tree), nodes_(tree.Nodes()), xorriso_(xorriso) {}
 
     void Run();
     std::uint64_t Xorriso() const;
@@ -343,7 +343,6 @@ private:
     const ImageTree& tree_;
     const std::vector<TreeNode>& nodes_;
     bool xorriso_;
-    bool genisoimage_;
 
     std::uint64_t dataSectors_ = 0;
     std::uint64_t files_ = 0;
@@ -367,8 +366,8 @@ private:
     std::u16string wide_;
     std::u16string plainWide_;
     std::vector<NamedEntry> named_;
-    std::vector<std::uint32_t>
-        shared_;  // xorriso's Joliet name of each child, where genisoimage's is the same
+    // Where xorriso's Joliet name of a child is also genisoimage's: its place in wide_.
+    std::vector<std::uint32_t> shared_;
     image::NameSet<char> narrowSet_;
     Level1KeySet level1Names_;
     image::NameSet<char16_t> wideSet_;
@@ -389,9 +388,7 @@ void Model::Run() {
             ++files_;
         }
     }
-    if (genisoimage_) {
-        FindRelocations();
-    }
+    FindRelocations();
     for (std::uint32_t f = 0; f < nodes_.size(); ++f) {
         if (!nodes_[f].folder) {
             continue;
@@ -402,12 +399,10 @@ void Model::Run() {
             XorrisoIso(f, children);
             XorrisoJoliet(children);
         }
-        if (genisoimage_) {
-            GenisoimageIso(f, children);
-            GenisoimageJoliet(children);
-        }
+        GenisoimageIso(f, children);
+        GenisoimageJoliet(children);
     }
-    if (genisoimage_ && !relocatedFolders_.empty()) {
+    if (!relocatedFolders_.empty()) {
         level1Inputs_.clear();
         for (std::uint32_t f : relocatedFolders_) {
             level1Inputs_.push_back({nodes_[f].name, true, kRelocatedMark, true});
@@ -873,7 +868,7 @@ namespace image {
 
 BuilderSectors EachBuilderSectors(std::span<const ImageEntry> entries) {
     const ImageTree tree(entries);
-    Model model(tree, true, true);
+    Model model(tree, true);
     model.Run();
     return {model.Xorriso(), model.Genisoimage(), model.Udf()};
 }
@@ -889,7 +884,7 @@ std::uint64_t ImageSectors(FileSystem layout, std::span<const ImageEntry> entrie
         return sectors;
     }
     const ImageTree tree(entries);
-    Model model(tree, layout == FileSystem::Iso9660, true);
+    Model model(tree, layout == FileSystem::Iso9660);
     model.Run();
     if (layout == FileSystem::Udf) {
         return model.Udf();
