@@ -59,7 +59,9 @@ std::string Name(std::mt19937_64& rng, int file) {
             name += kWords[pick(12)];
             name += w > 1 ? " " : "";
         }
-        name += " " + std::to_string(file) + kExt[pick(8)];
+        name += ' ';
+        name += std::to_string(file);
+        name += kExt[pick(8)];
     } else if (kind < 9) {
         for (int c = 2 + pick(28); c > 0; --c) {
             name += Utf8(pick(3) ? 0x3041 + pick(86) : 0x4E00 + pick(20000));
