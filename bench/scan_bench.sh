@@ -1,32 +1,53 @@
 #!/usr/bin/env bash
-# Scan speed and memory: a tree of 200,000 sparse files scanned by stowra, by find and by fpart,
-# all on the same warm tree; then the memory of a 1,000,000-file scan.
+# Scan speed and memory on one warm tree of 1,000,000 sparse files in 10,001 folders: stowra-cli
+# scan (text and JSON), its folder walk alone, find and fpart, in alternating runs; medians of
+# the wall times and the peak resident sizes. With STOWRA_BENCH_COLD=1 each tool also runs once
+# after the page cache is dropped (needs root).
 # Usage: bench/scan_bench.sh [BUILD_DIR]   (default build/release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
-tree=${STOWRA_BENCH_TREE:-/tmp/stowra-bench-200k}
-big=${STOWRA_BENCH_BIG:-/tmp/stowra-bench-1m}
+tree=${STOWRA_BENCH_BIG:-/tmp/stowra-bench-1m}
+runs=${STOWRA_BENCH_RUNS:-5}
+profile=(--cluster 2048 --total 2298496 --system 256 --slack 3840)
 
-[ -d "$tree" ] || "$build/bench/make_tree" "$tree" 2000 100
-best() {  # best wall time of 5 runs of a command, in seconds
-  local b=999
-  for _ in 1 2 3 4 5; do
-    local s e
-    s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N)
-    b=$(echo "$e - $s" | bc -l | awk -v b="$b" '{print ($1 < b) ? $1 : b}')
-  done
-  echo "$b"
+[ -d "$tree" ] || "$build/bench/make_tree" "$tree" 10000 100
+declare -A cmd=(
+  [stowra-scan]="$build/src/cli/stowra-cli scan $tree ${profile[*]}"
+  [stowra-json]="$build/src/cli/stowra-cli scan $tree ${profile[*]} --json"
+  [stowra-walk]="$build/bench/scan_tree $tree --collect-only"
+  [find]="find $tree -type f -printf %s\\n"
+  [fpart]="fpart -s 4707319808 -r 2048 $tree"
+)
+order=(stowra-scan find fpart stowra-json stowra-walk)
+declare -A times mems
+one() {  # wall seconds and peak KiB of one run
+  /usr/bin/time -f "%e %M" -o /tmp/stowra-bench-time sh -c "exec ${cmd[$1]} >/dev/null 2>&1" || true
+  cat /tmp/stowra-bench-time
 }
-find "$tree" -type f -printf '%s\n' >/dev/null  # warm the cache
-echo "find:        $(best find "$tree" -type f -printf '%s\n') s"
-if command -v fpart >/dev/null; then
-  echo "fpart:       $(best fpart -n 8 -o /dev/null "$tree") s"
-fi
-echo "stowra scan: $(best "$build/bench/scan_tree" "$tree") s (scan and pack)"
-echo "stowra walk: $(best "$build/bench/scan_tree" "$tree" --collect-only) s (walk only)"
+median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-if [ "${STOWRA_BENCH_MEMORY:-1}" = 1 ]; then
-  [ -d "$big" ] || "$build/bench/make_tree" "$big" 10000 100
-  "$build/bench/scan_tree" "$big"
+${cmd[find]} >/dev/null  # warm the cache
+for ((r = 0; r < runs; r++)); do
+  for name in "${order[@]}"; do
+    read -r t m < <(one "$name")
+    times[$name]+="$t "
+    mems[$name]+="$m "
+  done
+done
+printf '%-12s %10s %12s\n' tool "wall (s)" "peak (MiB)"
+for name in "${order[@]}"; do
+  t=$(tr ' ' '\n' <<<"${times[$name]}" | grep . | median)
+  m=$(tr ' ' '\n' <<<"${mems[$name]}" | grep . | median)
+  printf '%-12s %10s %12.1f\n' "$name" "$t" "$(echo "$m / 1024" | bc -l)"
+done
+
+if [ "${STOWRA_BENCH_COLD:-0}" = 1 ]; then
+  echo "cold cache (one run each, after dropping the page cache):"
+  for name in stowra-scan find fpart; do
+    sync
+    echo 3 >/proc/sys/vm/drop_caches
+    read -r t m < <(one "$name")
+    printf '%-12s %10s\n' "$name" "$t"
+  done
 fi
