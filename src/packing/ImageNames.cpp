@@ -389,6 +389,12 @@ void RenameRun(std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries, st
         std::uint64_t change = 0;
         for (std::size_t k = first; k <= last && ok; ++k) {
             while (true) {
+                // A value needing one digit more ends the pass before it is written: with an
+                // empty stem it would land in front of the candidate.
+                if (change >= limit) {
+                    ok = false;
+                    break;
+                }
                 candidate.assign(name);
                 std::uint64_t value = change;
                 candidate.append(static_cast<std::size_t>(digits), Ch('0'));
@@ -399,10 +405,7 @@ void RenameRun(std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries, st
                     candidate.push_back(Ch('.'));
                     candidate.append(ext);
                 }
-                if (++change > limit) {
-                    ok = false;
-                    break;
-                }
+                ++change;
                 if (!names.Contains(candidate, pool)) {
                     break;
                 }
