@@ -246,6 +246,7 @@ private:
     // Scratch buffers of one directory, reused so that a large disc allocates little.
     std::u32string decoded_;
     std::vector<std::size_t> decodedAt_;
+    std::vector<bool> ascii_;  // of each child's name
     std::string narrow_;
     std::u16string wide_;
     std::u16string plainWide_;
@@ -320,9 +321,10 @@ std::uint64_t Model::Udf() const {
 void Model::DecodeChildren(std::span<const std::uint32_t> children) {
     decoded_.clear();
     decodedAt_.clear();
+    ascii_.clear();
     for (std::uint32_t c : children) {
         decodedAt_.push_back(decoded_.size());
-        image::AppendDecodedName(nodes_[c].name, decoded_);
+        ascii_.push_back(image::AppendDecodedName(nodes_[c].name, decoded_));
     }
     decodedAt_.push_back(decoded_.size());
 }
@@ -414,8 +416,9 @@ void Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
         named_.push_back({offset, size, children[i], nodes_[children[i]].folder});
         // A name of at most 103 characters, all in the Basic Multilingual Plane, is the same in
         // genisoimage's Joliet tree.
-        const bool same = name.size() <= 103 &&
-                          std::none_of(name.begin(), name.end(), [](char32_t c) { return c >= 0x10000; });
+        const bool same =
+            name.size() <= 103 &&
+            (ascii_[i] || std::none_of(name.begin(), name.end(), [](char32_t c) { return c >= 0x10000; }));
         shared_.push_back(same ? offset : kNotShared);
     }
     SortByName(wide_, named_);
@@ -698,7 +701,8 @@ void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
         named_.push_back({offset, size, children[i], nodes_[children[i]].folder});
         // OSTA compressed Unicode: 8 bits a character unless one needs more.
         const auto name = std::u16string_view(plainWide_).substr(offset, size);
-        const bool wide = std::any_of(name.begin(), name.end(), [](char16_t c) { return c >= 0x100; });
+        const bool wide =
+            !ascii_[i] && std::any_of(name.begin(), name.end(), [](char16_t c) { return c >= 0x100; });
         identifiers += (38 + 1 + (wide ? 2 : 1) * std::uint64_t{size} + 3) / 4 * 4;
     }
     udfDirectories_ += 1 + SectorsOf(identifiers);  // File Entry and identifiers
@@ -708,7 +712,8 @@ void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
     for (NamedEntry& e : named_) {
         const std::string_view name = nodes_[e.node].name;
         const std::size_t semicolon = name.find(';');
-        PackHead(name.data(), std::min(name.size(), semicolon), e.head, e.next, [](unsigned char c) { return c; });
+        PackHead(name.data(), std::min(name.size(), semicolon), e.head, e.next,
+                 [](unsigned char c) { return c; });
     }
     const auto compare = [&](const NamedEntry& a, const NamedEntry& b) {
         if (a.head != b.head || a.next != b.next) {
