@@ -64,12 +64,23 @@ inline char ToDChar(char c) {
 
 // Characters Joliet does not allow become '_', as does a character outside the Basic
 // Multilingual Plane (for xorriso; genisoimage ends the name there instead).
-inline char16_t JolietUnit(char32_t c) {
-    if (c >= 0x80) {
-        return c >= 0x10000 ? u'_' : static_cast<char16_t>(c);
+struct JolietTable {
+    char16_t map[128];
+    constexpr JolietTable() : map() {
+        for (int c = 0; c < 128; ++c) {
+            const bool refused =
+                c < 0x20 || c == '*' || c == '/' || c == ':' || c == ';' || c == '?' || c == '\\';
+            map[c] = refused ? u'_' : static_cast<char16_t>(c);
+        }
     }
-    const bool refused = c < 0x20 || c == '*' || c == '/' || c == ':' || c == ';' || c == '?' || c == '\\';
-    return refused ? u'_' : static_cast<char16_t>(c);
+};
+constexpr JolietTable kJolietUnits;
+
+inline char16_t JolietUnit(char32_t c) {
+    if (c < 0x80) {
+        return kJolietUnits.map[c];
+    }
+    return c >= 0x10000 ? u'_' : static_cast<char16_t>(c);
 }
 
 }  // namespace
@@ -103,16 +114,14 @@ std::size_t LastDot(std::u32string_view name) {
 
 }  // namespace
 
-void AppendDecodedName(std::string_view bytes, std::u32string& out) {
-    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
-    if (ascii) {
-        const std::size_t at = out.size();
-        out.resize(at + bytes.size());
-        std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
-        return;
-    }
+bool AppendDecodedName(std::string_view bytes, std::u32string& out) {
     Output<std::u32string> o(out, bytes.size());
     std::size_t i = 0;
+    // Most names are ASCII: copied until the first byte that is not.
+    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) {
+        o.Put(static_cast<unsigned char>(bytes[i++]));
+    }
+    const bool ascii = i == bytes.size();
     while (i < bytes.size()) {
         const auto c0 = static_cast<unsigned char>(bytes[i]);
         if (c0 < 0x80) {
@@ -133,6 +142,7 @@ void AppendDecodedName(std::string_view bytes, std::u32string& out) {
         o.Put(c);
         i += n;
     }
+    return ascii;
 }
 
 void AppendLevel3Name(std::u32string_view name, bool folder, std::string& out) {
@@ -185,20 +195,13 @@ void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out) {
     const std::size_t len = head.size() + tail.size();
     const auto at = [&](std::size_t i) { return i < head.size() ? head[i] : tail[i - head.size()]; };
 
-    // The extension dot is the last one, unless that ends the name or is followed by '~'.
-    std::size_t extDot = std::string_view::npos;
-    for (std::size_t i = len; i-- > 0;) {
-        if (at(i) == '.') {
-            extDot = i;
-            break;
-        }
-    }
+    // The extension dot is the last one, unless that ends the name or is followed by '~'. A
+    // tarball's own extension starts with a dot followed by a letter.
+    std::size_t extDot = tail.empty() ? head.rfind('.') : head.size();
     if (extDot != std::string_view::npos && (extDot + 1 == len || at(extDot + 1) == '~')) {
-        for (std::size_t i = extDot; i-- > 0;) {
-            if (at(i) == '.') {
-                extDot = i;
-                break;
-            }
+        const std::size_t before = extDot == 0 ? std::string_view::npos : head.rfind('.', extDot - 1);
+        if (before != std::string_view::npos) {
+            extDot = before;
         }
     }
 
@@ -389,6 +392,12 @@ void RenameRun(std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries, st
         std::uint64_t change = 0;
         for (std::size_t k = first; k <= last && ok; ++k) {
             while (true) {
+                // A value needing one digit more ends the pass before it is written: with an
+                // empty stem it would land in front of the candidate.
+                if (change >= limit) {
+                    ok = false;
+                    break;
+                }
                 candidate.assign(name);
                 std::uint64_t value = change;
                 candidate.append(static_cast<std::size_t>(digits), Ch('0'));
@@ -399,10 +408,7 @@ void RenameRun(std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries, st
                     candidate.push_back(Ch('.'));
                     candidate.append(ext);
                 }
-                if (++change > limit) {
-                    ok = false;
-                    break;
-                }
+                ++change;
                 if (!names.Contains(candidate, pool)) {
                     break;
                 }

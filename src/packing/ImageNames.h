@@ -12,8 +12,8 @@
 namespace stowra::image {
 
 // Appends the code points of a name in the platform encoding (UTF-8). A byte that does not start a valid
-// sequence stands for one '_', as the builders count it.
-void AppendDecodedName(std::string_view bytes, std::u32string& out);
+// sequence stands for one '_', as the builders count it. Returns whether the name is all ASCII.
+bool AppendDecodedName(std::string_view bytes, std::u32string& out);
 
 // ISO 9660 level 3 name (at most 31 characters, upper case, '.' only before the extension), as
 // xorriso makes it. A file without an extension ends in '.'; the ";1" is not included.

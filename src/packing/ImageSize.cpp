@@ -1,7 +1,9 @@
 #include "packing/ImageSize.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -93,12 +95,34 @@ struct Level1Key {
     auto operator<=>(const Level1Key&) const = default;
 };
 
+// The first 8 bytes at `p` as one big-endian number, so that numbers compare as the bytes do.
+std::uint64_t BigEndian(const unsigned char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::little) {
+        v = __builtin_bswap64(v);
+    }
+    return v;
+}
+
+// The first 16 bytes of a name, zero-filled, as two big-endian numbers.
+template <class Map>
+void PackHead(const char* name, std::size_t size, std::uint64_t& high, std::uint64_t& low, Map map) {
+    unsigned char b[16] = {};
+    const std::size_t n = std::min<std::size_t>(size, 16);
+    std::memcpy(b, name, n);
+    for (std::size_t i = 0; i < n; ++i) {
+        b[i] = map(b[i]);
+    }
+    high = BigEndian(b);
+    low = BigEndian(b + 8);
+}
+
 Level1Key PackLevel1(std::string_view name) {
     Level1Key key;
-    for (std::size_t i = 0; i < name.size() && i < 16; ++i) {
-        const std::uint64_t c = name[i] == ';' ? 1 : name[i] == '.' ? 2 : static_cast<unsigned char>(name[i]);
-        (i < 8 ? key.high : key.low) |= c << (56 - 8 * (i % 8));
-    }
+    PackHead(name.data(), name.size(), key.high, key.low, [](unsigned char c) {
+        return static_cast<unsigned char>(c == ';' ? 1 : c == '.' ? 2 : c);
+    });
     return key;
 }
 
@@ -222,6 +246,7 @@ private:
     // Scratch buffers of one directory, reused so that a large disc allocates little.
     std::u32string decoded_;
     std::vector<std::size_t> decodedAt_;
+    std::vector<bool> ascii_;  // of each child's name
     std::string narrow_;
     std::u16string wide_;
     std::u16string plainWide_;
@@ -296,9 +321,10 @@ std::uint64_t Model::Udf() const {
 void Model::DecodeChildren(std::span<const std::uint32_t> children) {
     decoded_.clear();
     decodedAt_.clear();
+    ascii_.clear();
     for (std::uint32_t c : children) {
         decodedAt_.push_back(decoded_.size());
-        image::AppendDecodedName(nodes_[c].name, decoded_);
+        ascii_.push_back(image::AppendDecodedName(nodes_[c].name, decoded_));
     }
     decodedAt_.push_back(decoded_.size());
 }
@@ -311,10 +337,18 @@ void Model::SortByName(const std::basic_string<Ch>& pool, std::vector<NamedEntry
     constexpr std::size_t kPerWord = 8 / sizeof(Ch);
     constexpr std::size_t kBits = 8 * sizeof(Ch);
     for (NamedEntry& e : entries) {
-        e.head = e.next = 0;
-        for (std::size_t i = 0; i < e.size && i < 2 * kPerWord; ++i) {
-            const std::uint64_t c = static_cast<std::make_unsigned_t<Ch>>(pool[e.offset + i]);
-            (i < kPerWord ? e.head : e.next) |= c << (64 - kBits * (i % kPerWord + 1));
+        if constexpr (sizeof(Ch) == 1) {
+            PackHead(pool.data() + e.offset, e.size, e.head, e.next, [](unsigned char c) { return c; });
+        } else {
+            Ch b[2 * kPerWord] = {};
+            std::copy_n(pool.data() + e.offset, std::min<std::size_t>(e.size, 2 * kPerWord), b);
+            std::uint64_t word[2] = {0, 0};
+            for (std::size_t i = 0; i < 2 * kPerWord; ++i) {
+                word[i / kPerWord] |= std::uint64_t{static_cast<std::make_unsigned_t<Ch>>(b[i])}
+                                      << (64 - kBits * (i % kPerWord + 1));
+            }
+            e.head = word[0];
+            e.next = word[1];
         }
     }
     std::sort(entries.begin(), entries.end(), [&](const NamedEntry& a, const NamedEntry& b) {
@@ -382,8 +416,9 @@ void Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
         named_.push_back({offset, size, children[i], nodes_[children[i]].folder});
         // A name of at most 103 characters, all in the Basic Multilingual Plane, is the same in
         // genisoimage's Joliet tree.
-        const bool same = name.size() <= 103 &&
-                          std::none_of(name.begin(), name.end(), [](char32_t c) { return c >= 0x10000; });
+        const bool same =
+            name.size() <= 103 &&
+            (ascii_[i] || std::none_of(name.begin(), name.end(), [](char32_t c) { return c >= 0x10000; }));
         shared_.push_back(same ? offset : kNotShared);
     }
     SortByName(wide_, named_);
@@ -666,7 +701,8 @@ void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
         named_.push_back({offset, size, children[i], nodes_[children[i]].folder});
         // OSTA compressed Unicode: 8 bits a character unless one needs more.
         const auto name = std::u16string_view(plainWide_).substr(offset, size);
-        const bool wide = std::any_of(name.begin(), name.end(), [](char16_t c) { return c >= 0x100; });
+        const bool wide =
+            !ascii_[i] && std::any_of(name.begin(), name.end(), [](char16_t c) { return c >= 0x100; });
         identifiers += (38 + 1 + (wide ? 2 : 1) * std::uint64_t{size} + 3) / 4 * 4;
     }
     udfDirectories_ += 1 + SectorsOf(identifiers);  // File Entry and identifiers
@@ -675,11 +711,9 @@ void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
     // ';' counts, and the ';' itself is 0, below every other byte.
     for (NamedEntry& e : named_) {
         const std::string_view name = nodes_[e.node].name;
-        e.head = e.next = 0;
-        for (std::size_t i = 0; i < name.size() && i < 16 && name[i] != ';'; ++i) {
-            (i < 8 ? e.head : e.next) |= std::uint64_t{static_cast<unsigned char>(name[i])}
-                                         << (56 - 8 * (i % 8));
-        }
+        const std::size_t semicolon = name.find(';');
+        PackHead(name.data(), std::min(name.size(), semicolon), e.head, e.next,
+                 [](unsigned char c) { return c; });
     }
     const auto compare = [&](const NamedEntry& a, const NamedEntry& b) {
         if (a.head != b.head || a.next != b.next) {

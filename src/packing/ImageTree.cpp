@@ -1,5 +1,6 @@
 #include "packing/ImageTree.h"
 
+#include <cstring>
 #include <functional>
 #include <unordered_map>
 
@@ -73,9 +74,20 @@ public:
     }
 
     void AddFile(std::string_view path, std::uint64_t bytes) {
+        path = WithoutTrailingDelimiters(path);
         std::string_view head, name;
-        Split(WithoutTrailingDelimiters(path), head, name);
-        const std::uint32_t parent = Folder(head);
+        std::uint32_t parent = 0;
+        // Files come mostly folder by folder: a path that is the last folder, one delimiter and
+        // a name needs no search for its last delimiter nor a look-up of its folder.
+        const std::size_t n = lastPath_.size();
+        if (n > 0 && path.size() > n + 1 && path[n] == '/' && path.starts_with(lastPath_) &&
+            std::memchr(path.data() + n + 1, '/', path.size() - n - 1) == nullptr) {
+            name = path.substr(n + 1);
+            parent = lastFolder_;
+        } else {
+            Split(path, head, name);
+            parent = Folder(head);
+        }
         nodes_.push_back(TreeNode{name.empty() ? std::string_view("_") : name, bytes, parent, false});
     }
 

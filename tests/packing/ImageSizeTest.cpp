@@ -390,6 +390,20 @@ TEST(ImageSectors, OddInputGivesAFigure) {
         {{longName, 1}, {longFile, 1}, {inLongFolder, 1}},
         {{"same", 1}, {"same", 1}, {"same", 0, true}},
         {{"", 5}, {"/", 5}, {"a/", 5}},
+        // Eleven and more names equal to xorriso once mapped, with nothing before the dot.
+        {{".a!", 1},
+         {".a#", 1},
+         {".a$", 1},
+         {".a%", 1},
+         {".a&", 1},
+         {".a(", 1},
+         {".a)", 1},
+         {".a+", 1},
+         {".a,", 1},
+         {".a-", 1},
+         {".a=", 1},
+         {".a@", 1},
+         {".A_", 1}},
     };
     for (const auto& entries : discs) {
         EXPECT_GT(ImageSectors(FileSystem::Iso9660, entries), 182u);
