@@ -6,6 +6,7 @@
 #include "packing/DiscImage.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
+#include "platform/Translation.h"
 #include "settings/SettingsFile.h"
 
 namespace stowra::cli {
@@ -186,7 +187,7 @@ void PrintScanText(const CliWindow& window, std::FILE* out) {
     std::vector<const FileItem*> files;
     for (std::size_t i = 0; i < s.result.media.size(); ++i) {
         const PackedMedium& m = s.result.media[i];
-        std::fprintf(out, "\nメディア %zu: %u ファイル, %s, %s\n", i + 1, m.files,
+        std::fprintf(out, Tr("\nメディア %zu: %u ファイル, %s, %s\n"), i + 1, m.files,
                      SizeText(m.used, cluster).c_str(), PercentText(m.fill).c_str());
         BuildFileList(m, files);
         for (const FileItem* f : files) {
@@ -198,7 +199,7 @@ void PrintScanText(const CliWindow& window, std::FILE* out) {
         return;
     }
     const Remainder& r = s.result.remainder;
-    std::fprintf(out, "\n残り: %u ファイル, %s\n", r.files, SizeText(r.sectors, cluster).c_str());
+    std::fprintf(out, Tr("\n残り: %u ファイル, %s\n"), r.files, SizeText(r.sectors, cluster).c_str());
     BuildFileList(r, files);
     for (const FileItem* f : files) {
         std::fprintf(out, "  %.*s (%s)\n", static_cast<int>(f->pathSize), f->pathData,

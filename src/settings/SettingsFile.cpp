@@ -8,6 +8,7 @@
 #include "platform/ConfigFolder.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
+#include "platform/Translation.h"
 
 namespace stowra {
 
@@ -110,7 +111,7 @@ void SaveSettings(const std::string& path, const AppSettings& settings) {
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
     if (!ReplaceFileContent(path, file.Text())) {
-        throw std::runtime_error(Format("%s に書き込めません", path.c_str()));
+        throw std::runtime_error(Format(Tr("%s に書き込めません"), path.c_str()));
     }
 }
 
