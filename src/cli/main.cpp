@@ -4,6 +4,7 @@
 #include <clocale>
 #include <iostream>
 
+#include "Version.h"
 #include "cli/DriveCommands.h"
 #include "cli/MoveCommand.h"
 #include "cli/ProfilesCommand.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     stowra::RaiseOpenFileLimit();
 
     CLI::App app{"Spreads the files of one folder over recordable optical discs", "stowra-cli"};
+    app.set_version_flag("--version", std::string("stowra ") + stowra::kVersion, "Print the version and exit");
     app.require_subcommand(1);
 
     stowra::cli::ScanOptions scan;
