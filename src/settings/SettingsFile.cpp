@@ -115,18 +115,21 @@ void SaveSettings(const std::string& path, const AppSettings& settings) {
     }
 }
 
-std::string SettingsPathFor(const std::string& programPath, const std::string& userConfigFolder) {
+std::string SettingsPathFor(const std::string& programPath, const std::string& userConfigFolder,
+                            const std::string& installedFolder) {
     const std::size_t nameStart = FileNameStart(programPath);
     const std::string fileName =
         WithIniExtension(nameStart < programPath.size() ? programPath.substr(nameStart) : "stowra");
-    if (nameStart > 0 && CanWriteInFolder(programPath.substr(0, nameStart))) {
+    const std::string folder = programPath.substr(0, nameStart);
+    const bool installed = !installedFolder.empty() && folder == AddTrailingBackslash(installedFolder);
+    if (nameStart > 0 && !installed && CanWriteInFolder(folder)) {
         return programPath.substr(0, nameStart) + fileName;
     }
     return userConfigFolder + kPathDelimiter + "stowra" + kPathDelimiter + fileName;
 }
 
 std::string SettingsPath() {
-    return SettingsPathFor(ProgramPath(), UserConfigFolder());
+    return SettingsPathFor(ProgramPath(), UserConfigFolder(), STOWRA_INSTALLED_BINDIR);
 }
 
 }  // namespace stowra
