@@ -1,5 +1,5 @@
 // Scans and packs one folder the way the program does, and reports the time, the count and the
-// memory used. Usage: scan_tree ROOT [--collect-only]
+// memory used. Usage: scan_tree ROOT [--collect-only] [--threads N]
 
 #include <sys/resource.h>
 
@@ -41,12 +41,21 @@ long RssKiB(const char* field) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: scan_tree ROOT [--collect-only]\n");
+        std::fprintf(stderr, "usage: scan_tree ROOT [--collect-only] [--threads N]\n");
         return 2;
     }
     RaiseOpenFileLimit();
-    bool collectOnly = argc > 2 && std::strcmp(argv[2], "--collect-only") == 0;
+    bool collectOnly = false;
+    int threads = 0;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--collect-only") == 0) {
+            collectOnly = true;
+        } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
+            threads = std::atoi(argv[++i]);
+        }
+    }
     ScanInput in;
+    in.threads = threads;
     in.sourceFolder = argv[1];
     in.options = 0;
     in.profile = {2048, 2298496, 256, 3840};

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth fonts-noto-cjk qt6-translations-l10n
   dpkg-dev file gzip groff-base desktop-file-utils appstream
   fpart bc locales
+  xorriso genisoimage
 )
 
 missing=()

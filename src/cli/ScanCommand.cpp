@@ -178,32 +178,66 @@ void PrintJson(const nlohmann::json& doc, std::FILE* out) {
     std::fputc('\n', out);
 }
 
+namespace {
+
+// Lines of a file list, gathered into large writes.
+class ListPrinter {
+public:
+    explicit ListPrinter(std::FILE* out) : out_(out) {}
+    ~ListPrinter() { Flush(); }
+    ListPrinter(const ListPrinter&) = delete;
+    ListPrinter& operator=(const ListPrinter&) = delete;
+    void Append(std::string_view text) {
+        buffer_.append(text);
+        if (buffer_.size() >= (1u << 16)) {
+            Flush();
+        }
+    }
+    void File(const FileItem* f, std::uint32_t cluster) {
+        Append("  ");
+        Append(f->path());
+        Append(" (");
+        Append(SizeText(f->fullSectors, cluster));
+        Append(")\n");
+    }
+    void Flush() {
+        std::fwrite(buffer_.data(), 1, buffer_.size(), out_);
+        buffer_.clear();
+    }
+
+private:
+    std::FILE* out_;
+    std::string buffer_;
+};
+
+}  // namespace
+
 void PrintScanText(const CliWindow& window, std::FILE* out) {
+    ListPrinter print(out);
     for (const std::string& line : window.Recorded().Lines()) {
-        std::fprintf(out, "%s\n", line.c_str());
+        print.Append(line);
+        print.Append("\n");
     }
     const ScanState& s = window.state;
     const auto cluster = static_cast<std::uint32_t>(s.profile.Cluster);
     std::vector<const FileItem*> files;
     for (std::size_t i = 0; i < s.result.media.size(); ++i) {
         const PackedMedium& m = s.result.media[i];
-        std::fprintf(out, Tr("\nメディア %zu: %u ファイル, %s, %s\n"), i + 1, m.files,
-                     SizeText(m.used, cluster).c_str(), PercentText(m.fill).c_str());
+        print.Append(Format(Tr("\nメディア %zu: %u ファイル, %s, %s\n"), i + 1, m.files,
+                            SizeText(m.used, cluster).c_str(), PercentText(m.fill).c_str()));
         BuildFileList(m, files);
         for (const FileItem* f : files) {
-            std::fprintf(out, "  %.*s (%s)\n", static_cast<int>(f->pathSize), f->pathData,
-                         SizeText(f->fullSectors, cluster).c_str());
+            print.File(f, cluster);
         }
     }
     if (s.result.media.empty() && s.result.remainder.units.empty()) {
         return;
     }
     const Remainder& r = s.result.remainder;
-    std::fprintf(out, Tr("\n残り: %u ファイル, %s\n"), r.files, SizeText(r.sectors, cluster).c_str());
+    print.Append(Format(Tr("\n残り: %u ファイル, %s\n"), r.files, SizeText(r.sectors, cluster).c_str()));
     BuildFileList(r, files);
     for (const FileItem* f : files) {
-        std::fprintf(out, "  %.*s (%s)\n", static_cast<int>(f->pathSize), f->pathData,
-                     SizeText(f->fullSectors, cluster).c_str());
+        print.File(f, cluster);
     }
 }
 

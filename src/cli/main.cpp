@@ -6,6 +6,7 @@
 
 #include "Version.h"
 #include "cli/DriveCommands.h"
+#include "cli/ImageSizeCommand.h"
 #include "cli/MoveCommand.h"
 #include "cli/ProfilesCommand.h"
 #include "cli/ScanCommand.h"
@@ -43,6 +44,11 @@ int main(int argc, char** argv) {
         app.add_subcommand("probe", "Read the blank disc in a drive: sector size, name, total");
     stowra::cli::AddProbeOptions(*probeCommand, probe);
 
+    stowra::cli::ImageSizeOptions imageSize;
+    CLI::App* imageSizeCommand =
+        app.add_subcommand("image-size", "Sectors of the disc image each folder makes, file system included");
+    stowra::cli::AddImageSizeOptions(*imageSizeCommand, imageSize);
+
     CLI11_PARSE(app, argc, argv);
 
     try {
@@ -57,6 +63,9 @@ int main(int argc, char** argv) {
         }
         if (probeCommand->parsed()) {
             return stowra::cli::RunProbeCommand(probe, stowra::MakeSystemTransport, std::cout, std::cerr);
+        }
+        if (imageSizeCommand->parsed()) {
+            return stowra::cli::RunImageSizeCommand(imageSize, std::cout, std::cerr);
         }
         if (profilesCommand->parsed()) {
             return stowra::cli::RunProfilesCommand(profiles);

@@ -1,6 +1,10 @@
 #include "packing/DiscImage.h"
 
+#include <algorithm>
+#include <atomic>
 #include <deque>
+#include <system_error>
+#include <thread>
 
 #include "platform/Text.h"
 
@@ -56,6 +60,34 @@ std::uint64_t DiscImageSectors(FileSystem layout, const std::vector<FileItem*>& 
         entries.push_back({indexName, indexBytes, false});
     }
     return ImageSectors(layout, entries);
+}
+
+std::vector<std::uint64_t> DiscImagesSectors(FileSystem layout, const std::vector<const std::vector<FileItem*>*>& discs,
+                                             const DiscContents& contents, unsigned threads) {
+    std::vector<std::uint64_t> sectors(discs.size());
+    if (threads == 0) {
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    }
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, discs.size()));
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next++) < discs.size();) {
+            sectors[i] = DiscImageSectors(layout, *discs[i], contents, i + 1);
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // fewer threads: this one does the rest
+        }
+    }
+    work();
+    for (std::thread& t : helpers) {
+        t.join();
+    }
+    return sectors;
 }
 
 }  // namespace stowra

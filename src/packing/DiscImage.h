@@ -30,4 +30,9 @@ struct DiscContents {
 std::uint64_t DiscImageSectors(FileSystem layout, const std::vector<FileItem*>& units,
                                const DiscContents& contents, std::size_t medium);
 
+// The image of every disc of a list, computed on several threads (0: one per core): the discs
+// are independent of each other. Entry i is disc i + 1's.
+std::vector<std::uint64_t> DiscImagesSectors(FileSystem layout, const std::vector<const std::vector<FileItem*>*>& discs,
+                                             const DiscContents& contents, unsigned threads = 0);
+
 }  // namespace stowra

@@ -43,75 +43,113 @@ std::size_t SequenceLength(std::string_view bytes, std::size_t i) {
     return 0;
 }
 
-bool DChar(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+// The d-character a byte becomes in an ISO 9660 name: letters in upper case, digits and '_'
+// kept, everything else '_'.
+struct DCharTable {
+    char map[256];
+    constexpr DCharTable() : map() {
+        for (int c = 0; c < 256; ++c) {
+            const bool keep = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+            map[c] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A')
+                     : keep               ? static_cast<char>(c)
+                                          : '_';
+        }
+    }
+};
+constexpr DCharTable kDChars;
+
+inline char ToDChar(char c) {
+    return kDChars.map[static_cast<unsigned char>(c)];
 }
 
-char ToDChar(char c) {
-    if (c >= 'a' && c <= 'z') {
-        return static_cast<char>(c - 'a' + 'A');
+// Characters Joliet does not allow become '_', as does a character outside the Basic
+// Multilingual Plane (for xorriso; genisoimage ends the name there instead).
+inline char16_t JolietUnit(char32_t c) {
+    if (c >= 0x80) {
+        return c >= 0x10000 ? u'_' : static_cast<char16_t>(c);
     }
-    return DChar(c) ? c : '_';
+    const bool refused = c < 0x20 || c == '*' || c == '/' || c == ':' || c == ';' || c == '?' || c == '\\';
+    return refused ? u'_' : static_cast<char16_t>(c);
 }
 
-char16_t JolietUnit(char32_t c) {
-    if (c < 0x20 || c >= 0x10000) {
-        return u'_';
+}  // namespace
+
+namespace {
+
+// Room for at most `max` more characters at the end of `out`, written through a pointer and
+// trimmed afterwards: names are built a character at a time, and this keeps that cheap.
+template <class S>
+class Output {
+public:
+    Output(S& out, std::size_t max) : out_(out), start_(out.size()) {
+        out_.resize(start_ + max);
+        next_ = out_.data() + start_;
     }
-    switch (c) {
-        case '*':
-        case '/':
-        case ':':
-        case ';':
-        case '?':
-        case '\\':
-            return u'_';
-        default:
-            return static_cast<char16_t>(c);
-    }
+    ~Output() { out_.resize(static_cast<std::size_t>(next_ - out_.data())); }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+    void Put(typename S::value_type c) { *next_++ = c; }
+
+private:
+    S& out_;
+    std::size_t start_;
+    typename S::value_type* next_;
+};
+
+std::size_t LastDot(std::u32string_view name) {
+    const std::size_t dot = name.rfind(U'.');
+    return dot == std::u32string_view::npos ? name.size() : dot;
 }
 
 }  // namespace
 
 void AppendDecodedName(std::string_view bytes, std::u32string& out) {
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
+    if (ascii) {
+        const std::size_t at = out.size();
+        out.resize(at + bytes.size());
+        std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
+        return;
+    }
+    Output<std::u32string> o(out, bytes.size());
     std::size_t i = 0;
     while (i < bytes.size()) {
-        const std::size_t n = SequenceLength(bytes, i);
-        if (n == 0) {
-            out.push_back(U'_');
+        const auto c0 = static_cast<unsigned char>(bytes[i]);
+        if (c0 < 0x80) {
+            o.Put(c0);
             ++i;
             continue;
         }
-        const auto c0 = static_cast<unsigned char>(bytes[i]);
-        char32_t c = n == 1 ? c0 : n == 2 ? (c0 & 0x1F) : n == 3 ? (c0 & 0x0F) : (c0 & 0x07);
+        const std::size_t n = SequenceLength(bytes, i);
+        if (n == 0) {
+            o.Put(U'_');
+            ++i;
+            continue;
+        }
+        char32_t c = n == 2 ? (c0 & 0x1F) : n == 3 ? (c0 & 0x0F) : (c0 & 0x07);
         for (std::size_t k = 1; k < n; ++k) {
             c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
         }
-        out.push_back(c);
+        o.Put(c);
         i += n;
     }
 }
 
 void AppendLevel3Name(std::u32string_view name, bool folder, std::string& out) {
     // Every character outside ASCII is one '_' before the length rules apply.
-    const std::size_t len = name.size();
-    std::size_t dot = std::u32string_view::npos;
-    for (std::size_t i = len; i-- > 0;) {
-        if (name[i] == U'.') {
-            dot = i;
-            break;
-        }
-    }
+    Output<std::string> o(out, 32);
     const auto put = [&](std::size_t i) {
-        out.push_back(name[i] < 0x80 ? ToDChar(static_cast<char>(name[i])) : '_');
+        o.Put(name[i] < 0x80 ? ToDChar(static_cast<char>(name[i])) : '_');
     };
-    if (dot == std::u32string_view::npos || dot + 1 == len) {
+    const std::size_t len = name.size();
+    const std::size_t dot = LastDot(name);
+    if (dot + 1 >= len) {
         const std::size_t keep = std::min<std::size_t>(len, 30);
         for (std::size_t i = 0; i < keep; ++i) {
             put(i);
         }
         if (!folder) {
-            out.push_back('.');
+            o.Put('.');
         }
         return;
     }
@@ -127,7 +165,7 @@ void AppendLevel3Name(std::u32string_view name, bool folder, std::string& out) {
     for (std::size_t i = 0; i < keepBase; ++i) {
         put(i);
     }
-    out.push_back('.');
+    o.Put('.');
     for (std::size_t i = 0; i < keepExt; ++i) {
         put(dot + 1 + i);
     }
@@ -164,81 +202,81 @@ void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out) {
         }
     }
 
+    Output<std::string> o(out, 16);
     int baseChars = 0;
     int extChars = 0;
     bool seenDot = false;
     for (std::size_t i = 0; i < len; ++i) {
         const char c = at(i);
         if (c == '.' && i == 0) {
-            out.push_back('_');
+            o.Put('_');
             ++baseChars;
         } else if (c == '.' && i == extDot) {
-            out.push_back('.');
+            o.Put('.');
             seenDot = true;
         } else if (c == '.' && seenDot) {
             // A further dot inside the extension still leaves its '_' behind.
-            out.push_back('_');
+            o.Put('_');
             ++extChars;
         } else if (!seenDot) {
             if (baseChars < 8) {
-                out.push_back(ToDChar(c));
+                o.Put(ToDChar(c));
                 ++baseChars;
+            } else if (extDot != std::string_view::npos && extDot > i) {
+                i = extDot - 1;  // the rest of the base is left out
+            } else {
+                break;
             }
         } else if (extChars < 3) {
-            out.push_back(ToDChar(c));
+            o.Put(ToDChar(c));
             ++extChars;
         }
     }
     if (!folder) {
         if (!seenDot) {
-            out.push_back('.');
+            o.Put('.');
         }
-        out += ";1";
+        o.Put(';');
+        o.Put('1');
     }
 }
 
 void AppendJolietName(std::u32string_view name, bool folder, std::u16string& out) {
     const std::size_t len = name.size();
-    std::size_t dot = std::u32string_view::npos;
-    if (!folder) {
-        for (std::size_t i = len; i-- > 0;) {
-            if (name[i] == U'.') {
-                dot = i;
-                break;
-            }
+    const std::size_t dot = folder ? len : LastDot(name);
+    std::size_t keepBase = std::min<std::size_t>(len, 103);
+    std::size_t keepExt = 0;
+    if (dot + 1 < len) {
+        keepBase = dot;
+        keepExt = len - dot - 1;
+        if (len > 104) {
+            keepExt = keepExt > 3 ? (keepBase < 100 ? 103 - keepBase : 3) : keepExt;
+            keepBase = 103 - keepExt;
         }
     }
-    const auto put = [&](std::size_t i) { out.push_back(JolietUnit(name[i])); };
-    if (dot == std::u32string_view::npos || dot + 1 == len) {
-        const std::size_t keep = std::min<std::size_t>(len, 103);
-        for (std::size_t i = 0; i < keep; ++i) {
-            put(i);
-        }
-        return;
-    }
-    const std::size_t ext = len - dot - 1;
-    const std::size_t base = dot;
-    std::size_t keepExt = ext;
-    std::size_t keepBase = base;
-    if (len > 104) {
-        keepExt = ext > 3 ? (base < 100 ? 103 - base : 3) : ext;
-        keepBase = 103 - keepExt;
-    }
+    const std::size_t at = out.size();
+    out.resize(at + keepBase + (dot + 1 < len ? 1 + keepExt : 0));
+    char16_t* o = out.data() + at;
     for (std::size_t i = 0; i < keepBase; ++i) {
-        put(i);
+        *o++ = JolietUnit(name[i]);
     }
-    out.push_back(u'.');
-    for (std::size_t i = 0; i < keepExt; ++i) {
-        put(dot + 1 + i);
+    if (dot + 1 < len) {
+        *o++ = u'.';
+        for (std::size_t i = 0; i < keepExt; ++i) {
+            *o++ = JolietUnit(name[dot + 1 + i]);
+        }
     }
 }
 
 void AppendPlainJolietName(std::u32string_view name, std::u16string& out) {
-    for (std::size_t i = 0; i < name.size() && i < 103; ++i) {
-        if (name[i] >= 0x10000) {
-            break;
-        }
-        out.push_back(JolietUnit(name[i]));
+    std::size_t n = 0;
+    while (n < name.size() && n < 103 && name[n] < 0x10000) {
+        ++n;
+    }
+    const std::size_t at = out.size();
+    out.resize(at + n);
+    for (std::size_t i = 0; i < n; ++i) {
+        out[at + i] = JolietUnit(name[i]);
     }
 }
 

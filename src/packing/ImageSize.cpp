@@ -200,10 +200,83 @@ struct Level1Input {
     bool inPathTable = false;  // a folder whose own directory is listed in the path table
 };
 
+// A level 1 name (without ";1") packed for sorting and comparing: its characters big-endian in
+// 16 bytes, ';' and '.' mapped below all others as genisoimage sorts them. Such names have at
+// most 14 characters.
+struct Level1Key {
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+    auto operator<=>(const Level1Key&) const = default;
+};
+
+Level1Key PackLevel1(std::string_view name) {
+    Level1Key key;
+    for (std::size_t i = 0; i < name.size() && i < 16; ++i) {
+        const std::uint64_t c = name[i] == ';' ? 1 : name[i] == '.' ? 2 : static_cast<unsigned char>(name[i]);
+        (i < 8 ? key.high : key.low) |= c << (56 - 8 * (i % 8));
+    }
+    return key;
+}
+
+// Characters of a packed name, '.' restored; returns their number.
+std::size_t UnpackLevel1(const Level1Key& key, char (&out)[16]) {
+    std::size_t n = 0;
+    for (; n < 16; ++n) {
+        const auto c = static_cast<char>(((n < 8 ? key.high : key.low) >> (56 - 8 * (n % 8))) & 0xFF);
+        if (c == 0) {
+            break;
+        }
+        out[n] = c == 2 ? '.' : c;
+    }
+    return n;
+}
+
+// The names present in one directory, for choosing free counter names.
+class Level1KeySet {
+public:
+    void Reset(std::size_t expected) {
+        std::size_t capacity = 16;
+        while (capacity < expected * 2) {
+            capacity *= 2;
+        }
+        slots_.assign(capacity, Level1Key{});
+        count_ = 0;
+    }
+    bool Contains(const Level1Key& key) const { return slots_[Find(key)] == key; }
+    void Insert(const Level1Key& key) {
+        if ((count_ + 1) * 2 > slots_.size()) {
+            std::vector<Level1Key> old;
+            old.swap(slots_);
+            Reset(old.size());
+            for (const Level1Key& k : old) {
+                if (k != Level1Key{}) {
+                    Insert(k);
+                }
+            }
+        }
+        Level1Key& slot = slots_[Find(key)];
+        if (slot != key) {
+            slot = key;
+            ++count_;
+        }
+    }
+
+private:
+    std::size_t Find(const Level1Key& key) const {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = ((key.high * 0x9E3779B97F4A7C15ull) ^ (key.low * 0xC2B2AE3D27D4EB4Full)) >> 20 & mask;
+        while (slots_[i] != Level1Key{} && slots_[i] != key) {
+            i = (i + 1) & mask;
+        }
+        return i;
+    }
+    std::vector<Level1Key> slots_;  // an all-zero key marks a free slot
+    std::size_t count_ = 0;
+};
+
 struct Level1Item {
-    std::uint32_t offset;  // name in the directory's buffer, ";1" included for a file
-    std::uint32_t size;
-    std::uint32_t keySize;  // without ";1": genisoimage treats names equal up to it as duplicates
+    Level1Key key;
+    bool version;  // ";1" follows (a file); names equal but for it are duplicates to genisoimage
     std::uint32_t input;
     std::uint32_t record = 0;
     std::uint32_t continuation = 0;
@@ -231,10 +304,10 @@ private:
     template <class Ch>
     void SortByName(const std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries) const;
     void XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> children);
-    void XorrisoJoliet(std::span<const std::uint32_t> children);
+    bool XorrisoJoliet(std::span<const std::uint32_t> children);
     void FindRelocations();
     void GenisoimageIso(std::uint32_t folder, std::span<const std::uint32_t> children);
-    void GenisoimageJoliet(std::span<const std::uint32_t> children);
+    void GenisoimageJoliet(std::span<const std::uint32_t> children, bool reuse);
     void Level1Directory(std::uint64_t dots);
     bool RenameLevel1Duplicates();
     void RenameLevel1Run(std::size_t first, std::size_t last, std::uint32_t run);
@@ -267,7 +340,11 @@ private:
     std::string narrow_;
     std::u16string wide_;
     std::vector<NamedEntry> named_;
+    std::u32string otherName_;
+    std::u16string otherWide_;
+    std::vector<NamedEntry> others_;
     image::NameSet<char> narrowSet_;
+    Level1KeySet level1Names_;
     image::NameSet<char16_t> wideSet_;
     std::vector<Level1Input> level1Inputs_;
     std::vector<Level1Item> level1Items_;
@@ -295,13 +372,14 @@ void Model::Run() {
         }
         const auto children = tree_.Children(f);
         DecodeChildren(children);
+        bool jolietInOrder = false;
         if (xorriso_) {
             XorrisoIso(f, children);
-            XorrisoJoliet(children);
+            jolietInOrder = XorrisoJoliet(children);
         }
         if (genisoimage_) {
             GenisoimageIso(f, children);
-            GenisoimageJoliet(children);
+            GenisoimageJoliet(children, jolietInOrder);
         }
     }
     if (genisoimage_ && !relocatedFolders_.empty()) {
@@ -347,10 +425,29 @@ void Model::DecodeChildren(std::span<const std::uint32_t> children) {
 
 template <class Ch>
 void Model::SortByName(const std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries) const {
+    // The first 16 bytes of each name, big-endian, decide most comparisons without a look at the
+    // names. Their characters are never 0, so shorter names sort first as they should.
     using View = std::basic_string_view<Ch>;
+    constexpr std::size_t kPerWord = 8 / sizeof(Ch);
+    constexpr std::size_t kBits = 8 * sizeof(Ch);
+    for (NamedEntry& e : entries) {
+        e.head = e.next = 0;
+        for (std::size_t i = 0; i < e.size && i < 2 * kPerWord; ++i) {
+            const std::uint64_t c = static_cast<std::make_unsigned_t<Ch>>(pool[e.offset + i]);
+            (i < kPerWord ? e.head : e.next) |= c << (64 - kBits * (i % kPerWord + 1));
+        }
+    }
     std::sort(entries.begin(), entries.end(), [&](const NamedEntry& a, const NamedEntry& b) {
-        const int c = View(pool).substr(a.offset, a.size).compare(View(pool).substr(b.offset, b.size));
-        return c != 0 ? c < 0 : nodes_[a.node].name < nodes_[b.node].name;
+        if (a.head != b.head || a.next != b.next) {
+            return a.head != b.head ? a.head < b.head : a.next < b.next;
+        }
+        if (a.size > 2 * kPerWord || b.size > 2 * kPerWord) {
+            const int c = View(pool).substr(a.offset, a.size).compare(View(pool).substr(b.offset, b.size));
+            if (c != 0) {
+                return c < 0;
+            }
+        }
+        return nodes_[a.node].name < nodes_[b.node].name;
     });
 }
 
@@ -393,17 +490,23 @@ void Model::XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> chil
     xDirectories_ += extent.Sectors() + continuation.Sectors();
 }
 
-void Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
+// Returns whether no name was renamed, so that the names genisoimage shares (see NamedEntry's
+// `plain`) are in its order too.
+bool Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
     wide_.clear();
     named_.clear();
     for (std::size_t i = 0; i < children.size(); ++i) {
         const auto offset = static_cast<std::uint32_t>(wide_.size());
-        image::AppendJolietName(Decoded(i), nodes_[children[i]].folder, wide_);
+        const std::u32string_view name = Decoded(i);
+        image::AppendJolietName(name, nodes_[children[i]].folder, wide_);
+        const bool plain = name.size() <= 103 &&
+                           std::none_of(name.begin(), name.end(), [](char32_t c) { return c >= 0x10000; });
         named_.push_back({offset, static_cast<std::uint32_t>(wide_.size() - offset), children[i],
-                          nodes_[children[i]].folder});
+                          nodes_[children[i]].folder, plain});
     }
     SortByName(wide_, named_);
-    if (image::RenameDuplicates(wide_, named_, image::kJolietLimits, wideSet_)) {
+    const bool renamed = image::RenameDuplicates(wide_, named_, image::kJolietLimits, wideSet_);
+    if (renamed) {
         SortByName(wide_, named_);
     }
     Extent extent(false, 34 + 34);
@@ -415,6 +518,7 @@ void Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
         }
     }
     xDirectories_ += extent.Sectors();
+    return !renamed;
 }
 
 // genisoimage keeps the ISO tree at most 8 levels deep: a folder that would be deeper moves to
@@ -461,21 +565,25 @@ void Model::GenisoimageIso(std::uint32_t folder, std::span<const std::uint32_t> 
 }
 
 void Model::Level1Directory(std::uint64_t dots) {
-    narrow_.clear();
     level1Items_.clear();
     for (std::size_t i = 0; i < level1Inputs_.size(); ++i) {
         const Level1Input& in = level1Inputs_[i];
-        const auto offset = static_cast<std::uint32_t>(narrow_.size());
+        narrow_.clear();
         image::AppendLevel1Name(in.name, in.folder, narrow_);
-        const auto size = static_cast<std::uint32_t>(narrow_.size() - offset);
-        const Level1Record r = Level1RecordOf(size, in.name.size(), in.extra);
-        level1Items_.push_back({offset, size, in.folder ? size : size - 2, static_cast<std::uint32_t>(i),
-                                r.record, r.continuation, size, kNoRun, r.record});
+        const Level1Record r = Level1RecordOf(narrow_.size(), in.name.size(), in.extra);
+        const std::size_t keySize = narrow_.size() - (in.folder ? 0 : 2);
+        level1Items_.push_back({PackLevel1(std::string_view(narrow_).substr(0, keySize)), !in.folder,
+                                static_cast<std::uint32_t>(i), r.record, r.continuation,
+                                static_cast<std::uint32_t>(narrow_.size()), kNoRun, r.record});
     }
     const auto less = [&](const Level1Item& a, const Level1Item& b) {
-        const std::string_view x = std::string_view(narrow_).substr(a.offset, a.size);
-        const std::string_view y = std::string_view(narrow_).substr(b.offset, b.size);
-        return x != y ? image::Level1Less(x, y) : level1Inputs_[a.input].name < level1Inputs_[b.input].name;
+        if (a.key != b.key) {
+            return a.key < b.key;
+        }
+        if (a.version != b.version) {
+            return b.version;
+        }
+        return level1Inputs_[a.input].name < level1Inputs_[b.input].name;
     };
     std::sort(level1Items_.begin(), level1Items_.end(), less);
     if (RenameLevel1Duplicates()) {
@@ -487,24 +595,21 @@ void Model::Level1Directory(std::uint64_t dots) {
 // genisoimage keeps the name of the member of a run of equal names that the folder listing
 // returns first and renames the others to five characters of the name, a three-character counter
 // and the extension. Which member lands at which name depends on the listing order, which is not
-// known here (it differs between file systems), so each member gets the larger of its two
-// possible records and the run's places are counted in any order (PlaceLevel1Records).
+// known here (it differs between file systems), so each member also gets the larger of its two
+// possible records, for counting the run's places in any order (PlaceLevel1Records).
 bool Model::RenameLevel1Duplicates() {
-    const auto key = [&](std::size_t i) {
-        return std::string_view(narrow_).substr(level1Items_[i].offset, level1Items_[i].keySize);
-    };
     std::uint32_t runs = 0;
     runVaries_.clear();
     for (std::size_t i = 0; i < level1Items_.size();) {
         std::size_t j = i;
-        while (j + 1 < level1Items_.size() && key(j + 1) == key(i)) {
+        while (j + 1 < level1Items_.size() && level1Items_[j + 1].key == level1Items_[i].key) {
             ++j;
         }
         if (j > i) {
             if (runs == 0) {
-                narrowSet_.Reset(level1Items_.size());
+                level1Names_.Reset(level1Items_.size());
                 for (const Level1Item& it : level1Items_) {
-                    narrowSet_.Insert(it.offset, it.keySize, narrow_);
+                    level1Names_.Insert(it.key);
                 }
             }
             RenameLevel1Run(i, j, runs++);
@@ -517,17 +622,16 @@ bool Model::RenameLevel1Duplicates() {
 void Model::RenameLevel1Run(std::size_t first, std::size_t last, std::uint32_t run) {
     bool anyFile = false;
     for (std::size_t k = first; k <= last; ++k) {
-        anyFile = anyFile || !level1Inputs_[level1Items_[k].input].folder;
+        anyFile = anyFile || level1Items_[k].version;
     }
-    const std::string key(
-        std::string_view(narrow_).substr(level1Items_[first].offset, level1Items_[first].keySize));
-    const std::size_t dot = std::min(key.find('.'), key.size());
-    const std::string_view stem = std::string_view(key).substr(0, std::min<std::size_t>(dot, 5));
-    const std::string_view ext = std::string_view(key).substr(dot);
+    char name[16];
+    const std::size_t size = UnpackLevel1(level1Items_[first].key, name);
+    const std::size_t dot = std::min<std::size_t>(std::find(name, name + size, '.') - name, size);
+    const std::size_t stem = std::min<std::size_t>(dot, 5);
     // The renamed entries take the ";1" of the kept one, file or folder.
     const std::uint64_t version = anyFile ? 2 : 0;
-    const std::uint64_t keptSize = key.size() + version;
-    const std::uint64_t renamedSize = stem.size() + 3 + ext.size() + version;
+    const std::uint64_t keptSize = size + version;
+    const std::uint64_t renamedSize = stem + 3 + (size - dot) + version;
 
     static constexpr char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
     std::uint64_t counter = 0;
@@ -542,28 +646,24 @@ void Model::RenameLevel1Run(std::size_t first, std::size_t last, std::uint32_t r
         it.worstRecord = std::max(kept.record, renamed.record);
         it.pathName = static_cast<std::uint32_t>(std::max(keptSize, renamedSize));
         it.run = run;
+        it.version = anyFile;
         varies = varies || in.name.size() != head.name.size() || in.extra != head.extra;
         if (k == first) {
             continue;
         }
+        Level1Key key;
         do {
-            candidate_.assign(stem);
+            candidate_.assign(name, stem);
             std::uint64_t v = counter++;
-            const std::size_t at = candidate_.size();
             candidate_.append(v >= 36 * 36 * 36 ? 4 : 3, '0');
-            for (std::size_t d = candidate_.size(); d > at; --d, v /= 36) {
+            for (std::size_t d = candidate_.size(); d > stem; --d, v /= 36) {
                 candidate_[d - 1] = kDigits[v % 36];
             }
-            candidate_ += ext;
-        } while (narrowSet_.Contains(candidate_, narrow_));
-        it.offset = static_cast<std::uint32_t>(narrow_.size());
-        it.keySize = static_cast<std::uint32_t>(candidate_.size());
-        narrow_ += candidate_;
-        narrowSet_.Insert(it.offset, it.keySize, narrow_);
-        if (anyFile) {
-            narrow_ += ";1";
-        }
-        it.size = static_cast<std::uint32_t>(narrow_.size() - it.offset);
+            candidate_.append(name + dot, size - dot);
+            key = PackLevel1(candidate_);
+        } while (level1Names_.Contains(key));
+        level1Names_.Insert(key);
+        it.key = key;
     }
     runVaries_.push_back(varies);
 }
@@ -584,23 +684,23 @@ void Model::PlaceLevel1Records(std::uint64_t dots) {
     Continuation namedParts(true, 0), worstParts(true, 0);
     std::uint64_t largest = 0;  // record or part in a stretch whose order matters
     for (std::size_t i = 0; i < level1Items_.size();) {
-        if (level1Items_[i].run == kNoRun || !RunStretch(i)) {
+        const bool varies = level1Items_[i].run != kNoRun && RunStretch(i);
+        const std::size_t end = level1Items_[i].run != kNoRun ? stretchEnd_ : i;
+        for (; i <= end; ++i) {
             const Level1Item& it = level1Items_[i];
             named.Add(it.record);
-            worst.Add(it.record);
             namedParts.Add(it.continuation);
-            worstParts.Add(it.continuation);
-            ++i;
-            continue;
+            if (!varies) {
+                worst.Add(it.record);
+                worstParts.Add(it.continuation);
+            }
         }
-        for (std::size_t end = stretchEnd_; i <= end; ++i) {
-            named.Add(level1Items_[i].record);
-            namedParts.Add(level1Items_[i].continuation);
+        if (varies) {
+            largest = std::max({largest, *std::max_element(records_.begin(), records_.end()),
+                                parts_.empty() ? 0 : *std::max_element(parts_.begin(), parts_.end())});
+            worst.AddInAnyOrder(records_);
+            worstParts.AddInAnyOrder(parts_);
         }
-        largest = std::max({largest, *std::max_element(records_.begin(), records_.end()),
-                            parts_.empty() ? 0 : *std::max_element(parts_.begin(), parts_.end())});
-        worst.AddInAnyOrder(records_);
-        worstParts.AddInAnyOrder(parts_);
     }
     for (const Level1Item& it : level1Items_) {
         if (level1Inputs_[it.input].inPathTable) {
@@ -620,9 +720,9 @@ void Model::PlaceLevel1Records(std::uint64_t dots) {
     }
 }
 
-// Collects the stretch of places that starts at `first` with a renamed run into records_ and
-// parts_ (each member's larger record), with its last place in stretchEnd_. Returns whether the
-// order inside it matters, that is whether a run in it has members of different records.
+// Finds the stretch of places that starts at `first` with a renamed run: its last place goes to
+// stretchEnd_, each member's larger record to records_ and its continuation to parts_. Returns
+// whether the order inside matters, that is whether a run in it has members of different records.
 bool Model::RunStretch(std::size_t first) {
     std::size_t end = runEnd_[level1Items_[first].run];
     bool varies = false;
@@ -643,30 +743,67 @@ bool Model::RunStretch(std::size_t first) {
     return varies;
 }
 
-void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
-    wide_.clear();
-    named_.clear();
-    std::uint64_t identifiers = 40;  // the parent's File Identifier Descriptor
-    for (std::size_t i = 0; i < children.size(); ++i) {
-        const auto offset = static_cast<std::uint32_t>(wide_.size());
-        image::AppendPlainJolietName(Decoded(i), wide_);
-        const auto size = static_cast<std::uint32_t>(wide_.size() - offset);
-        named_.push_back({offset, size, children[i], nodes_[children[i]].folder});
-        // OSTA compressed Unicode: 8 bits a character unless one needs more.
-        const bool wide =
-            std::any_of(wide_.begin() + offset, wide_.end(), [](char16_t c) { return c >= 0x100; });
-        const std::uint64_t identifier = 1 + (wide ? 2 : 1) * std::uint64_t{size};
-        identifiers += (38 + identifier + 3) / 4 * 4;
+// genisoimage's Joliet directory and the UDF identifiers of one folder. With `reuse`, named_
+// holds xorriso's Joliet names in order (XorrisoJoliet): only the names that differ are built and
+// sorted, then merged with the shared ones.
+void Model::GenisoimageJoliet(std::span<const std::uint32_t> children, bool reuse) {
+    if (!reuse) {
+        wide_.clear();
+        named_.clear();
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            const auto offset = static_cast<std::uint32_t>(wide_.size());
+            image::AppendPlainJolietName(Decoded(i), wide_);
+            named_.push_back({offset, static_cast<std::uint32_t>(wide_.size() - offset), children[i],
+                              nodes_[children[i]].folder, true});
+        }
+        SortByName(wide_, named_);
     }
-    udfDirectories_ += 1 + SectorsOf(identifiers);  // File Entry and identifiers
-    SortByName(wide_, named_);
-    Extent extent(true, 34 + 34);
+    otherWide_.clear();
+    others_.clear();
     for (const NamedEntry& e : named_) {
-        extent.Add(34 + 2 * std::uint64_t{e.size});
-        if (e.folder) {
-            gJolietPathTable_ += 8 + 2 * std::uint64_t{e.size};
+        if (!e.plain) {
+            otherName_.clear();
+            image::AppendDecodedName(nodes_[e.node].name, otherName_);
+            const auto offset = static_cast<std::uint32_t>(otherWide_.size());
+            image::AppendPlainJolietName(otherName_, otherWide_);
+            others_.push_back(
+                {offset, static_cast<std::uint32_t>(otherWide_.size() - offset), e.node, e.folder});
         }
     }
+    SortByName(otherWide_, others_);
+
+    Extent extent(true, 34 + 34);
+    std::uint64_t identifiers = 40;  // the parent's File Identifier Descriptor
+    const auto add = [&](std::u16string_view name, bool folder) {
+        extent.Add(34 + 2 * std::uint64_t{name.size()});
+        if (folder) {
+            gJolietPathTable_ += 8 + 2 * std::uint64_t{name.size()};
+        }
+        // OSTA compressed Unicode: 8 bits a character unless one needs more.
+        const bool wide = std::any_of(name.begin(), name.end(), [](char16_t c) { return c >= 0x100; });
+        identifiers += (38 + 1 + (wide ? 2 : 1) * std::uint64_t{name.size()} + 3) / 4 * 4;
+    };
+    std::size_t a = 0, b = 0;
+    while (true) {
+        while (a < named_.size() && !named_[a].plain) {
+            ++a;
+        }
+        if (a == named_.size() && b == others_.size()) {
+            break;
+        }
+        const auto shared = a < named_.size()
+                                ? std::u16string_view(wide_).substr(named_[a].offset, named_[a].size)
+                                : std::u16string_view();
+        const auto other = b < others_.size()
+                               ? std::u16string_view(otherWide_).substr(others_[b].offset, others_[b].size)
+                               : std::u16string_view();
+        if (a < named_.size() && (b == others_.size() || shared <= other)) {
+            add(shared, named_[a++].folder);
+        } else {
+            add(other, others_[b++].folder);
+        }
+    }
+    udfDirectories_ += 1 + SectorsOf(identifiers);  // File Entry and identifiers
     gDirectories_ += extent.Sectors();
 }
 

@@ -198,9 +198,11 @@ void WarnOfDiscsThatWouldNotFit(const ScanState& state, const MediaProfile& prof
     const auto system = static_cast<std::uint64_t>(static_cast<std::uint32_t>(profile.System));
     std::size_t over = 0;
     std::uint64_t largest = 0;
-    for (std::size_t i = 0; i < state.result.media.size(); ++i) {
-        std::uint64_t image =
-            DiscImageSectors(FileSystem::Iso9660, state.result.media[i].units, contents, i + 1);
+    std::vector<const std::vector<FileItem*>*> discs;
+    for (const PackedMedium& m : state.result.media) {
+        discs.push_back(&m.units);
+    }
+    for (std::uint64_t image : DiscImagesSectors(FileSystem::Iso9660, discs, contents)) {
         if (image + system > total) {
             ++over;
             largest = std::max(largest, image + system - total);

@@ -267,7 +267,8 @@ public:
         root_->id = base_.Id();
         root_->claimed = true;
         List(*root_);
-        for (unsigned i = 1; i < threads_; ++i) {
+        // The walk itself mostly waits for listings, so every thread asked for lists folders.
+        for (unsigned i = 0; i < threads_; ++i) {
             try {
                 helpers_.emplace_back([this] { Help(); });
             } catch (const std::system_error&) {

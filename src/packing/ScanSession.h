@@ -19,7 +19,9 @@ struct ScanInput {
     std::int32_t options = 1;  // OptionFlags
     std::int32_t minSize = 0;  // bytes; compared as unsigned
     MediaProfile profile;
-    int threads = 0;  // threads of the folder walk; 0: as many as the machine has cores
+    // Threads that list folders for the walk (1: the walk lists each folder itself); 0: as many
+    // as the machine has cores.
+    int threads = 0;
 };
 
 class ScanState {

@@ -212,6 +212,8 @@ TEST(ScanCli, RefusalsGoToStandardErrorWithAFailingExitCode) {
         {"system not below total",
          {"scan", t.Root(), "--total", "10", "--system", "10"},
          "システムサイズが総サイズ以上"},
+        {"image size of a missing folder", {"image-size", t.Path("missing")}, "no such folder"},
+        {"image size of a file", {"image-size", t.Path("a")}, "not a folder"},
     };
     for (const auto& c : cases) {
         CliResult r = RunCli(c.args);
@@ -220,6 +222,7 @@ TEST(ScanCli, RefusalsGoToStandardErrorWithAFailingExitCode) {
         EXPECT_EQ(r.out, "") << c.name;
     }
     EXPECT_NE(RunCli({"scan", t.Root(), "--group", "sideways"}).exitCode, 0);
+    EXPECT_NE(RunCli({"image-size", t.Root(), "--file-system", "none"}).exitCode, 0);
     EXPECT_NE(RunCli({"scan"}).exitCode, 0);
 }
 
