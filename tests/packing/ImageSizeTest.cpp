@@ -358,10 +358,12 @@ TEST(ImageSectors, OddInputGivesAFigure) {
     }
     deep += "f";
     const std::string longName(5000, 'n');
+    // The entries only view their paths: the texts must outlive them.
+    const std::string longText = longName + ".txt", longChild = longName + "/x";
     const std::vector<std::vector<ImageEntry>> discs = {
         {{"huge", ~std::uint64_t{0}}},
         {{deep, 10}},
-        {{longName, 1}, {longName + ".txt", 1}, {longName + "/x", 1}},
+        {{longName, 1}, {longText, 1}, {longChild, 1}},
         {{"same", 1}, {"same", 1}, {"same", 0, true}},
         {{"", 5}, {"/", 5}, {"a/", 5}},
     };
