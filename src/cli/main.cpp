@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     stowra::RaiseOpenFileLimit();
 
     CLI::App app{"Spreads the files of one folder over recordable optical discs", "stowra-cli"};
-    app.set_version_flag("--version", std::string("stowra ") + stowra::kVersion, "Print the version and exit");
+    app.set_version_flag("--version", std::string("stowra ") + stowra::kVersion,
+                         "Print the version and exit");
     app.require_subcommand(1);
 
     stowra::cli::ScanOptions scan;
