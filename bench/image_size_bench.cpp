@@ -1,7 +1,9 @@
 // The disc image-size model on a disc of 100,000 files in 1,000 folders, with the name mix of a
 // photo and document archive: camera names, descriptive English names, Japanese names and a few
 // very long ones. With --write-tree DIR it writes the same disc as sparse files instead, for
-// timing the image builders on it (bench/image_size_bench.sh).
+// timing the image builders on it (bench/image_size_bench.sh). With --write-random-tree DIR SEED
+// it writes a small random disc for comparing the model with the builders
+// (bench/image_size_margins.sh).
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -10,6 +12,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -22,6 +25,7 @@ namespace {
 using namespace stowra;
 
 struct Disc {
+    std::vector<std::string> folders;  // made even when empty, each ending in '/'
     std::vector<std::string> paths;
     std::vector<std::uint64_t> sizes;
     std::vector<ImageEntry> entries;
@@ -55,7 +59,9 @@ std::string Name(std::mt19937_64& rng, int file) {
             name += kWords[pick(12)];
             name += w > 1 ? " " : "";
         }
-        name += " " + std::to_string(file) + kExt[pick(8)];
+        name += ' ';
+        name += std::to_string(file);
+        name += kExt[pick(8)];
     } else if (kind < 9) {
         for (int c = 2 + pick(28); c > 0; --c) {
             name += Utf8(pick(3) ? 0x3041 + pick(86) : 0x4E00 + pick(20000));
@@ -92,26 +98,81 @@ const Disc& TheDisc() {
     return disc;
 }
 
-int WriteTree(const std::string& root) {
-    const Disc& d = TheDisc();
-    ::mkdir(root.c_str(), 0755);
-    for (std::size_t i = 0; i < d.paths.size(); ++i) {
-        std::string path = root + "/" + d.paths[i];
-        for (std::size_t slash = root.size() + 1; (slash = path.find('/', slash)) != std::string::npos;
-             ++slash) {
-            path[slash] = '\0';
-            ::mkdir(path.c_str(), 0755);
-            path[slash] = '/';
+// 1 to 700 files in up to 100 random folders, sometimes below a chain up to 20 deep; names of 1
+// to 12, 40, 120 or 200 characters in ASCII with punctuation, Japanese, or both; some empty files.
+Disc RandomDisc(unsigned seed) {
+    std::mt19937_64 rng(seed);
+    const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    static const int kLongest[] = {12, 40, 120, 200};
+    static const int kChain[] = {0, 0, 5, 12, 20};
+    static const char* const kExt[] = {".txt", ".jpg", ".tar.gz", ".JPEG", ".c", ".longextension", ".md", ""};
+    const int longest = kLongest[pick(4)];
+    const int kinds = pick(4);  // ASCII, Japanese, mixed characters, or any of them per name
+    const int emptyPercent = pick(3) * 25;
+    const auto name = [&](int most) {
+        static const std::string kAscii =
+            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 -_.,()!#&'+=@[]{}~;%$^";
+        const int kind = kinds == 3 ? pick(3) : kinds;
+        std::string n;
+        for (int c = 1 + pick(most); c > 0 && n.size() < 240; --c) {
+            const int k = kind == 2 ? pick(3) : kind;
+            n += k == 0 ? std::string(1, kAscii[pick(static_cast<int>(kAscii.size()))])
+                        : Utf8(pick(2) ? 0x3041 + pick(86) : 0x4E00 + pick(20000));
         }
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(d.sizes[i])) != 0) {
-            std::perror(path.c_str());
-            return 1;
-        }
-        ::close(fd);
+        n += pick(2) ? kExt[pick(8)] : "";
+        return n == "." || n == ".." ? std::string("x") : n.substr(0, 250);
+    };
+    std::vector<std::string> folders = {""};
+    for (int f = pick(101); f > 0; --f) {
+        folders.push_back(folders[static_cast<std::size_t>(pick(static_cast<int>(folders.size())))] +
+                          name(std::min(longest, 40)) + "/");
     }
-    std::printf("%zu files written under %s\n", d.paths.size(), root.c_str());
-    return 0;
+    for (int c = kChain[pick(5)]; c > 0; --c) {
+        folders.push_back(folders.back() + name(std::min(longest, 30)) + "/");
+    }
+    std::lognormal_distribution<double> bytes(8, 3);
+    Disc d;
+    d.folders.assign(folders.begin() + 1, folders.end());
+    for (int f = 1 + pick(700); f > 0; --f) {
+        d.paths.push_back(folders[static_cast<std::size_t>(pick(static_cast<int>(folders.size())))] +
+                          name(longest));
+        d.sizes.push_back(pick(100) < emptyPercent ? 0
+                                                   : static_cast<std::uint64_t>(std::min(bytes(rng), 1e7)));
+    }
+    return d;
+}
+
+// Makes the folders of `path` below `root` (path relative, components separated by '/').
+void MakeFolders(const std::string& root, const std::string& path) {
+    std::string full = root + "/" + path;
+    for (std::size_t slash = root.size() + 1; (slash = full.find('/', slash)) != std::string::npos; ++slash) {
+        full[slash] = '\0';
+        ::mkdir(full.c_str(), 0755);
+        full[slash] = '/';
+    }
+}
+
+// A random disc can name a file where a folder already is, or the other way round: such a file
+// is left out.
+int WriteTree(const std::string& root, const Disc& d) {
+    ::mkdir(root.c_str(), 0755);
+    for (const std::string& folder : d.folders) {
+        MakeFolders(root, folder);
+    }
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < d.paths.size(); ++i) {
+        MakeFolders(root, d.paths[i]);
+        const std::string path = root + "/" + d.paths[i];
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0 && ::ftruncate(fd, static_cast<off_t>(d.sizes[i])) == 0) {
+            ++written;
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    std::printf("%zu files written under %s\n", written, root.c_str());
+    return written > 0 || d.paths.empty() ? 0 : 1;
 }
 
 void BM_ImageSectors(benchmark::State& state) {
@@ -136,7 +197,10 @@ BENCHMARK(BM_ImageSectors)
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--write-tree") == 0) {
-        return WriteTree(argv[2]);
+        return WriteTree(argv[2], TheDisc());
+    }
+    if (argc == 4 && std::strcmp(argv[1], "--write-random-tree") == 0) {
+        return WriteTree(argv[2], RandomDisc(static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10))));
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -146,6 +146,14 @@ void WriteScanJson(const CliWindow& window, JsonWriter& json) {
     }
     json.Key("skippedLinks").Unsigned(s.inventory.skippedLinks);
     json.Key("fileSystem").String(FileSystemName(s.result.fileSystem));
+    // What each disc's image takes under either file system, whatever it was packed for.
+    DiscContents contents{static_cast<std::uint32_t>(s.profile.Cluster), window.writesIndex, s.scanStamp};
+    std::vector<const std::vector<FileItem*>*> discs;
+    for (const PackedMedium& m : s.result.media) {
+        discs.push_back(&m.units);
+    }
+    const std::vector<std::uint64_t> iso = DiscImagesSectors(FileSystem::Iso9660, discs, contents);
+    const std::vector<std::uint64_t> udf = DiscImagesSectors(FileSystem::Udf, discs, contents);
     json.Key("media").BeginArray();
     for (std::size_t i = 0; i < s.result.media.size(); ++i) {
         const PackedMedium& m = s.result.media[i];
@@ -154,11 +162,9 @@ void WriteScanJson(const CliWindow& window, JsonWriter& json) {
         json.Key("files").Unsigned(m.files);
         json.Key("used").Unsigned(m.used);
         json.Key("fill").Real(static_cast<double>(m.fill));
-        // What each disc's image takes under either file system, whatever it was packed for.
-        DiscContents contents{static_cast<std::uint32_t>(s.profile.Cluster), window.writesIndex, s.scanStamp};
         json.Key("image").BeginObject();
-        json.Key("iso9660").Unsigned(DiscImageSectors(FileSystem::Iso9660, m.units, contents, i + 1));
-        json.Key("udf").Unsigned(DiscImageSectors(FileSystem::Udf, m.units, contents, i + 1));
+        json.Key("iso9660").Unsigned(iso[i]);
+        json.Key("udf").Unsigned(udf[i]);
         json.EndObject();
         WritePaths(m, json);
         json.EndObject();

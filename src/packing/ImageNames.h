@@ -45,7 +45,6 @@ struct NamedEntry {
     std::uint32_t size = 0;
     std::uint32_t node = 0;  // the entry in the disc's tree
     bool folder = false;
-    bool plain = false;      // its Joliet name is the same for both builders
     std::uint64_t head = 0;  // the name's first characters, for sorting (filled by the sort)
     std::uint64_t next = 0;
 };

@@ -38,18 +38,40 @@ std::string Fixed4(double value, const char* unit) {
 
 }  // namespace
 
+// bytes / 2^shift with four decimals, rounded as printf rounds the exact value (half to even),
+// in integers: the quotient of a byte count by a power of two is exact in binary.
+std::string Fixed4Exact(std::uint64_t bytes, int shift, const char* unit) {
+    const unsigned __int128 scaled = static_cast<unsigned __int128>(bytes) * 10000;
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    std::uint64_t q = static_cast<std::uint64_t>(scaled >> shift);
+    const unsigned __int128 r = scaled & ((half << 1) - 1);
+    if (r > half || (r == half && (q & 1) != 0)) {
+        ++q;
+    }
+    char text[48];
+    char* end = std::to_chars(text, text + 24, q / 10000).ptr;
+    *end++ = '.';
+    const std::uint64_t frac = q % 10000;
+    for (std::uint64_t d = 1000; d > 0; d /= 10) {
+        *end++ = static_cast<char>('0' + frac / d % 10);
+    }
+    std::string out(text, end);
+    out += unit;
+    return out;
+}
+
 std::string SizeText(std::uint64_t sectors, std::uint32_t sectorSize) {
     unsigned __int128 wide = static_cast<unsigned __int128>(sectors) * sectorSize;
     if (wide < 1024) {
         return std::to_string(static_cast<int>(wide)) + " Byte";
     }
+    if (wide < (static_cast<unsigned __int128>(1) << 53)) {  // where the double of the division is exact
+        const auto bytes = static_cast<std::uint64_t>(wide);
+        return wide < (1u << 20) ? Fixed4Exact(bytes, 10, " KiB")
+               : wide < (1u << 30) ? Fixed4Exact(bytes, 20, " MiB")
+                                   : Fixed4Exact(bytes, 30, " GiB");
+    }
     long double b = static_cast<long double>(wide);
-    if (wide < (1u << 20)) {
-        return Fixed4(static_cast<double>(b / 1024.0L), " KiB");
-    }
-    if (wide < (1u << 30)) {
-        return Fixed4(static_cast<double>(b / 1048576.0L), " MiB");
-    }
     return Fixed4(static_cast<double>(b / 1073741824.0L), " GiB");
 }
 

@@ -239,6 +239,30 @@ TEST(ImageSectors, CoversBothBuildersOnGeneratedTrees) {
                  t.File(std::string("d/") + n + "dir/f", 1);
              }
          }},
+        {"a name starting with ';', which genisoimage's Joliet tree sorts first",
+         [](const TempTree& t) {
+             const std::pair<const char*, int> names[] = {
+                 {"A03", 52}, {"A04", 73}, {"A06", 85}, {"A08", 19}, {"A09", 79}, {"A10", 80},
+                 {"A11", 54}, {"A13", 87}, {"A18", 46}, {"A19", 80}, {"B00", 82}, {"B01", 87},
+                 {"B02", 57}, {"B05", 36}, {"B07", 57}, {"B12", 73}, {"B14", 73}, {"B15", 68},
+                 {"B16", 35}, {"B17", 75}, {"B20", 79}, {"B21", 81}};
+             for (const auto& [head, length] : names) {
+                 t.File(head + Repeat("x", length), 0);
+             }
+             t.File(";" + Repeat("q", 64), 0);
+         }},
+        {"names with ';' and other characters Joliet leaves out",
+         [](const TempTree& t) {
+             std::mt19937 rng(26);
+             for (int i = 0; i < 1600; ++i) {
+                 // Names equal up to a ';' are equal to genisoimage, and keep the listing's order.
+                 std::string name(1, i % 4 == 0 ? 'a' : ';');
+                 for (int n = 1 + static_cast<int>(rng() % 100); n > 0; --n) {
+                     name += "abcdefghijklmnopqrstuvwxyz"[rng() % 26];
+                 }
+                 t.File("f" + std::to_string(i % 40) + "/" + name, 0);
+             }
+         }},
         {"empty files and folders",
          [](const TempTree& t) {
              for (int i = 0; i < 60; ++i) {
@@ -358,12 +382,12 @@ TEST(ImageSectors, OddInputGivesAFigure) {
     }
     deep += "f";
     const std::string longName(5000, 'n');
-    // The entries only view their paths: the texts must outlive them.
-    const std::string longText = longName + ".txt", longChild = longName + "/x";
+    const std::string longFile = longName + ".txt";
+    const std::string inLongFolder = longName + "/x";
     const std::vector<std::vector<ImageEntry>> discs = {
         {{"huge", ~std::uint64_t{0}}},
         {{deep, 10}},
-        {{longName, 1}, {longText, 1}, {longChild, 1}},
+        {{longName, 1}, {longFile, 1}, {inLongFolder, 1}},
         {{"same", 1}, {"same", 1}, {"same", 0, true}},
         {{"", 5}, {"/", 5}, {"a/", 5}},
     };
