@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Starts the window under Xvfb, scans a sample folder, and saves a picture of it into docs/.
 # Usage: scripts/screenshot.sh [OUTPUT.png] [NODE] [DIALOG]
-#   NODE: 0 the summary, 1.. a medium; DIALOG: media, options or group opens that dialog as well
+#   NODE: 0 the summary, 1.. a medium; DIALOG: media, options or group opens that dialog as well,
+#   browse or question one of Qt's own (the folder browser, a message box).
+# The language follows LANG as in the program: LANG=en_US.UTF-8 scripts/screenshot.sh docs/screenshot-en.png
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh

@@ -8,7 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   qt6-base-dev libgl-dev
-  xvfb xauth fonts-noto-cjk
+  xvfb xauth fonts-noto-cjk qt6-translations-l10n
+  dpkg-dev file gzip groff-base desktop-file-utils appstream
   fpart bc locales
   xorriso genisoimage
 )

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once in the normal build and once
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer; then builds the Debian package, checks
+# it, installs it and runs the installed programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,4 +19,7 @@ for preset in dev asan; do
   echo "== $preset tests"
   ctest --test-dir "build/$preset" --output-on-failure -j "$jobs"
 done
+echo "== package"
+scripts/check-package.sh
+scripts/install-test.sh
 echo "All tests passed."

@@ -18,7 +18,7 @@ bool MoveProgressDialog::Progress(const MoveProgress& p) {
         dialog_ = std::make_unique<QProgressDialog>(owner_);
         dialog_->setWindowTitle(QStringLiteral("Stowra"));
         dialog_->setWindowModality(Qt::ApplicationModal);
-        dialog_->setCancelButtonText(QStringLiteral("キャンセル"));
+        dialog_->setCancelButtonText(QTr("キャンセル"));
         dialog_->setMinimumDuration(0);
         dialog_->setAutoClose(false);
         dialog_->setAutoReset(false);
@@ -36,14 +36,13 @@ bool MoveProgressDialog::Progress(const MoveProgress& p) {
                             ? std::string()
                             : "  (" + SizeText(bytesDone, 1) + " / " + SizeText(bytesTotal, 1) + ")";
     // Only what was moved counts as moved; files that could not be moved are counted apart.
-    std::string failed = p.filesFailed == 0
-                             ? std::string()
-                             : Format("（移動できなかったファイル %llu）",
-                                      static_cast<unsigned long long>(p.filesFailed));
-    dialog_->setLabelText(ToQt(Format("ファイルを移動しています・・・\n%llu / %llu ファイル%s%s",
-                                      static_cast<unsigned long long>(p.filesMoved),
-                                      static_cast<unsigned long long>(filesTotal), failed.c_str(),
-                                      bytes.c_str())));
+    std::string failed = p.filesFailed == 0 ? std::string()
+                                            : Format(Tr("（移動できなかったファイル %llu）"),
+                                                     static_cast<unsigned long long>(p.filesFailed));
+    dialog_->setLabelText(
+        ToQt(Format(Tr("ファイルを移動しています・・・\n%llu / %llu ファイル%s%s"),
+                    static_cast<unsigned long long>(p.filesMoved),
+                    static_cast<unsigned long long>(filesTotal), failed.c_str(), bytes.c_str())));
     QApplication::processEvents();
     const bool go_on = !dialog_->wasCanceled();
     if (!go_on || filesDone >= filesTotal) {

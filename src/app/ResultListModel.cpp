@@ -68,9 +68,9 @@ QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal)
         return {};
     if (role == Qt::DisplayRole) {
-        static const QString summary[] = {QStringLiteral("No."), QStringLiteral("ファイル数"),
-                                          QStringLiteral("総サイズ"), QStringLiteral("詰め込み率")};
-        static const QString files[] = {QStringLiteral("ファイル名"), QStringLiteral("サイズ")};
+        static const QString summary[] = {QStringLiteral("No."), QTr("ファイル数"), QTr("総サイズ"),
+                                          QTr("詰め込み率")};
+        static const QString files[] = {QTr("ファイル名"), QTr("サイズ")};
         if (mode_ == Mode::Summary && section < 4)
             return summary[section];
         if (mode_ == Mode::Files && section < 2)

@@ -102,23 +102,23 @@ void TMainForm::BuildControls() {
     auto* central = new QWidget(this);
     setCentralWidget(central);
 
-    LabelMedia = new QLabel(QStringLiteral("対象メディア"), central);
+    LabelMedia = new QLabel(QTr("対象メディア"), central);
     ComboBox = new QComboBox(central);
     ComboBox->setEditable(false);
-    ButtonEdt = new QPushButton(QStringLiteral("編集"), central);
-    ButtonAdd = new QPushButton(QStringLiteral("追加"), central);
-    ButtonDel = new QPushButton(QStringLiteral("削除"), central);
-    LabelSrc = new QLabel(QStringLiteral("入力フォルダ"), central);
+    ButtonEdt = new QPushButton(QTr("編集"), central);
+    ButtonAdd = new QPushButton(QTr("追加"), central);
+    ButtonDel = new QPushButton(QTr("削除"), central);
+    LabelSrc = new QLabel(QTr("入力フォルダ"), central);
     EditSrc = new FolderEdit(central);
-    ButtonSrc = new QPushButton(QStringLiteral("選択"), central);
-    LabelDst = new QLabel(QStringLiteral("出力フォルダ"), central);
+    ButtonSrc = new QPushButton(QTr("選択"), central);
+    LabelDst = new QLabel(QTr("出力フォルダ"), central);
     EditDst = new FolderEdit(central);
-    ButtonDst = new QPushButton(QStringLiteral("選択"), central);
-    ButtonScan = new QPushButton(QStringLiteral("１．詰込調査開始"), central);
+    ButtonDst = new QPushButton(QTr("選択"), central);
+    ButtonScan = new QPushButton(QTr("１．詰込調査開始"), central);
     LabelArrow = new QLabel(QStringLiteral("⇒"), central);
-    ButtonMove = new QPushButton(QStringLiteral("２．対象を移動"), central);
+    ButtonMove = new QPushButton(QTr("２．対象を移動"), central);
     ButtonMove->setEnabled(false);
-    ButtonGroup = new QPushButton(QStringLiteral("簡易グループ化の設定"), central);
+    ButtonGroup = new QPushButton(QTr("簡易グループ化の設定"), central);
     for (QPushButton* b : {ButtonEdt, ButtonAdd, ButtonDel, ButtonSrc, ButtonDst}) {
         b->setAutoDefault(false);
         b->setMaximumWidth(56);
@@ -188,7 +188,7 @@ void TMainForm::BuildControls() {
     layout->addLayout(grid);
     layout->addWidget(SplitterH, 1);
 
-    MenuOpt = menuBar()->addAction(QStringLiteral("オプション(&O)"));
+    MenuOpt = menuBar()->addAction(QTr("オプション(&O)"));
 
     connect(ComboBox, &QComboBox::activated, this, [this](int index) {
         // Picking the entry that is already current changes no profile, so the results stay.
@@ -292,7 +292,7 @@ std::string TMainForm::ChooseFolder(const std::string& title, const FolderEdit& 
     // most likely missing, folder: refuse it instead.
     const std::string path = FromQt(chosen);
     if (chosen.contains(QChar::ReplacementCharacter) || ToQt(path) != chosen) {
-        prompter_->Ask(kUnreadableFolderName, "", MessageIcon::Exclamation, MessageButtons::Ok);
+        prompter_->Ask(Tr(kUnreadableFolderName), "", MessageIcon::Exclamation, MessageButtons::Ok);
         return {};
     }
     return path;
@@ -398,7 +398,7 @@ void TMainForm::ShowResult() {
         node->setIcon(0, folder);
         node->setData(0, kNodeIndexRole, index);
     }
-    auto* rest = new QTreeWidgetItem(TreeView, {QStringLiteral("残り")});
+    auto* rest = new QTreeWidgetItem(TreeView, {QTr("残り")});
     rest->setIcon(0, folder);
     rest->setData(0, kNodeIndexRole, index);
     TreeView->expandAll();
@@ -561,7 +561,7 @@ void TMainForm::ButtonAddClick() {
 
 void TMainForm::ButtonDelClick() {
     if (settings.profiles.size() < 2) {
-        prompter_->Ask("最低でも１つのメディア情報が必要です", "", MessageIcon::Exclamation,
+        prompter_->Ask(Tr("最低でも１つのメディア情報が必要です"), "", MessageIcon::Exclamation,
                        MessageButtons::Ok);
         return;
     }
@@ -569,7 +569,7 @@ void TMainForm::ButtonDelClick() {
     if (i < 0)
         return;
     const std::string name = settings.profiles[static_cast<std::size_t>(i)].name;
-    if (prompter_->Ask("このメディア情報を削除してよいですか？", name, MessageIcon::Exclamation,
+    if (prompter_->Ask(Tr("このメディア情報を削除してよいですか？"), name, MessageIcon::Exclamation,
                        MessageButtons::YesNo) != MessageAnswer::Yes) {
         return;
     }

@@ -1,19 +1,55 @@
 // Stowra: the desktop program.
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <clocale>
+#include <cstdio>
+#include <cstring>
 
+#include "Version.h"
 #include "app/InterfaceFont.h"
+#include "app/QtTranslations.h"
 #include "app/TMainForm.h"
 #include "platform/Process.h"
 #include "settings/SettingsFile.h"
 
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: stowra [--version] [--help] [Qt options]\n"
+    "Spreads the files of one folder over recordable optical discs: the desktop program.\n"
+    "The command line front end is stowra-cli.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so they work without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("stowra %s\n", stowra::kVersion);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     std::setlocale(LC_ALL, "");
     stowra::RaiseOpenFileLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Stowra"));
+    QApplication::setApplicationVersion(QString::fromLatin1(stowra::kVersion));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.stowra.Stowra"));
+    QIcon builtIn;
+    for (const char* size : {"16", "32", "48", "256"}) {
+        builtIn.addFile(QStringLiteral(":/icons/%1.png").arg(QLatin1String(size)));
+    }
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.stowra.Stowra"), builtIn));
+    const std::unique_ptr<QTranslator> qtTexts = stowra::QtTranslations(stowra::ProgramLanguage());
+    if (qtTexts) {
+        QApplication::installTranslator(qtTexts.get());
+    }
     stowra::UseInterfaceFont();
     try {
         stowra::TMainForm::Services services;

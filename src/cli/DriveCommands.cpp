@@ -5,6 +5,9 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "platform/Text.h"
+#include "platform/Translation.h"
+
 namespace stowra::cli {
 
 namespace {
@@ -95,10 +98,10 @@ int RunDrivesCommand(const DrivesOptions& options, const TransportFactory& makeT
     std::unique_ptr<SCSI> transport = makeTransport();
     const std::string problem = transport->problem();
     if (!transport->available())
-        return Refuse(problem.empty() ? kNoLibraryMessage : problem.c_str(), nlohmann::json::array(),
+        return Refuse(problem.empty() ? Tr(kNoLibraryMessage) : problem.c_str(), nlohmann::json::array(),
                       options.json, out, err);
     if (transport->deviceCount() == 0)
-        return Refuse(problem.empty() ? kNoDriveMessage : problem.c_str(), nlohmann::json::array(),
+        return Refuse(problem.empty() ? Tr(kNoDriveMessage) : problem.c_str(), nlohmann::json::array(),
                       options.json, out, err);
 
     const std::vector<DriveLine> lines = ListDriveLines(*transport);
@@ -141,9 +144,9 @@ int RunProbeCommand(const ProbeOptions& options, const TransportFactory& makeTra
             {{"cluster", Number(dialog.cluster)}, {"name", dialog.name}, {"total", Number(*dialog.total)}},
             out);
     } else {
-        out << "セクタサイズ = " << dialog.cluster << " バイト\n"
-            << "メディア名 = " << dialog.name << '\n'
-            << "総サイズ = " << *dialog.total << " セクタ\n";
+        out << Format(Tr("セクタサイズ = %s バイト\n"), dialog.cluster.c_str())
+            << Format(Tr("メディア名 = %s\n"), dialog.name.c_str())
+            << Format(Tr("総サイズ = %s セクタ\n"), dialog.total->c_str());
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "packing/PackResult.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
+#include "platform/Translation.h"
 #include "relocate/MoveFiles.h"
 
 namespace stowra::cli {
@@ -93,9 +94,9 @@ public:
             std::string size =
                 bytesTotal == 0 ? std::string() : ", " + SizeText(bytes, 1) + " / " + SizeText(bytesTotal, 1);
             std::string failed = p.filesFailed == 0 ? std::string()
-                                                    : Format("（移動できなかったファイル %llu）",
+                                                    : Format(Tr("（移動できなかったファイル %llu）"),
                                                              static_cast<unsigned long long>(p.filesFailed));
-            std::fprintf(stderr, "%s%llu / %llu ファイル%s%s%s",
+            std::fprintf(stderr, Tr("%s%llu / %llu ファイル%s%s%s"),
                          !started_ ? "\n"
                          : tty_    ? "\r"
                                    : "",

@@ -6,6 +6,7 @@
 #include "packing/DiscImage.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
+#include "platform/Translation.h"
 #include "settings/SettingsFile.h"
 
 namespace stowra::cli {
@@ -228,8 +229,8 @@ void PrintScanText(const CliWindow& window, std::FILE* out) {
     std::vector<const FileItem*> files;
     for (std::size_t i = 0; i < s.result.media.size(); ++i) {
         const PackedMedium& m = s.result.media[i];
-        print.Append(Format("\nメディア %zu: %u ファイル, %s, %s\n", i + 1, m.files, SizeText(m.used, cluster).c_str(),
-                            PercentText(m.fill).c_str()));
+        print.Append(Format(Tr("\nメディア %zu: %u ファイル, %s, %s\n"), i + 1, m.files,
+                            SizeText(m.used, cluster).c_str(), PercentText(m.fill).c_str()));
         BuildFileList(m, files);
         for (const FileItem* f : files) {
             print.File(f, cluster);
@@ -239,7 +240,7 @@ void PrintScanText(const CliWindow& window, std::FILE* out) {
         return;
     }
     const Remainder& r = s.result.remainder;
-    print.Append(Format("\n残り: %u ファイル, %s\n", r.files, SizeText(r.sectors, cluster).c_str()));
+    print.Append(Format(Tr("\n残り: %u ファイル, %s\n"), r.files, SizeText(r.sectors, cluster).c_str()));
     BuildFileList(r, files);
     for (const FileItem* f : files) {
         print.File(f, cluster);

@@ -4,6 +4,7 @@
 #include <clocale>
 #include <iostream>
 
+#include "Version.h"
 #include "cli/DriveCommands.h"
 #include "cli/ImageSizeCommand.h"
 #include "cli/MoveCommand.h"
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
     stowra::RaiseOpenFileLimit();
 
     CLI::App app{"Spreads the files of one folder over recordable optical discs", "stowra-cli"};
+    app.set_version_flag("--version", std::string("stowra ") + stowra::kVersion,
+                         "Print the version and exit");
     app.require_subcommand(1);
 
     stowra::cli::ScanOptions scan;

@@ -118,7 +118,7 @@ bool FieldEdit::TakeValue(Prompter& errors) {
     }
     auto v = ParseInt32(text());
     if (!v) {
-        errors.Ask(Format("'%s' は整数ではありません", FromQt(text()).c_str()), "", MessageIcon::Stop,
+        errors.Ask(Format(Tr("'%s' は整数ではありません"), FromQt(text()).c_str()), "", MessageIcon::Stop,
                    MessageButtons::Ok);
         return false;
     }

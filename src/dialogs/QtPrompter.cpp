@@ -15,6 +15,10 @@ std::string FromQt(const QString& text) {
     return text.toLocal8Bit().toStdString();
 }
 
+QString QTr(const char* source) {
+    return ToQt(Tr(source));
+}
+
 void SetToolTipDurations(QWidget* root) {
     root->setToolTipDuration(5000);
     for (QWidget* w : root->findChildren<QWidget*>()) {

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "platform/FrontEnd.h"
+#include "platform/Translation.h"
 
 namespace stowra {
 
@@ -20,6 +21,9 @@ private:
 // Text conversion between the engine's native multibyte bytes and Qt, in one place.
 QString ToQt(std::string_view native);
 std::string FromQt(const QString& text);
+
+// A program text in the user's language, for a widget.
+QString QTr(const char* source);
 
 // Every tooltip of the widget and its children stays visible for 5 seconds.
 void SetToolTipDurations(QWidget* root);

@@ -10,8 +10,8 @@
 namespace stowra {
 
 TGetDialog::TGetDialog(SCSI& transport, QWidget* parent) : QDialog(parent), transport_(transport) {
-    setWindowTitle(QStringLiteral("メディアサイズ自動取得"));
-    Label1 = new QLabel(QStringLiteral("空メディアの入っているドライブを選択してください"), this);
+    setWindowTitle(QTr("メディアサイズ自動取得"));
+    Label1 = new QLabel(QTr("空メディアの入っているドライブを選択してください"), this);
     ComboBox = new QComboBox(this);
     ComboBox->setEditable(false);
     ComboBox->setMinimumWidth(320);

@@ -3,31 +3,32 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "dialogs/QtPrompter.h"
+
 namespace stowra {
 
 TGroupDialog::TGroupDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("簡易グループ化の設定"));
-    RadioGroup = new QGroupBox(QStringLiteral("簡易グループ化の設定"), this);
+    setWindowTitle(QTr("簡易グループ化の設定"));
+    RadioGroup = new QGroupBox(QTr("簡易グループ化の設定"), this);
     group_ = new QButtonGroup(this);
-    const QString texts[3] = {QStringLiteral("なし"),
-                              QStringLiteral("階層末端のフォルダ内のファイルは一つにまとめて扱う"),
-                              QStringLiteral("直下のサブフォルダ配下のファイルは一つにまとめて扱う")};
+    const QString texts[3] = {QTr("なし"), QTr("階層末端のフォルダ内のファイルは一つにまとめて扱う"),
+                              QTr("直下のサブフォルダ配下のファイルは一つにまとめて扱う")};
     auto* radios = new QVBoxLayout(RadioGroup);
     for (int i = 0; i < 3; ++i) {
         Items[i] = new QRadioButton(texts[i], RadioGroup);
         group_->addButton(Items[i], i);
         radios->addWidget(Items[i]);
     }
-    Label = new QLabel(QStringLiteral("簡易グループ化を設定すると、\n"
-                                      "見かけのファイルサイズが大きくなるため、\n"
-                                      "うまい組み合わせが見つからなくなる可能性が高まります。\n"
-                                      "ご注意ください。"),
+    Label = new QLabel(QTr("簡易グループ化を設定すると、\n"
+                           "見かけのファイルサイズが大きくなるため、\n"
+                           "うまい組み合わせが見つからなくなる可能性が高まります。\n"
+                           "ご注意ください。"),
                        this);
     QPalette p = Label->palette();
     p.setColor(QPalette::WindowText, QColor(0, 0, 255));
     Label->setPalette(p);
     ButtonOk = new QPushButton(QStringLiteral("OK"), this);
-    ButtonCancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    ButtonCancel = new QPushButton(QTr("キャンセル"), this);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ButtonOk);

@@ -36,7 +36,7 @@ QLabel* Tipped(const QString& text, const QString& tip, QWidget* parent) {
 }  // namespace
 
 TMediaDialog::TMediaDialog(Prompter& messages, QWidget* parent) : QDialog(parent), messages_(messages) {
-    setWindowTitle(QStringLiteral("メディア設定"));
+    setWindowTitle(QTr("メディア設定"));
     EditName = new FieldEdit(FieldEdit::Keys::Text, this);
     EditCluster = new FieldEdit(FieldEdit::Keys::Digits, this);
     EditTotal = new FieldEdit(FieldEdit::Keys::Digits, this);
@@ -46,41 +46,40 @@ TMediaDialog::TMediaDialog(Prompter& messages, QWidget* parent) : QDialog(parent
     EditTotal->setText(QStringLiteral("0"));
     EditSystem->setText(QStringLiteral("256"));
     EditSlack->setText(QStringLiteral("2048"));
-    EditCluster->setToolTip(QStringLiteral("通常は変更する必要はありません"));
+    EditCluster->setToolTip(QTr("通常は変更する必要はありません"));
     for (FieldEdit* f : NumericFields()) {
         f->setAlignment(Qt::AlignRight);
     }
 
-    LabelName = new QLabel(QStringLiteral("メディア名"), this);
-    LabelCluster = Tipped(QStringLiteral("セクタサイズ"), QStringLiteral("メディアの最小記録単位"), this);
-    LabelTotal = Tipped(QStringLiteral("総サイズ"), QStringLiteral("メディアの総クラスタサイズ"), this);
-    LabelSystem = Tipped(QStringLiteral("システムサイズ"),
-                         QStringLiteral("ファイル名等の情報格納のためにメディアに予約するサイズ"), this);
-    Label8 =
-        Tipped(QStringLiteral("スラックサイズ"), QStringLiteral("メディアに許される\"無駄\"なサイズ"), this);
-    LabelClusterUnit = new QLabel(QStringLiteral("バイト"), this);
-    LabelTotalUnit = new QLabel(QStringLiteral("セクタ"), this);
-    LabelSystemUnit = new QLabel(QStringLiteral("セクタ"), this);
-    Label9 = new QLabel(QStringLiteral("セクタ"), this);
+    LabelName = new QLabel(QTr("メディア名"), this);
+    LabelCluster = Tipped(QTr("セクタサイズ"), QTr("メディアの最小記録単位"), this);
+    LabelTotal = Tipped(QTr("総サイズ"), QTr("メディアの総クラスタサイズ"), this);
+    LabelSystem =
+        Tipped(QTr("システムサイズ"), QTr("ファイル名等の情報格納のためにメディアに予約するサイズ"), this);
+    Label8 = Tipped(QTr("スラックサイズ"), QTr("メディアに許される\"無駄\"なサイズ"), this);
+    LabelClusterUnit = new QLabel(QTr("バイト"), this);
+    LabelTotalUnit = new QLabel(QTr("セクタ"), this);
+    LabelSystemUnit = new QLabel(QTr("セクタ"), this);
+    Label9 = new QLabel(QTr("セクタ"), this);
 
-    LabelFileSystem = Tipped(QStringLiteral("ファイルシステム"),
-                             QStringLiteral("選ぶと、このファイルシステムを含めたイメージ全体が\n"
-                                            "各メディアに収まるように詰め込みます。\n"
-                                            "システムサイズは、その上に残す余裕になります"),
+    LabelFileSystem = Tipped(QTr("ファイルシステム"),
+                             QTr("選ぶと、このファイルシステムを含めたイメージ全体が\n"
+                                 "各メディアに収まるように詰め込みます。\n"
+                                 "システムサイズは、その上に残す余裕になります"),
                              this);
     ComboFileSystem = new QComboBox(this);
-    ComboFileSystem->addItems({QStringLiteral("なし（システムサイズを予約）"),
-                               QStringLiteral("ISO9660 + Joliet"), QStringLiteral("UDF")});
+    ComboFileSystem->addItems(
+        {QTr("なし（システムサイズを予約）"), QStringLiteral("ISO9660 + Joliet"), QStringLiteral("UDF")});
     ComboFileSystem->setToolTip(LabelFileSystem->toolTip());
 
-    LabelComment = new QLabel(QString::fromUtf8(kComment), this);
+    LabelComment = new QLabel(QTr(kComment), this);
     QPalette blue = LabelComment->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     LabelComment->setPalette(blue);
 
     ButtonOk = new QPushButton(QStringLiteral("OK"), this);
-    ButtonCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    ButtonGet = new QPushButton(QStringLiteral("自動取得"), this);
+    ButtonCancel = new QPushButton(QTr("キャンセル"), this);
+    ButtonGet = new QPushButton(QTr("自動取得"), this);
     for (QPushButton* b : {ButtonOk, ButtonCancel, ButtonGet}) {
         b->setAutoDefault(false);
         // A click on a button leaves the focus in the field: OK takes every field itself, and
@@ -216,9 +215,9 @@ void TMediaDialog::ButtonOkClick() {
         }
         taken = taken || profileNames[i] == name;
     }
-    if (Fails(name.empty(), "メディア名を入れてください", EditName) ||
-        Fails(name == "Stowra", "そのメディア名は使用できません", EditName) ||
-        Fails(taken, "そのメディア名はすでに使用されています", EditName)) {
+    if (Fails(name.empty(), Tr("メディア名を入れてください"), EditName) ||
+        Fails(name == "Stowra", Tr("そのメディア名は使用できません"), EditName) ||
+        Fails(taken, Tr("そのメディア名はすでに使用されています"), EditName)) {
         return;
     }
     if (nameProblem) {
@@ -227,13 +226,13 @@ void TMediaDialog::ButtonOkClick() {
             return;
         }
     }
-    if (Fails(EditCluster->value == 0, "クラスタサイズを入れてください", EditCluster) ||
-        Fails(EditTotal->value == 0, "総サイズを入れてください", EditTotal) ||
-        Fails(EditSystem->value == 0, "システムサイズはゼロより大きくしてください", EditSystem) ||
-        Fails(EditSystem->value >= EditTotal->value, "システムサイズは総サイズより小さくなければいけません",
-              EditSystem) ||
-        Fails(EditSlack->value >= EditTotal->value, "スラックサイズは総サイズより小さくなければいけません",
-              EditSlack)) {
+    if (Fails(EditCluster->value == 0, Tr("クラスタサイズを入れてください"), EditCluster) ||
+        Fails(EditTotal->value == 0, Tr("総サイズを入れてください"), EditTotal) ||
+        Fails(EditSystem->value == 0, Tr("システムサイズはゼロより大きくしてください"), EditSystem) ||
+        Fails(EditSystem->value >= EditTotal->value,
+              Tr("システムサイズは総サイズより小さくなければいけません"), EditSystem) ||
+        Fails(EditSlack->value >= EditTotal->value,
+              Tr("スラックサイズは総サイズより小さくなければいけません"), EditSlack)) {
         return;
     }
     accept();

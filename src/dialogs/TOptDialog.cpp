@@ -9,19 +9,19 @@
 namespace stowra {
 
 TOptDialog::TOptDialog(Prompter& errors, QWidget* parent) : QDialog(parent), errors_(errors) {
-    setWindowTitle(QStringLiteral("オプション"));
+    setWindowTitle(QTr("オプション"));
     EditMin = new FieldEdit(FieldEdit::Keys::DigitsNoEscape, this);
     EditMin->setAlignment(Qt::AlignRight);
     EditMin->setMaximumWidth(120);
-    Label1 = new QLabel(QStringLiteral("バイト以下のファイルを対象外にする"), this);
-    CheckATIP = new QCheckBox(QStringLiteral("CD-Rの場合はATIP情報も自動取得する"), this);
-    CheckHidden = new QCheckBox(QStringLiteral("隠し属性ファイルを対象にする（※推奨しません）"), this);
-    CheckSystem = new QCheckBox(QStringLiteral("システム属性ファイルを対象にする（※推奨しません）"), this);
-    CheckIndex = new QCheckBox(QStringLiteral("メディア毎の詰め込み一覧ファイルを出力する"), this);
-    CheckClean = new QCheckBox(QStringLiteral("対象ファイル移動後の空フォルダを削除する"), this);
-    CheckSlack = new QCheckBox(QStringLiteral("メディア設定のスラックサイズを有効にする"), this);
+    Label1 = new QLabel(QTr("バイト以下のファイルを対象外にする"), this);
+    CheckATIP = new QCheckBox(QTr("CD-Rの場合はATIP情報も自動取得する"), this);
+    CheckHidden = new QCheckBox(QTr("隠し属性ファイルを対象にする（※推奨しません）"), this);
+    CheckSystem = new QCheckBox(QTr("システム属性ファイルを対象にする（※推奨しません）"), this);
+    CheckIndex = new QCheckBox(QTr("メディア毎の詰め込み一覧ファイルを出力する"), this);
+    CheckClean = new QCheckBox(QTr("対象ファイル移動後の空フォルダを削除する"), this);
+    CheckSlack = new QCheckBox(QTr("メディア設定のスラックサイズを有効にする"), this);
     ButtonOk = new QPushButton(QStringLiteral("OK"), this);
-    ButtonCancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    ButtonCancel = new QPushButton(QTr("キャンセル"), this);
 
     auto* minRow = new QHBoxLayout;
     minRow->addWidget(EditMin);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/Text.h"
+#include "platform/Translation.h"
 
 namespace stowra {
 
@@ -42,7 +43,7 @@ void ASPI::init() {
     event_ = std::make_unique<ManualResetEvent>();
     if (!event_->Valid()) {
         // Without its completion event no command could ever be waited for.
-        problem_ = kNoEventMessage;
+        problem_ = Tr(kNoEventMessage);
         event_.reset();
         return;
     }

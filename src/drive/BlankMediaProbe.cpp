@@ -7,6 +7,7 @@
 #include "drive/LPBuf.h"
 #include "drive/SPTI.h"
 #include "platform/Text.h"
+#include "platform/Translation.h"
 #include "relocate/LExcept.h"
 
 namespace stowra {
@@ -42,7 +43,7 @@ void PutBe16(std::uint8_t* p, std::uint32_t v) {
 }
 
 [[noreturn]] void Fail(const char* message = kMediaErrorMessage) {
-    throw LExcept(0, message);
+    throw LExcept(0, Tr(message));
 }
 
 // Sends one data-in command of the probe into the cleared response buffer.
@@ -265,12 +266,12 @@ void ProbeBlankMedia(ProbeDialog& dialog, const TransportFactory& makeTransport,
     const std::string problem = transport->problem();
     if (!transport->available()) {
         dialog.SetBusy(false);
-        dialog.ShowError(problem.empty() ? kNoLibraryMessage : problem);
+        dialog.ShowError(problem.empty() ? Tr(kNoLibraryMessage) : problem);
         return;
     }
     if (transport->deviceCount() == 0) {
         dialog.SetBusy(false);
-        dialog.ShowError(problem.empty() ? kNoDriveMessage : problem);
+        dialog.ShowError(problem.empty() ? Tr(kNoDriveMessage) : problem);
         return;
     }
     dialog.SetBusy(false);

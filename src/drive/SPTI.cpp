@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/Translation.h"
+
 namespace stowra {
 
 SPTI::SPTI(std::shared_ptr<DriveAccess> access) : access_(std::move(access)) {
@@ -58,7 +60,7 @@ void SPTI::selectDevice(int index) {
 
 std::string SPTI::problem() {
     if (eventsMissing_) {
-        return kNoEventMessage;
+        return Tr(kNoEventMessage);
     }
     if (device_ >= 0 || count_ == 0) {
         return {};

@@ -5,6 +5,7 @@
 #include "packing/ScanSession.h"
 #include "platform/Folder.h"
 #include "platform/Text.h"
+#include "platform/Translation.h"
 
 namespace stowra {
 
@@ -82,19 +83,20 @@ std::uint32_t RecordMedium(std::vector<FileItem*>&& units, const MediaProfile& p
 void WriteReport(const ScanState& state, std::uint32_t cluster, LogPane& log) {
     const PackResult& r = state.result;
     log.SetColor(LogColor::WindowText);
-    log.Insert(Format("うまく詰め込めなかった残りファイル数 = %u （サイズ = %s）\n", r.remainder.files,
+    log.Insert(Format(Tr("うまく詰め込めなかった残りファイル数 = %u （サイズ = %s）\n"), r.remainder.files,
                       SizeText(r.remainder.sectors, cluster).c_str()));
     if (r.media.empty()) {
         log.SetColor(LogColor::Red);
         log.Insert(
-            "詰め込むのに十分なサイズがありませんでした。\nまたは、うまい組み合わせが見つかりませんでした。");
+            Tr("詰め込むのに十分なサイズがありませんでした。\nまたは、うまい組み合わせが見つかりませんでした"
+               "。"));
         return;
     }
-    log.Insert("必要なメディア枚数 = ");
+    log.Insert(Tr("必要なメディア枚数 = "));
     log.SetColor(LogColor::Red);
     log.Insert(Format("%zu\n", r.media.size()));
     log.SetColor(LogColor::WindowText);
-    log.Insert("平均詰め込み率 = ");
+    log.Insert(Tr("平均詰め込み率 = "));
     float sum = 0.0f;
     for (const PackedMedium& m : r.media) {
         sum += m.fill;
@@ -105,16 +107,16 @@ void WriteReport(const ScanState& state, std::uint32_t cluster, LogPane& log) {
     log.SetColor(LogColor::WindowText);
     if (r.lowerBound > 0) {
         log.Insert(
-            Format(" (スラックサイズによる下限 = %.4f %%)\n", static_cast<double>(r.lowerBound) * 100.0));
+            Format(Tr(" (スラックサイズによる下限 = %.4f %%)\n"), static_cast<double>(r.lowerBound) * 100.0));
     } else {
         log.Insert("\n");
     }
     if (r.fileSystem != FileSystem::None) {
-        log.Insert(Format("ファイルシステム = %s（イメージ全体が容量に収まるように詰め込みました）\n",
-                          FileSystemCaption(r.fileSystem)));
+        log.Insert(Format(Tr("ファイルシステム = %s（イメージ全体が容量に収まるように詰め込みました）\n"),
+                          Tr(FileSystemCaption(r.fileSystem))));
     }
     log.SetColor(LogColor::Blue);
-    log.Insert("［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。");
+    log.Insert(Tr("［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。"));
 }
 
 // Chooses the units of the next disc: at most `limit` sectors of files and, with a file system,
@@ -211,8 +213,8 @@ void WarnOfDiscsThatWouldNotFit(const ScanState& state, const MediaProfile& prof
     }
     log.SetColor(LogColor::Red);
     log.Insert(
-        Format("\n%zu 枚のメディアは、ファイルシステム（ISO9660 + Joliet）を含めると容量を最大 %llu "
-               "セクタ超えます。メディア設定でファイルシステムを選ぶと、収まるように詰め込めます。",
+        Format(Tr("\n%zu 枚のメディアは、ファイルシステム（ISO9660 + Joliet）を含めると容量を最大 %llu "
+                  "セクタ超えます。メディア設定でファイルシステムを選ぶと、収まるように詰め込めます。"),
                over, static_cast<unsigned long long>(largest)));
 }
 

@@ -13,6 +13,7 @@
 #include "packing/ScanSession.h"
 #include "platform/Folder.h"
 #include "platform/Text.h"
+#include "platform/Translation.h"
 
 namespace stowra {
 
@@ -455,7 +456,7 @@ bool CollectFiles(const std::string& folder, const ScanInput& input, FileInvento
 
 bool RunScan(const ScanInput& input, ScanState& state, ScanWindow& window) {
     if (!FolderExists(input.sourceFolder)) {
-        window.Messages().Ask("入力フォルダが見つかりません", "", MessageIcon::Stop, MessageButtons::Ok);
+        window.Messages().Ask(Tr("入力フォルダが見つかりません"), "", MessageIcon::Stop, MessageButtons::Ok);
         return false;
     }
     if (std::string problem = ProfileProblem(input.profile); !problem.empty()) {
@@ -465,7 +466,7 @@ bool RunScan(const ScanInput& input, ScanState& state, ScanWindow& window) {
     window.ClearResults();
     LogPane& log = window.Log();
     log.SetColor(LogColor::WindowText);
-    log.Insert("ファイル情報を収集しています・・・\n");
+    log.Insert(Tr("ファイル情報を収集しています・・・\n"));
     log.Repaint();
 
     state.sourceRoot = AddTrailingBackslash(input.sourceFolder);
@@ -478,17 +479,18 @@ bool RunScan(const ScanInput& input, ScanState& state, ScanWindow& window) {
         window.ClearResults();
         state.cancelled = true;
         log.SetColor(LogColor::WindowText);
-        log.Insert(kScanCancelledLine);
+        log.Insert(Tr(kScanCancelledLine));
         log.Repaint();
         return true;
     }
 
     log.Clear();
     log.Insert(Format(
-        "対象ファイル数 = %llu （サイズ = %s）\n", static_cast<unsigned long long>(state.inventory.fileCount),
+        Tr("対象ファイル数 = %llu （サイズ = %s）\n"),
+        static_cast<unsigned long long>(state.inventory.fileCount),
         SizeText(state.inventory.totalSectors, static_cast<std::uint32_t>(input.profile.Cluster)).c_str()));
     if (state.inventory.skippedLinks > 0) {
-        log.Insert(Format("シンボリックリンク %llu 個は対象外です（元の場所に残ります）\n",
+        log.Insert(Format(Tr("シンボリックリンク %llu 個は対象外です（元の場所に残ります）\n"),
                           static_cast<unsigned long long>(state.inventory.skippedLinks)));
     }
     log.Repaint();

@@ -60,7 +60,7 @@ bool IsStaleCopyName(std::string_view name);
 std::uint64_t RemoveStaleCopies(const std::string& folder);
 
 // The question asked before an existing file is replaced.
-inline constexpr std::string_view kReplaceCaption = "ファイルの置き換えの確認";
+inline constexpr char kReplaceCaption[] = "ファイルの置き換えの確認";
 std::string ReplaceQuestion(std::string_view destination);
 
 }  // namespace stowra

@@ -13,6 +13,8 @@
 #include <unordered_set>
 
 #include "platform/BatchMove.h"
+#include "platform/Text.h"
+#include "platform/Translation.h"
 
 namespace stowra {
 
@@ -37,10 +39,9 @@ bool IsStaleCopyName(std::string_view name) {
 }
 
 std::string ReplaceQuestion(std::string_view destination) {
-    std::string text = "移動先には同じ名前のファイルが既にあります。\n";
-    text += destination;
-    text += "\n\n移動するファイルで置き換えますか？";
-    return text;
+    return Format(
+        Tr("移動先には同じ名前のファイルが既にあります。\n%s\n\n移動するファイルで置き換えますか？"),
+        std::string(destination).c_str());
 }
 
 namespace {
@@ -236,8 +237,8 @@ std::uint64_t RemoveStaleCopiesAt(int dirFd, std::vector<std::string>* subfolder
         }
         struct stat st {};
         bool folder = d->d_type == DT_DIR ||
-                      (d->d_type == DT_UNKNOWN && ::fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                       S_ISDIR(st.st_mode));
+                      (d->d_type == DT_UNKNOWN &&
+                       ::fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode));
         if (folder) {
             if (subfolders != nullptr) {
                 subfolders->emplace_back(name);
@@ -386,7 +387,7 @@ Consent Mover::AskReplace(const char* destination) {
     if (replaceAll_) {
         return Consent::Replace;
     }
-    switch (prompter_.Ask(ReplaceQuestion(destination), kReplaceCaption, MessageIcon::Exclamation,
+    switch (prompter_.Ask(ReplaceQuestion(destination), Tr(kReplaceCaption), MessageIcon::Exclamation,
                           MessageButtons::YesAllNoCancel)) {
         case MessageAnswer::YesToAll:
             replaceAll_ = true;

@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "platform/DriveAccess.h"
+#include "platform/Text.h"
+#include "platform/Translation.h"
 
 namespace stowra {
 
@@ -52,13 +54,15 @@ std::string DriveOpenProblem(const std::string& device, int error) {
         case EACCES:
         case EPERM:
         case EROFS:
-            return device +
-                   " を開く権限がありません。ドライブを使うには、ユーザーをデバイスのグループ"
-                   "（Debian では cdrom）に加えて、ログインし直してください";
+            return Format(Tr("%s を開く権限がありません。ドライブを使うには、ユーザーをデバイスのグループ"
+                             "（Debian では cdrom）に加えて、ログインし直してください"),
+                          device.c_str());
         case EBUSY:
-            return device + " は他のプログラムが使用中です。書き込みなどが終わってから、やり直してください";
+            return Format(
+                Tr("%s は他のプログラムが使用中です。書き込みなどが終わってから、やり直してください"),
+                device.c_str());
         default:
-            return device + " を開けません（" + std::strerror(error) + "）";
+            return Format(Tr("%s を開けません（%s）"), device.c_str(), std::strerror(error));
     }
 }
 

@@ -1,9 +1,11 @@
 #include "relocate/FolderChooser.h"
 
+#include "platform/Translation.h"
+
 namespace stowra {
 
 bool ChooseSourceFolder(FolderChooser& chooser, std::string& sourceText, ScanWindow& window) {
-    std::string chosen = chooser.SelectFolder(kSourceFolderTitle);
+    std::string chosen = chooser.SelectFolder(Tr(kSourceFolderTitle));
     if (chosen.empty()) {
         return false;
     }
@@ -13,7 +15,7 @@ bool ChooseSourceFolder(FolderChooser& chooser, std::string& sourceText, ScanWin
 }
 
 bool ChooseDestinationFolder(FolderChooser& chooser, std::string& destinationText) {
-    std::string chosen = chooser.SelectFolder(kDestinationFolderTitle);
+    std::string chosen = chooser.SelectFolder(Tr(kDestinationFolderTitle));
     if (chosen.empty()) {
         return false;
     }

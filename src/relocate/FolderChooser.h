@@ -16,8 +16,8 @@ public:
     virtual std::string SelectFolder(std::string_view title) = 0;
 };
 
-inline constexpr std::string_view kSourceFolderTitle = "入力フォルダを指定してください";
-inline constexpr std::string_view kDestinationFolderTitle = "出力フォルダを指定してください";
+inline constexpr char kSourceFolderTitle[] = "入力フォルダを指定してください";
+inline constexpr char kDestinationFolderTitle[] = "出力フォルダを指定してください";
 
 // The source folder's "choose" button: a chosen folder replaces the source text and clears the
 // results. Returns whether a folder was chosen; on cancel nothing changes.

@@ -4,6 +4,7 @@
 
 #include "packing/DiscImage.h"
 #include "platform/Text.h"
+#include "platform/Translation.h"
 #include "relocate/LFile.h"
 
 namespace stowra {
@@ -30,7 +31,7 @@ std::vector<std::string> WriteIndexFiles(const std::string& destinationRoot, con
         } catch (const LExcept&) {
             // The exception's own text is not shown: the file name says enough.
             log.SetColor(LogColor::Red);
-            log.Insert("\"" + name + "\"の作成に失敗しました。\n");
+            log.Insert(Format(Tr("\"%s\"の作成に失敗しました。\n"), name.c_str()));
             log.Repaint();
             failed.push_back(name);
         }

@@ -3,6 +3,7 @@
 #include "platform/Folder.h"
 #include "platform/PathInfo.h"
 #include "platform/Text.h"
+#include "platform/Translation.h"
 #include "relocate/FolderCleanup.h"
 #include "relocate/IndexFiles.h"
 
@@ -49,7 +50,7 @@ const char* RefusalText(FolderCheck check) {
 }
 
 bool Confirmed(Prompter& prompter, const char* text) {
-    return prompter.Ask(text, kConfirmCaption, MessageIcon::Exclamation, MessageButtons::OkCancel) ==
+    return prompter.Ask(Tr(text), Tr(kConfirmCaption), MessageIcon::Exclamation, MessageButtons::OkCancel) ==
            MessageAnswer::Ok;
 }
 
@@ -158,7 +159,7 @@ MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& windo
     Prompter& prompter = window.Messages();
     FolderVerdict verdict = CheckFolders(state.sourceRoot, input.destinationFolder);
     if (verdict.check != FolderCheck::Ok) {
-        prompter.Ask(RefusalText(verdict.check), "", MessageIcon::Stop, MessageButtons::Ok);
+        prompter.Ask(Tr(RefusalText(verdict.check)), "", MessageIcon::Stop, MessageButtons::Ok);
         report.outcome = MoveOutcome::Refused;
         return report;
     }
@@ -169,7 +170,7 @@ MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& windo
 
     LogPane& log = window.Log();
     log.SetColor(LogColor::WindowText);
-    log.Insert(kMovingLine);
+    log.Insert(Tr(kMovingLine));
     log.Repaint();
 
     report.destinationRoot = DestinationRoot(input.destinationFolder, state.scanStamp);
@@ -182,10 +183,10 @@ MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& windo
     report.failures = std::move(moved.failures);
     if (moved.cancelled) {
         report.outcome = MoveOutcome::Cancelled;
-        prompter.Ask(kCancelled, kMessageCaption, MessageIcon::Exclamation, MessageButtons::Ok);
+        prompter.Ask(Tr(kCancelled), Tr(kMessageCaption), MessageIcon::Exclamation, MessageButtons::Ok);
     } else if (moved.failed) {
         report.outcome = MoveOutcome::Failed;
-        prompter.Ask(kFailed, "", MessageIcon::Stop, MessageButtons::Ok);
+        prompter.Ask(Tr(kFailed), "", MessageIcon::Stop, MessageButtons::Ok);
     } else {
         report.outcome = MoveOutcome::Moved;
         if ((input.options & OptionFlags::WriteIndex) != 0) {
@@ -194,7 +195,7 @@ MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& windo
         if ((input.options & OptionFlags::RemoveEmptied) != 0) {
             RemoveEmptyFolders(state.sourceRoot);
         }
-        prompter.Ask(kMoved, kMessageCaption, MessageIcon::None, MessageButtons::Ok);
+        prompter.Ask(Tr(kMoved), Tr(kMessageCaption), MessageIcon::None, MessageButtons::Ok);
     }
     window.ClearResults();
     return report;

@@ -8,6 +8,7 @@
 #include "platform/ConfigFolder.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
+#include "platform/Translation.h"
 
 namespace stowra {
 
@@ -110,22 +111,25 @@ void SaveSettings(const std::string& path, const AppSettings& settings) {
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
     if (!ReplaceFileContent(path, file.Text())) {
-        throw std::runtime_error(Format("%s に書き込めません", path.c_str()));
+        throw std::runtime_error(Format(Tr("%s に書き込めません"), path.c_str()));
     }
 }
 
-std::string SettingsPathFor(const std::string& programPath, const std::string& userConfigFolder) {
+std::string SettingsPathFor(const std::string& programPath, const std::string& userConfigFolder,
+                            const std::string& installedFolder) {
     const std::size_t nameStart = FileNameStart(programPath);
     const std::string fileName =
         WithIniExtension(nameStart < programPath.size() ? programPath.substr(nameStart) : "stowra");
-    if (nameStart > 0 && CanWriteInFolder(programPath.substr(0, nameStart))) {
+    const std::string folder = programPath.substr(0, nameStart);
+    const bool installed = !installedFolder.empty() && folder == AddTrailingBackslash(installedFolder);
+    if (nameStart > 0 && !installed && CanWriteInFolder(folder)) {
         return programPath.substr(0, nameStart) + fileName;
     }
     return userConfigFolder + kPathDelimiter + "stowra" + kPathDelimiter + fileName;
 }
 
 std::string SettingsPath() {
-    return SettingsPathFor(ProgramPath(), UserConfigFolder());
+    return SettingsPathFor(ProgramPath(), UserConfigFolder(), STOWRA_INSTALLED_BINDIR);
 }
 
 }  // namespace stowra

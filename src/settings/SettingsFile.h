@@ -28,8 +28,11 @@ void WriteProfileSection(ProfileWriter& file, const std::string& name, const Med
 
 // The settings file of the running program: beside the program file with its extension replaced
 // by ".ini" (appended when it has none); when that folder cannot be written, a file of the same
-// name in the folder "stowra" of the user's configuration folder.
+// name in the folder "stowra" of the user's configuration folder. A program installed for all
+// users (in `installedFolder`, the install prefix's bin folder) always uses the user's file, even
+// when run by root, who could write beside it into a folder the package manager owns.
 std::string SettingsPath();
-std::string SettingsPathFor(const std::string& programPath, const std::string& userConfigFolder);
+std::string SettingsPathFor(const std::string& programPath, const std::string& userConfigFolder,
+                            const std::string& installedFolder = {});
 
 }  // namespace stowra

@@ -14,6 +14,7 @@
 
 #include "app/InterfaceFont.h"
 #include "app/MoveProgressDialog.h"
+#include "app/QtTranslations.h"
 #include "app/TMainForm.h"
 #include "dialogs/BusyCursor.h"
 #include "dialogs/TGetDialog.h"
@@ -189,6 +190,11 @@ TEST(TMainForm, FirstStartWithoutSettings) {
     EXPECT_EQ(w.settings.Options, 1);
     EXPECT_EQ(w.MenuOpt->text(), QStringLiteral("オプション(&O)"));
     EXPECT_EQ(QFontInfo(w.RichEdit->font()).family(), QStringLiteral("Noto Sans CJK JP"));
+    // Qt's own buttons speak the program's language: Japanese from Qt's catalog, English as they are.
+    const std::unique_ptr<QTranslator> qtTexts = QtTranslations(Language::Japanese);
+    ASSERT_NE(qtTexts, nullptr) << "scripts/setup.sh installs qt6-translations-l10n";
+    EXPECT_EQ(qtTexts->translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+    EXPECT_EQ(QtTranslations(Language::English), nullptr);
 
     QTest::keyClicks(w.EditSrc, QStringLiteral("x"));
     EXPECT_FALSE(IsYellow(w.EditSrc));

@@ -1,9 +1,13 @@
 // Opens the main window on a sample folder, runs a scan as a click would, and saves a picture of
 // the screen. scripts/screenshot.sh runs it under Xvfb.
 // Usage: window_screenshot SAMPLE_FOLDER SETTINGS_FILE OUTPUT.png [NODE [media|options|group]]
-// NODE selects a tree node after the scan (0 the summary); the last argument opens a dialog too.
+// NODE selects a tree node after the scan (0 the summary); the last argument opens a dialog too:
+// one of the program's (media, options, group), or Qt's own (browse: the folder browser, question:
+// a message box with four buttons), which show Qt's texts in the program's language.
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
 #include <QThread>
@@ -11,10 +15,13 @@
 #include <cstdio>
 
 #include "app/InterfaceFont.h"
+#include "app/QtTranslations.h"
 #include "app/TMainForm.h"
 #include "dialogs/TGroupDialog.h"
 #include "dialogs/TMediaDialog.h"
 #include "dialogs/TOptDialog.h"
+#include "platform/BatchMove.h"
+#include "relocate/FolderChooser.h"
 
 int main(int argc, char** argv) {
     if (argc < 4) {
@@ -23,6 +30,10 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Stowra"));
+    const std::unique_ptr<QTranslator> qtTexts = stowra::QtTranslations(stowra::ProgramLanguage());
+    if (qtTexts) {
+        QApplication::installTranslator(qtTexts.get());
+    }
     stowra::UseInterfaceFont();
     stowra::TMainForm::Services services;
     services.settingsPath = argv[2];
@@ -59,6 +70,19 @@ int main(int argc, char** argv) {
             auto* group = new stowra::TGroupDialog(&form);
             group->SetItemIndex(1);
             dialog.reset(group);
+        } else if (dialogName == "browse") {
+            auto* browse = new QFileDialog(&form, stowra::QTr(stowra::kSourceFolderTitle),
+                                           QString::fromLocal8Bit(argv[1]));
+            browse->setFileMode(QFileDialog::Directory);
+            browse->setOption(QFileDialog::ShowDirsOnly);
+            browse->setOption(QFileDialog::DontUseNativeDialog);
+            dialog.reset(browse);
+        } else if (dialogName == "question") {
+            auto* box = new QMessageBox(
+                QMessageBox::Warning, stowra::QTr(stowra::kReplaceCaption),
+                stowra::ToQt(stowra::ReplaceQuestion("/media/discs/1/IMG_1001.jpg")),
+                QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::Cancel, &form);
+            dialog.reset(box);
         }
         if (dialog) {
             dialog->move(form.geometry().topLeft() + QPoint(40, 60));

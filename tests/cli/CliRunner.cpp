@@ -13,7 +13,22 @@
 
 namespace stowra::test {
 
-CliResult RunCli(const std::vector<std::string>& args, const std::string& input) {
+CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
+                 const std::vector<std::string>& environment) {
+    std::vector<std::string> variables;
+    for (char** v = environ; *v != nullptr; ++v) {
+        variables.emplace_back(*v);
+    }
+    for (const std::string& change : environment) {
+        const std::string name = change.substr(0, change.find('=')) + "=";
+        std::erase_if(variables, [&](const std::string& v) { return v.starts_with(name); });
+        if (change.find('=') != std::string::npos) {
+            variables.push_back(change);
+        }
+    }
+    std::vector<char*> envp;
+    for (std::string& v : variables) envp.push_back(v.data());
+    envp.push_back(nullptr);
     TempTree io;
     io.Write("in", input);
     std::string outPath = io.Path("out"), errPath = io.Path("err"), inPath = io.Path("in");
@@ -31,7 +46,7 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& input)
         std::vector<std::string> copy = args;
         for (auto& a : copy) argv.push_back(a.data());
         argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
+        ::execve(program.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     int status = 0;

@@ -12,7 +12,9 @@ struct CliResult {
     std::string err;
 };
 
-// Runs the program with the arguments; `input` is fed to its standard input.
-CliResult RunCli(const std::vector<std::string>& args, const std::string& input = "");
+// Runs the program with the arguments; `input` is fed to its standard input. `environment` sets
+// variables ("NAME=value") or, as "NAME", removes them for the program.
+CliResult RunCli(const std::vector<std::string>& args, const std::string& input = "",
+                 const std::vector<std::string>& environment = {});
 
 }  // namespace stowra::test

@@ -32,33 +32,71 @@ std::vector<std::string> Args(std::vector<std::string> head, const std::vector<s
 TEST(ScanCli, EndToEndExampleLineForLine) {
     TempTree t;
     MakeExample(t);
-    for (bool slack : {false, true}) {
-        auto args = Args({"scan", t.Root()}, kExampleProfile);
-        if (slack)
-            args.push_back("--use-slack");
-        CliResult r = RunCli(args);
-        ASSERT_EQ(r.exitCode, 0) << r.err;
-        std::string expected =
-            "対象ファイル数 = 8 （サイズ = 600.0000 KiB）\n"
-            "うまく詰め込めなかった残りファイル数 = 3 （サイズ = 246.0000 KiB）\n"
-            "必要なメディア枚数 = 2\n" +
-            std::string(slack ? "平均詰め込み率 = 98.5000 % (スラックサイズによる下限 = 86.0000 %)\n"
-                              : "平均詰め込み率 = 98.5000 %\n") +
-            "［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。\n" +
-            test::kExampleDiscsWouldNotFit +
-            "\n"
-            "\nメディア 1: 2 ファイル, 200.0000 KiB, 100.0000 %\n"
-            "  s50.bin (100.0000 KiB)\n"
-            "  s40.bin (80.0000 KiB)\n"
-            "\nメディア 2: 3 ファイル, 194.0000 KiB, 97.0000 %\n"
-            "  s45.bin (90.0000 KiB)\n"
-            "  s30.bin (60.0000 KiB)\n"
-            "  s12.bin (24.0000 KiB)\n"
-            "\n残り: 3 ファイル, 246.0000 KiB\n"
-            "  s95.bin (190.0000 KiB)\n"
-            "  s20.bin (40.0000 KiB)\n"
-            "  s8.bin (16.0000 KiB)\n";
-        EXPECT_EQ(r.out, expected);
+    const std::string japanese =
+        "対象ファイル数 = 8 （サイズ = 600.0000 KiB）\n"
+        "うまく詰め込めなかった残りファイル数 = 3 （サイズ = 246.0000 KiB）\n"
+        "必要なメディア枚数 = 2\n"
+        "平均詰め込み率 = 98.5000 %{slack}\n"
+        "［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。\n" +
+        std::string(test::kExampleDiscsWouldNotFit) +
+        "\n"
+        "\nメディア 1: 2 ファイル, 200.0000 KiB, 100.0000 %\n"
+        "  s50.bin (100.0000 KiB)\n"
+        "  s40.bin (80.0000 KiB)\n"
+        "\nメディア 2: 3 ファイル, 194.0000 KiB, 97.0000 %\n"
+        "  s45.bin (90.0000 KiB)\n"
+        "  s30.bin (60.0000 KiB)\n"
+        "  s12.bin (24.0000 KiB)\n"
+        "\n残り: 3 ファイル, 246.0000 KiB\n"
+        "  s95.bin (190.0000 KiB)\n"
+        "  s20.bin (40.0000 KiB)\n"
+        "  s8.bin (16.0000 KiB)\n";
+    const std::string english =
+        "Files = 8 (size = 600.0000 KiB)\n"
+        "Files left over = 3 (size = 246.0000 KiB)\n"
+        "Discs needed = 2\n"
+        "Average fill rate = 98.5000 %{slack}\n"
+        "Press [Move files] to move the packed files into the destination folder.\n"
+        "Discs that exceed their capacity once the file system (ISO9660 + Joliet) is counted: 2, by up "
+        "to 183 sectors. Choose a file system in the media settings to pack them so that they fit.\n"
+        "\nDisc 1: 2 file(s), 200.0000 KiB, 100.0000 %\n"
+        "  s50.bin (100.0000 KiB)\n"
+        "  s40.bin (80.0000 KiB)\n"
+        "\nDisc 2: 3 file(s), 194.0000 KiB, 97.0000 %\n"
+        "  s45.bin (90.0000 KiB)\n"
+        "  s30.bin (60.0000 KiB)\n"
+        "  s12.bin (24.0000 KiB)\n"
+        "\nLeft over: 3 file(s), 246.0000 KiB\n"
+        "  s95.bin (190.0000 KiB)\n"
+        "  s20.bin (40.0000 KiB)\n"
+        "  s8.bin (16.0000 KiB)\n";
+    // The language comes from the locale variables' text, installed or not.
+    const struct {
+        std::vector<std::string> environment;
+        const std::string& expected;
+        const char* slackLine;
+    } cases[] = {
+        {{}, japanese, " (スラックサイズによる下限 = 86.0000 %)"},
+        {{"LANG=ja_JP.UTF-8"}, japanese, " (スラックサイズによる下限 = 86.0000 %)"},
+        {{"LANG=C.UTF-8"}, japanese, " (スラックサイズによる下限 = 86.0000 %)"},
+        {{"LC_ALL", "LC_MESSAGES", "LANG"}, japanese, " (スラックサイズによる下限 = 86.0000 %)"},
+        {{"LANG=en_US.UTF-8"}, english, " (lower bound from the slack size = 86.0000 %)"},
+        {{"LANG=ja_JP.UTF-8", "LC_MESSAGES=en_GB.UTF-8"},
+         english,
+         " (lower bound from the slack size = 86.0000 %)"},
+        {{"LANG=en_US.UTF-8", "LC_ALL=C"}, japanese, " (スラックサイズによる下限 = 86.0000 %)"},
+    };
+    for (const auto& c : cases) {
+        for (bool slack : {false, true}) {
+            auto args = Args({"scan", t.Root()}, kExampleProfile);
+            if (slack)
+                args.push_back("--use-slack");
+            CliResult r = RunCli(args, "", c.environment);
+            ASSERT_EQ(r.exitCode, 0) << r.err;
+            std::string expected = c.expected;
+            expected.replace(expected.find("{slack}"), 7, slack ? c.slackLine : "");
+            EXPECT_EQ(r.out, expected) << (c.environment.empty() ? "" : c.environment.back());
+        }
     }
 }
 

@@ -199,16 +199,22 @@ TEST(SettingsPath, BesideTheProgramWithItsExtensionReplaced) {
     test::TempTree t;
     t.Folder("bin.d");
     const std::string bin = t.Path("bin.d") + "/";
-    const std::pair<std::string, std::string> cases[] = {
+    const struct {
+        std::string program, expected, installedFolder = {};
+    } cases[] = {
         {bin + "stowra", bin + "stowra.ini"},
         {bin + "Stowra.exe", bin + "Stowra.ini"},
         {bin + "a.b.c", bin + "a.b.ini"},
         {bin + ".hidden", bin + ".hidden.ini"},
         {t.Path("missing/stowra"), "/cfg/stowra/stowra.ini"},
         {"", "/cfg/stowra/stowra.ini"},
+        // Installed for all users: never beside the program, though root could write there.
+        {bin + "stowra-cli", "/cfg/stowra/stowra-cli.ini", t.Path("bin.d")},
+        {bin + "stowra-cli", "/cfg/stowra/stowra-cli.ini", bin},
+        {bin + "stowra", bin + "stowra.ini", t.Path("bin")},
     };
-    for (const auto& [program, expected] : cases) {
-        EXPECT_EQ(SettingsPathFor(program, "/cfg"), expected) << program;
+    for (const auto& c : cases) {
+        EXPECT_EQ(SettingsPathFor(c.program, "/cfg", c.installedFolder), c.expected) << c.program;
     }
     EXPECT_TRUE(SettingsPath().ends_with("/settings_tests.ini"));
 }

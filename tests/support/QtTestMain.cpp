@@ -7,6 +7,10 @@
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The tests expect the Japanese source texts, whatever language the shell running them is in.
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LC_MESSAGES");
+    ::setenv("LANG", "C", 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Stowra"));
     ::testing::InitGoogleTest(&argc, argv);
