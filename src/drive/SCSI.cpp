@@ -51,9 +51,10 @@ void SCSI::deviceInfo(std::string& vendor, std::string& product, std::string& ad
         product = InquiryField(buffer.data() + 16, 16);
         revision = InquiryField(buffer.data() + 32, 4);
     } else {
-        vendor = "-";
-        product = "Unknown";
-        revision = "-";
+        // Whole strings assigned, not literals: GCC 12 at -O3 warns falsely (-Wrestrict) on those.
+        vendor = std::string(1, '-');
+        product = std::string("Unknown");
+        revision = std::string(1, '-');
     }
     address = AddressText();
 }
