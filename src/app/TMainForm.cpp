@@ -349,7 +349,8 @@ bool TMainForm::ScanCancelled() {
         // The hold swallows every input to the window but Escape, which sets the flag.
         QCoreApplication::processEvents();
     }
-    return scanCancelRequested_;
+    // A window closed meanwhile wants no result either.
+    return scanCancelRequested_ || Closing;
 }
 
 void TMainForm::ButtonMoveClick() {
