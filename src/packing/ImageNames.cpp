@@ -1,6 +1,7 @@
 #include "packing/ImageNames.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace stowra::image {
 
@@ -107,9 +108,16 @@ private:
     typename S::value_type* next_;
 };
 
-std::size_t LastDot(std::u32string_view name) {
-    const std::size_t dot = name.rfind(U'.');
-    return dot == std::u32string_view::npos ? name.size() : dot;
+template <class Ch>
+std::size_t LastDot(std::basic_string_view<Ch> name) {
+    const std::size_t dot = name.rfind(Ch('.'));
+    return dot == std::basic_string_view<Ch>::npos ? name.size() : dot;
+}
+
+// A character of a name given as code points or as ASCII bytes.
+template <class Ch>
+char32_t CodePoint(Ch c) {
+    return static_cast<std::make_unsigned_t<Ch>>(c);
 }
 
 }  // namespace
@@ -145,11 +153,13 @@ bool AppendDecodedName(std::string_view bytes, std::u32string& out) {
     return ascii;
 }
 
-void AppendLevel3Name(std::u32string_view name, bool folder, std::string& out) {
+template <class Ch>
+void AppendLevel3Name(std::basic_string_view<Ch> name, bool folder, std::string& out) {
     // Every character outside ASCII is one '_' before the length rules apply.
     Output<std::string> o(out, 32);
     const auto put = [&](std::size_t i) {
-        o.Put(name[i] < 0x80 ? ToDChar(static_cast<char>(name[i])) : '_');
+        const char32_t c = CodePoint(name[i]);
+        o.Put(c < 0x80 ? ToDChar(static_cast<char>(c)) : '_');
     };
     const std::size_t len = name.size();
     const std::size_t dot = LastDot(name);
@@ -244,7 +254,8 @@ void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out) {
     }
 }
 
-void AppendJolietName(std::u32string_view name, bool folder, std::u16string& out) {
+template <class Ch>
+void AppendJolietName(std::basic_string_view<Ch> name, bool folder, std::u16string& out) {
     const std::size_t len = name.size();
     const std::size_t dot = folder ? len : LastDot(name);
     std::size_t keepBase = std::min<std::size_t>(len, 103);
@@ -261,27 +272,35 @@ void AppendJolietName(std::u32string_view name, bool folder, std::u16string& out
     out.resize(at + keepBase + (dot + 1 < len ? 1 + keepExt : 0));
     char16_t* o = out.data() + at;
     for (std::size_t i = 0; i < keepBase; ++i) {
-        *o++ = JolietUnit(name[i]);
+        *o++ = JolietUnit(CodePoint(name[i]));
     }
     if (dot + 1 < len) {
         *o++ = u'.';
         for (std::size_t i = 0; i < keepExt; ++i) {
-            *o++ = JolietUnit(name[dot + 1 + i]);
+            *o++ = JolietUnit(CodePoint(name[dot + 1 + i]));
         }
     }
 }
 
-void AppendPlainJolietName(std::u32string_view name, std::u16string& out) {
+template <class Ch>
+void AppendPlainJolietName(std::basic_string_view<Ch> name, std::u16string& out) {
     std::size_t n = 0;
-    while (n < name.size() && n < 103 && name[n] < 0x10000) {
+    while (n < name.size() && n < 103 && CodePoint(name[n]) < 0x10000) {
         ++n;
     }
     const std::size_t at = out.size();
     out.resize(at + n);
     for (std::size_t i = 0; i < n; ++i) {
-        out[at + i] = JolietUnit(name[i]);
+        out[at + i] = JolietUnit(CodePoint(name[i]));
     }
 }
+
+template void AppendLevel3Name(std::string_view, bool, std::string&);
+template void AppendLevel3Name(std::u32string_view, bool, std::string&);
+template void AppendJolietName(std::string_view, bool, std::u16string&);
+template void AppendJolietName(std::u32string_view, bool, std::u16string&);
+template void AppendPlainJolietName(std::string_view, std::u16string&);
+template void AppendPlainJolietName(std::u32string_view, std::u16string&);
 
 bool Level1Less(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());

@@ -210,6 +210,18 @@ private:
     std::u32string_view Decoded(std::size_t i) const {
         return std::u32string_view(decoded_).substr(decodedAt_[i], decodedAt_[i + 1] - decodedAt_[i]);
     }
+    // Calls `f` with the i-th child's name: its bytes when they are all ASCII, else its code points.
+    template <class F>
+    void WithName(std::size_t i, F f) const {
+        if (ascii_[i]) {
+            f(nodes_[children_[i]].name);
+        } else {
+            f(Decoded(i));
+        }
+    }
+    std::size_t NameLength(std::size_t i) const {
+        return ascii_[i] ? nodes_[children_[i]].name.size() : decodedAt_[i + 1] - decodedAt_[i];
+    }
     template <class Ch>
     void SortByName(const std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries) const;
     void XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> children);
@@ -244,7 +256,8 @@ private:
     std::vector<std::uint32_t> relocatedFolders_;
 
     // Scratch buffers of one directory, reused so that a large disc allocates little.
-    std::u32string decoded_;
+    std::span<const std::uint32_t> children_;
+    std::u32string decoded_;  // the names not all in ASCII
     std::vector<std::size_t> decodedAt_;
     std::vector<bool> ascii_;  // of each child's name
     std::string narrow_;
@@ -318,13 +331,32 @@ std::uint64_t Model::Udf() const {
     return Genisoimage() + 240 + udfDirectories_ + files_;
 }
 
+bool IsAscii(std::string_view bytes) {
+    std::uint64_t bits = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        bits |= word;
+    }
+    for (; i < bytes.size(); ++i) {
+        bits |= static_cast<unsigned char>(bytes[i]);
+    }
+    return (bits & 0x8080808080808080ull) == 0;
+}
+
 void Model::DecodeChildren(std::span<const std::uint32_t> children) {
+    children_ = children;
     decoded_.clear();
     decodedAt_.clear();
     ascii_.clear();
     for (std::uint32_t c : children) {
         decodedAt_.push_back(decoded_.size());
-        ascii_.push_back(image::AppendDecodedName(nodes_[c].name, decoded_));
+        const bool ascii = IsAscii(nodes_[c].name);
+        if (!ascii) {
+            image::AppendDecodedName(nodes_[c].name, decoded_);
+        }
+        ascii_.push_back(ascii);
     }
     decodedAt_.push_back(decoded_.size());
 }
@@ -370,7 +402,8 @@ void Model::XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> chil
     named_.clear();
     for (std::size_t i = 0; i < children.size(); ++i) {
         const auto offset = static_cast<std::uint32_t>(narrow_.size());
-        image::AppendLevel3Name(Decoded(i), nodes_[children[i]].folder, narrow_);
+        const bool folder = nodes_[children[i]].folder;
+        WithName(i, [&](auto name) { image::AppendLevel3Name(name, folder, narrow_); });
         named_.push_back({offset, static_cast<std::uint32_t>(narrow_.size() - offset), children[i],
                           nodes_[children[i]].folder});
     }
@@ -410,15 +443,16 @@ void Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
     shared_.clear();
     for (std::size_t i = 0; i < children.size(); ++i) {
         const auto offset = static_cast<std::uint32_t>(wide_.size());
-        const std::u32string_view name = Decoded(i);
-        image::AppendJolietName(name, nodes_[children[i]].folder, wide_);
+        const bool folder = nodes_[children[i]].folder;
+        WithName(i, [&](auto name) { image::AppendJolietName(name, folder, wide_); });
         const auto size = static_cast<std::uint32_t>(wide_.size() - offset);
         named_.push_back({offset, size, children[i], nodes_[children[i]].folder});
         // A name of at most 103 characters, all in the Basic Multilingual Plane, is the same in
         // genisoimage's Joliet tree.
+        const std::u32string_view decoded = Decoded(i);
         const bool same =
-            name.size() <= 103 &&
-            (ascii_[i] || std::none_of(name.begin(), name.end(), [](char32_t c) { return c >= 0x10000; }));
+            NameLength(i) <= 103 &&
+            std::none_of(decoded.begin(), decoded.end(), [](char32_t c) { return c >= 0x10000; });
         shared_.push_back(same ? offset : kNotShared);
     }
     SortByName(wide_, named_);
@@ -692,10 +726,9 @@ void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
     for (std::size_t i = 0; i < children.size(); ++i) {
         const auto offset = static_cast<std::uint32_t>(plainWide_.size());
         if (i < shared_.size() && shared_[i] != kNotShared) {
-            const std::size_t size = decodedAt_[i + 1] - decodedAt_[i];
-            plainWide_.append(std::u16string_view(wide_).substr(shared_[i], size));
+            plainWide_.append(std::u16string_view(wide_).substr(shared_[i], NameLength(i)));
         } else {
-            image::AppendPlainJolietName(Decoded(i), plainWide_);
+            WithName(i, [&](auto name) { image::AppendPlainJolietName(name, plainWide_); });
         }
         const auto size = static_cast<std::uint32_t>(plainWide_.size() - offset);
         named_.push_back({offset, size, children[i], nodes_[children[i]].folder});

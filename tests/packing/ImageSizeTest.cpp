@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -465,8 +466,22 @@ TEST(ImageNames, IsoNamesAsTheBuildersMakeThem) {
         std::u32string decoded;
         image::AppendDecodedName(c.name, decoded);
         std::string level3;
-        image::AppendLevel3Name(decoded, c.folder, level3);
+        image::AppendLevel3Name(std::u32string_view(decoded), c.folder, level3);
         EXPECT_EQ(level3, c.level3) << c.name;
+        // A name all in ASCII may be given as its bytes: every name form must come out the same.
+        const std::string_view bytes = c.name;
+        if (std::all_of(bytes.begin(), bytes.end(), [](char b) { return b >= 0; })) {
+            std::string fromBytes;
+            image::AppendLevel3Name(bytes, c.folder, fromBytes);
+            EXPECT_EQ(fromBytes, c.level3) << c.name;
+            std::u16string joliet, jolietFromBytes, plain, plainFromBytes;
+            image::AppendJolietName(std::u32string_view(decoded), c.folder, joliet);
+            image::AppendJolietName(bytes, c.folder, jolietFromBytes);
+            EXPECT_EQ(jolietFromBytes, joliet) << c.name;
+            image::AppendPlainJolietName(std::u32string_view(decoded), plain);
+            image::AppendPlainJolietName(bytes, plainFromBytes);
+            EXPECT_EQ(plainFromBytes, plain) << c.name;
+        }
     }
 }
 
