@@ -191,7 +191,7 @@ void AppendLevel3Name(std::basic_string_view<Ch> name, bool folder, std::string&
     }
 }
 
-void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out) {
+std::size_t Level1Chars(std::string_view bytes, bool folder, char dot, char* out) {
     // Compressed tarballs keep a recognisable three-letter extension.
     std::string_view head = bytes;
     std::string_view tail;
@@ -215,25 +215,25 @@ void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out) {
         }
     }
 
-    Output<std::string> o(out, 16);
+    char* const start = out;
     int baseChars = 0;
     int extChars = 0;
     bool seenDot = false;
     for (std::size_t i = 0; i < len; ++i) {
         const char c = at(i);
         if (c == '.' && i == 0) {
-            o.Put('_');
+            *out++ = '_';
             ++baseChars;
         } else if (c == '.' && i == extDot) {
-            o.Put('.');
+            *out++ = dot;
             seenDot = true;
         } else if (c == '.' && seenDot) {
             // A further dot inside the extension still leaves its '_' behind.
-            o.Put('_');
+            *out++ = '_';
             ++extChars;
         } else if (!seenDot) {
             if (baseChars < 8) {
-                o.Put(ToDChar(c));
+                *out++ = ToDChar(c);
                 ++baseChars;
             } else if (extDot != std::string_view::npos && extDot > i) {
                 i = extDot - 1;  // the rest of the base is left out
@@ -241,16 +241,21 @@ void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out) {
                 break;
             }
         } else if (extChars < 3) {
-            o.Put(ToDChar(c));
+            *out++ = ToDChar(c);
             ++extChars;
         }
     }
+    if (!folder && !seenDot) {
+        *out++ = dot;
+    }
+    return static_cast<std::size_t>(out - start);
+}
+
+void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out) {
+    char name[16];
+    out.append(name, Level1Chars(bytes, folder, '.', name));
     if (!folder) {
-        if (!seenDot) {
-            o.Put('.');
-        }
-        o.Put(';');
-        o.Put('1');
+        out += ";1";
     }
 }
 

@@ -27,6 +27,10 @@ void AppendLevel3Name(std::basic_string_view<Ch> name, bool folder, std::string&
 // every byte of a multibyte character becomes one '_'.
 void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out);
 
+// The same name without the ";1", written to `out` (room for 16) with `dot` for its '.', for
+// building sort keys directly. Returns its length (at most 13).
+std::size_t Level1Chars(std::string_view bytes, bool folder, char dot, char* out);
+
 // Joliet name with long names allowed, as xorriso makes it: at most 103 characters (104 for a
 // file whose extension is kept).
 template <class Ch>

@@ -517,13 +517,15 @@ void Model::Level1Directory(std::uint64_t dots) {
     level1Items_.clear();
     for (std::size_t i = 0; i < level1Inputs_.size(); ++i) {
         const Level1Input& in = level1Inputs_[i];
-        narrow_.clear();
-        image::AppendLevel1Name(in.name, in.folder, narrow_);
-        const Level1Record r = Level1RecordOf(narrow_.size(), in.name.size(), in.extra);
-        const std::size_t keySize = narrow_.size() - (in.folder ? 0 : 2);
-        level1Items_.push_back({PackLevel1(std::string_view(narrow_).substr(0, keySize)), !in.folder,
+        // The name is written straight in its packed form: its '.' is the 2 that PackLevel1 makes
+        // of it, and it has no ';' before the ";1" left out.
+        unsigned char key[16] = {};
+        const std::size_t keySize = image::Level1Chars(in.name, in.folder, 2, reinterpret_cast<char*>(key));
+        const std::size_t size = keySize + (in.folder ? 0 : 2);
+        const Level1Record r = Level1RecordOf(size, in.name.size(), in.extra);
+        level1Items_.push_back({Level1Key{BigEndian(key), BigEndian(key + 8)}, !in.folder,
                                 static_cast<std::uint32_t>(i), r.record, r.continuation,
-                                static_cast<std::uint32_t>(narrow_.size()), kNoRun, r.record});
+                                static_cast<std::uint32_t>(size), kNoRun, r.record});
     }
     const auto less = [&](const Level1Item& a, const Level1Item& b) {
         if (a.key != b.key) {
