@@ -66,9 +66,9 @@ inline char ToDChar(char c) {
 // Characters Joliet does not allow become '_', as does a character outside the Basic
 // Multilingual Plane (for xorriso; genisoimage ends the name there instead).
 struct JolietTable {
-    char16_t map[128];
+    char16_t map[256];
     constexpr JolietTable() : map() {
-        for (int c = 0; c < 128; ++c) {
+        for (int c = 0; c < 256; ++c) {
             const bool refused =
                 c < 0x20 || c == '*' || c == '/' || c == ':' || c == ';' || c == '?' || c == '\\';
             map[c] = refused ? u'_' : static_cast<char16_t>(c);
@@ -78,10 +78,15 @@ struct JolietTable {
 constexpr JolietTable kJolietUnits;
 
 inline char16_t JolietUnit(char32_t c) {
-    if (c < 0x80) {
+    if (c < 0x100) {
         return kJolietUnits.map[c];
     }
     return c >= 0x10000 ? u'_' : static_cast<char16_t>(c);
+}
+
+// The same for a byte of a name given as bytes, without a test.
+inline char16_t JolietUnit(char c) {
+    return kJolietUnits.map[static_cast<unsigned char>(c)];
 }
 
 }  // namespace
@@ -277,12 +282,12 @@ void AppendJolietName(std::basic_string_view<Ch> name, bool folder, std::u16stri
     out.resize(at + keepBase + (dot + 1 < len ? 1 + keepExt : 0));
     char16_t* o = out.data() + at;
     for (std::size_t i = 0; i < keepBase; ++i) {
-        *o++ = JolietUnit(CodePoint(name[i]));
+        *o++ = JolietUnit(name[i]);
     }
     if (dot + 1 < len) {
         *o++ = u'.';
         for (std::size_t i = 0; i < keepExt; ++i) {
-            *o++ = JolietUnit(CodePoint(name[dot + 1 + i]));
+            *o++ = JolietUnit(name[dot + 1 + i]);
         }
     }
 }
@@ -296,7 +301,7 @@ void AppendPlainJolietName(std::basic_string_view<Ch> name, std::u16string& out)
     const std::size_t at = out.size();
     out.resize(at + n);
     for (std::size_t i = 0; i < n; ++i) {
-        out[at + i] = JolietUnit(CodePoint(name[i]));
+        out[at + i] = JolietUnit(name[i]);
     }
 }
 
