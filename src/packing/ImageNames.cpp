@@ -163,8 +163,11 @@ void AppendLevel3Name(std::basic_string_view<Ch> name, bool folder, std::string&
     // Every character outside ASCII is one '_' before the length rules apply.
     Output<std::string> o(out, 32);
     const auto put = [&](std::size_t i) {
-        const char32_t c = CodePoint(name[i]);
-        o.Put(c < 0x80 ? ToDChar(static_cast<char>(c)) : '_');
+        if constexpr (sizeof(Ch) == 1) {
+            o.Put(ToDChar(name[i]));  // a byte above ASCII is '_' in the table too
+        } else {
+            o.Put(name[i] < 0x80 ? ToDChar(static_cast<char>(name[i])) : '_');
+        }
     };
     const std::size_t len = name.size();
     const std::size_t dot = LastDot(name);
