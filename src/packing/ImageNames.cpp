@@ -465,9 +465,11 @@ bool RenameDuplicates(std::basic_string<Ch>& pool, std::vector<NamedEntry>& entr
                       const RenameLimits& limits, NameSet<Ch>& names) {
     using View = std::basic_string_view<Ch>;
     const auto name = [&](std::size_t i) { return View(pool).substr(entries[i].offset, entries[i].size); };
+    // Names whose first characters differ are not compared in full.
     bool any = false;
     for (std::size_t i = 0; i + 1 < entries.size() && !any; ++i) {
-        any = name(i) == name(i + 1);
+        any = entries[i].head == entries[i + 1].head && entries[i].next == entries[i + 1].next &&
+              name(i) == name(i + 1);
     }
     if (!any) {
         return false;

@@ -92,6 +92,7 @@ inline constexpr RenameLimits kJolietLimits{104, 103, false};
 // Renames every member of each run of equal names in `entries` (sorted by name, then by the
 // original name) the way xorriso does: a counter of as few digits as serve the whole run, placed
 // before the extension, skipping names already present. Returns whether any name changed.
+// `head` and `next` must be the names' first characters as the sort left them, or all zero.
 template <class Ch>
 bool RenameDuplicates(std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries,
                       const RenameLimits& limits, NameSet<Ch>& names);
