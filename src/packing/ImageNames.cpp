@@ -227,6 +227,50 @@ std::size_t Level1Chars(std::string_view bytes, bool folder, char dot, char* out
     int baseChars = 0;
     int extChars = 0;
     bool seenDot = false;
+    if (tail.empty()) {
+        // The common case, in two plain passes: the base up to the extension dot, then the
+        // extension, where past its third character only dots still leave something behind.
+        std::size_t i = 0;
+        for (; i < len; ++i) {
+            const char c = head[i];
+            if (c == '.' && i == 0) {
+                *out++ = '_';
+                ++baseChars;
+            } else if (c == '.' && i == extDot) {
+                *out++ = dot;
+                seenDot = true;
+                ++i;
+                break;
+            } else if (baseChars < 8) {
+                *out++ = ToDChar(c);
+                ++baseChars;
+            } else if (extDot != std::string_view::npos && extDot > i) {
+                i = extDot - 1;
+            } else {
+                break;
+            }
+        }
+        for (; seenDot && i < len; ++i) {
+            const char c = head[i];
+            if (c == '.') {
+                *out++ = '_';
+                ++extChars;
+            } else if (extChars < 3) {
+                *out++ = ToDChar(c);
+                ++extChars;
+            } else {
+                const std::size_t further = head.find('.', i);
+                if (further == std::string_view::npos) {
+                    break;
+                }
+                i = further - 1;
+            }
+        }
+        if (!folder && !seenDot) {
+            *out++ = dot;
+        }
+        return static_cast<std::size_t>(out - start);
+    }
     for (std::size_t i = 0; i < len; ++i) {
         const char c = at(i);
         if (c == '.' && i == 0) {
