@@ -446,6 +446,8 @@ TEST(ImageNames, IsoNamesAsTheBuildersMakeThem) {
         {"x.", true, "X.", "X_"},
         {"e.txt.~", false, "E.TXT_;1", "E_TXT._"},
         {"a.b.~", false, "A.B__;1", "A_B._"},
+        {"x.longext.~", false, "X.LON_;1", "X_LONGEXT._"},
+        {"notes.markdown.txt.bak", false, "NOTES_MA.BAK;1", "NOTES_MARKDOWN_TXT.BAK"},
         {"...", false, "_._;1", "___."},
         {".tar.gz", false, "_TGZ.;1", "_TAR.GZ"},
         {"a.tar.gz~", false, "A_TAR.GZ_;1", "A_TAR.GZ_"},
