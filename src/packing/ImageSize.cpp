@@ -370,7 +370,13 @@ void Model::SortByName(const std::basic_string<Ch>& pool, std::vector<NamedEntry
     constexpr std::size_t kBits = 8 * sizeof(Ch);
     for (NamedEntry& e : entries) {
         if constexpr (sizeof(Ch) == 1) {
-            PackHead(pool.data() + e.offset, e.size, e.head, e.next, [](unsigned char c) { return c; });
+            const auto* name = reinterpret_cast<const unsigned char*>(pool.data() + e.offset);
+            if (e.size >= 16) {
+                e.head = BigEndian(name);
+                e.next = BigEndian(name + 8);
+            } else {
+                PackHead(pool.data() + e.offset, e.size, e.head, e.next, [](unsigned char c) { return c; });
+            }
         } else {
             Ch b[2 * kPerWord] = {};
             std::copy_n(pool.data() + e.offset, std::min<std::size_t>(e.size, 2 * kPerWord), b);
