@@ -105,6 +105,17 @@ std::uint64_t BigEndian(const unsigned char* p) {
     return v;
 }
 
+// Four UTF-16 units at `p` as one number, the first unit highest.
+std::uint64_t Units4(const char16_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::little) {
+        v = (v << 32) | (v >> 32);
+        v = ((v & 0x0000FFFF0000FFFFull) << 16) | ((v >> 16) & 0x0000FFFF0000FFFFull);
+    }
+    return v;
+}
+
 // The first 16 bytes of a name, zero-filled, as two big-endian numbers.
 template <class Map>
 void PackHead(const char* name, std::size_t size, std::uint64_t& high, std::uint64_t& low, Map map) {
@@ -377,6 +388,9 @@ void Model::SortByName(const std::basic_string<Ch>& pool, std::vector<NamedEntry
             } else {
                 PackHead(pool.data() + e.offset, e.size, e.head, e.next, [](unsigned char c) { return c; });
             }
+        } else if (e.size >= 2 * kPerWord) {
+            e.head = Units4(pool.data() + e.offset);
+            e.next = Units4(pool.data() + e.offset + 4);
         } else {
             Ch b[2 * kPerWord] = {};
             std::copy_n(pool.data() + e.offset, std::min<std::size_t>(e.size, 2 * kPerWord), b);
