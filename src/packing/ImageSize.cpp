@@ -765,10 +765,15 @@ void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
     // Sorted by the names on disk; their first 16 bytes decide most comparisons. Nothing after a
     // ';' counts, and the ';' itself is 0, below every other byte.
     for (NamedEntry& e : named_) {
-        const std::string_view name = nodes_[e.node].name;
-        const std::size_t semicolon = name.find(';');
-        PackHead(name.data(), std::min(name.size(), semicolon), e.head, e.next,
-                 [](unsigned char c) { return c; });
+        const std::string_view head = nodes_[e.node].name.substr(0, 16);
+        const std::size_t semicolon = head.find(';');
+        if (head.size() == 16 && semicolon == std::string_view::npos) {
+            e.head = BigEndian(reinterpret_cast<const unsigned char*>(head.data()));
+            e.next = BigEndian(reinterpret_cast<const unsigned char*>(head.data()) + 8);
+        } else {
+            PackHead(head.data(), std::min(head.size(), semicolon), e.head, e.next,
+                     [](unsigned char c) { return c; });
+        }
     }
     const auto compare = [&](const NamedEntry& a, const NamedEntry& b) {
         if (a.head != b.head || a.next != b.next) {
