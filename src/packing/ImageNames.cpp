@@ -142,6 +142,17 @@ bool AppendDecodedName(std::string_view bytes, std::u32string& out) {
             ++i;
             continue;
         }
+        // Most characters of names in Japanese or Chinese: three bytes, lead byte E1 to EC, where
+        // every pair of continuation bytes is valid.
+        if (c0 >= 0xE1 && c0 <= 0xEC && i + 2 < bytes.size()) {
+            const auto c1 = static_cast<unsigned char>(bytes[i + 1]);
+            const auto c2 = static_cast<unsigned char>(bytes[i + 2]);
+            if (Continuation(c1) && Continuation(c2)) {
+                o.Put(static_cast<char32_t>((c0 & 0x0F) << 12 | (c1 & 0x3F) << 6 | (c2 & 0x3F)));
+                i += 3;
+                continue;
+            }
+        }
         const std::size_t n = SequenceLength(bytes, i);
         if (n == 0) {
             o.Put(U'_');
