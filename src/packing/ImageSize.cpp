@@ -470,9 +470,8 @@ void Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
         // A name of at most 103 characters, all in the Basic Multilingual Plane, is the same in
         // genisoimage's Joliet tree.
         const std::u32string_view decoded = Decoded(i);
-        const bool same =
-            NameLength(i) <= 103 &&
-            std::none_of(decoded.begin(), decoded.end(), [](char32_t c) { return c >= 0x10000; });
+        const bool same = NameLength(i) <= 103 && std::none_of(decoded.begin(), decoded.end(),
+                                                               [](char32_t c) { return c >= 0x10000; });
         shared_.push_back(same ? offset : kNotShared);
     }
     SortByName(wide_, named_);
