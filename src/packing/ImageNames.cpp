@@ -352,9 +352,11 @@ void AppendJolietName(std::basic_string_view<Ch> name, bool folder, std::u16stri
 
 template <class Ch>
 void AppendPlainJolietName(std::basic_string_view<Ch> name, std::u16string& out) {
-    std::size_t n = 0;
-    while (n < name.size() && n < 103 && CodePoint(name[n]) < 0x10000) {
-        ++n;
+    std::size_t n = std::min<std::size_t>(name.size(), 103);
+    if constexpr (sizeof(Ch) > 2) {
+        const auto end = std::find_if(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(n),
+                                      [](Ch c) { return CodePoint(c) >= 0x10000; });
+        n = static_cast<std::size_t>(end - name.begin());
     }
     const std::size_t at = out.size();
     out.resize(at + n);
