@@ -282,7 +282,6 @@ private:
     image::NameSet<char16_t> wideSet_;
     std::vector<Level1Input> level1Inputs_;
     std::vector<Level1Item> level1Items_;
-    std::string candidate_;
     std::vector<std::size_t> runEnd_;
     std::vector<bool> runVaries_;
     std::size_t stretchEnd_ = 0;
@@ -623,14 +622,16 @@ void Model::RenameLevel1Run(std::size_t first, std::size_t last, std::uint32_t r
         }
         Level1Key key;
         do {
-            candidate_.assign(name, stem);
+            // A stem of at most 5 characters, the counter and the extension with its dot.
+            char candidate[32];
+            std::copy_n(name, stem, candidate);
             std::uint64_t v = counter++;
-            candidate_.append(v >= 36 * 36 * 36 ? 4 : 3, '0');
-            for (std::size_t d = candidate_.size(); d > stem; --d, v /= 36) {
-                candidate_[d - 1] = kDigits[v % 36];
+            const std::size_t digits = v >= 36 * 36 * 36 ? 4 : 3;
+            for (std::size_t d = stem + digits; d > stem; --d, v /= 36) {
+                candidate[d - 1] = kDigits[v % 36];
             }
-            candidate_.append(name + dot, size - dot);
-            key = PackLevel1(candidate_);
+            std::copy_n(name + dot, size - dot, candidate + stem + digits);
+            key = PackLevel1(std::string_view(candidate, stem + digits + size - dot));
         } while (level1Names_.Contains(key));
         level1Names_.Insert(key);
         it.key = key;
