@@ -487,5 +487,34 @@ TEST(ImageNames, IsoNamesAsTheBuildersMakeThem) {
     }
 }
 
+// A byte that does not start a valid UTF-8 sequence counts as one '_', as the builders count it.
+TEST(ImageNames, DecodesNamesAsTheBuildersCountThem) {
+    const struct {
+        const char* bytes;
+        std::u32string decoded;
+        bool ascii;
+    } cases[] = {
+        {"plain.txt", U"plain.txt", true},
+        {"\xe6\x97\xa5\xe6\x9c\xac.txt", U"\u65e5\u672c.txt", false},
+        {"\xe1\x80\x80\xec\xbf\xbf", U"\u1000\ucfff", false},
+        {"\xe6\x97", U"__", false},       // cut short at the end
+        {"\xe6\x97x", U"__x", false},     // cut short before another character
+        {"\xe0\x80\x80", U"___", false},  // overlong
+        {"\xe0\xa0\x80", U"\u0800", false},
+        {"\xed\xa0\x80", U"___", false},  // surrogate
+        {"\xed\x9f\xbf", U"\ud7ff", false},
+        {"\xef\xbf\xbd", U"\ufffd", false},
+        {"\xf0\x9f\x98\x80"
+         "a",
+         U"\U0001f600a", false},
+        {"\xc3\x96\xff", U"\u00d6_", false},
+    };
+    for (const auto& c : cases) {
+        std::u32string decoded;
+        EXPECT_EQ(image::AppendDecodedName(c.bytes, decoded), c.ascii) << c.bytes;
+        EXPECT_EQ(decoded, c.decoded) << c.bytes;
+    }
+}
+
 }  // namespace
 }  // namespace stowra
