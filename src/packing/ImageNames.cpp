@@ -1,6 +1,7 @@
 #include "packing/ImageNames.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace stowra::image {
 
@@ -65,9 +66,9 @@ inline char ToDChar(char c) {
 // Characters Joliet does not allow become '_', as does a character outside the Basic
 // Multilingual Plane (for xorriso; genisoimage ends the name there instead).
 struct JolietTable {
-    char16_t map[128];
+    char16_t map[256];
     constexpr JolietTable() : map() {
-        for (int c = 0; c < 128; ++c) {
+        for (int c = 0; c < 256; ++c) {
             const bool refused =
                 c < 0x20 || c == '*' || c == '/' || c == ':' || c == ';' || c == '?' || c == '\\';
             map[c] = refused ? u'_' : static_cast<char16_t>(c);
@@ -77,10 +78,15 @@ struct JolietTable {
 constexpr JolietTable kJolietUnits;
 
 inline char16_t JolietUnit(char32_t c) {
-    if (c < 0x80) {
+    if (c < 0x100) {
         return kJolietUnits.map[c];
     }
     return c >= 0x10000 ? u'_' : static_cast<char16_t>(c);
+}
+
+// The same for a byte of a name given as bytes, without a test.
+inline char16_t JolietUnit(char c) {
+    return kJolietUnits.map[static_cast<unsigned char>(c)];
 }
 
 }  // namespace
@@ -107,9 +113,16 @@ private:
     typename S::value_type* next_;
 };
 
-std::size_t LastDot(std::u32string_view name) {
-    const std::size_t dot = name.rfind(U'.');
-    return dot == std::u32string_view::npos ? name.size() : dot;
+template <class Ch>
+std::size_t LastDot(std::basic_string_view<Ch> name) {
+    const std::size_t dot = name.rfind(Ch('.'));
+    return dot == std::basic_string_view<Ch>::npos ? name.size() : dot;
+}
+
+// A character of a name given as code points or as ASCII bytes.
+template <class Ch>
+char32_t CodePoint(Ch c) {
+    return static_cast<std::make_unsigned_t<Ch>>(c);
 }
 
 }  // namespace
@@ -129,6 +142,17 @@ bool AppendDecodedName(std::string_view bytes, std::u32string& out) {
             ++i;
             continue;
         }
+        // Most characters of names in Japanese or Chinese: three bytes, lead byte E1 to EC, where
+        // every pair of continuation bytes is valid.
+        if (c0 >= 0xE1 && c0 <= 0xEC && i + 2 < bytes.size()) {
+            const auto c1 = static_cast<unsigned char>(bytes[i + 1]);
+            const auto c2 = static_cast<unsigned char>(bytes[i + 2]);
+            if (Continuation(c1) && Continuation(c2)) {
+                o.Put(static_cast<char32_t>((c0 & 0x0F) << 12 | (c1 & 0x3F) << 6 | (c2 & 0x3F)));
+                i += 3;
+                continue;
+            }
+        }
         const std::size_t n = SequenceLength(bytes, i);
         if (n == 0) {
             o.Put(U'_');
@@ -145,11 +169,16 @@ bool AppendDecodedName(std::string_view bytes, std::u32string& out) {
     return ascii;
 }
 
-void AppendLevel3Name(std::u32string_view name, bool folder, std::string& out) {
+template <class Ch>
+void AppendLevel3Name(std::basic_string_view<Ch> name, bool folder, std::string& out) {
     // Every character outside ASCII is one '_' before the length rules apply.
     Output<std::string> o(out, 32);
     const auto put = [&](std::size_t i) {
-        o.Put(name[i] < 0x80 ? ToDChar(static_cast<char>(name[i])) : '_');
+        if constexpr (sizeof(Ch) == 1) {
+            o.Put(ToDChar(name[i]));  // a byte above ASCII is '_' in the table too
+        } else {
+            o.Put(name[i] < 0x80 ? ToDChar(static_cast<char>(name[i])) : '_');
+        }
     };
     const std::size_t len = name.size();
     const std::size_t dot = LastDot(name);
@@ -181,7 +210,7 @@ void AppendLevel3Name(std::u32string_view name, bool folder, std::string& out) {
     }
 }
 
-void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out) {
+std::size_t Level1Chars(std::string_view bytes, bool folder, char dot, char* out) {
     // Compressed tarballs keep a recognisable three-letter extension.
     std::string_view head = bytes;
     std::string_view tail;
@@ -205,25 +234,69 @@ void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out) {
         }
     }
 
-    Output<std::string> o(out, 16);
+    char* const start = out;
     int baseChars = 0;
     int extChars = 0;
     bool seenDot = false;
+    if (tail.empty()) {
+        // The common case, in two plain passes: the base up to the extension dot, then the
+        // extension, where past its third character only dots still leave something behind.
+        std::size_t i = 0;
+        for (; i < len; ++i) {
+            const char c = head[i];
+            if (c == '.' && i == 0) {
+                *out++ = '_';
+                ++baseChars;
+            } else if (c == '.' && i == extDot) {
+                *out++ = dot;
+                seenDot = true;
+                ++i;
+                break;
+            } else if (baseChars < 8) {
+                *out++ = ToDChar(c);
+                ++baseChars;
+            } else if (extDot != std::string_view::npos && extDot > i) {
+                i = extDot - 1;
+            } else {
+                break;
+            }
+        }
+        for (; seenDot && i < len; ++i) {
+            const char c = head[i];
+            if (c == '.') {
+                *out++ = '_';
+                ++extChars;
+            } else if (extChars < 3) {
+                *out++ = ToDChar(c);
+                ++extChars;
+            } else {
+                const std::size_t further = head.find('.', i);
+                if (further == std::string_view::npos) {
+                    break;
+                }
+                i = further - 1;
+            }
+        }
+        if (!folder && !seenDot) {
+            *out++ = dot;
+        }
+        return static_cast<std::size_t>(out - start);
+    }
     for (std::size_t i = 0; i < len; ++i) {
         const char c = at(i);
         if (c == '.' && i == 0) {
-            o.Put('_');
+            *out++ = '_';
             ++baseChars;
         } else if (c == '.' && i == extDot) {
-            o.Put('.');
+            *out++ = dot;
             seenDot = true;
         } else if (c == '.' && seenDot) {
             // A further dot inside the extension still leaves its '_' behind.
-            o.Put('_');
+            *out++ = '_';
             ++extChars;
         } else if (!seenDot) {
             if (baseChars < 8) {
-                o.Put(ToDChar(c));
+                *out++ = ToDChar(c);
                 ++baseChars;
             } else if (extDot != std::string_view::npos && extDot > i) {
                 i = extDot - 1;  // the rest of the base is left out
@@ -231,20 +304,26 @@ void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out) {
                 break;
             }
         } else if (extChars < 3) {
-            o.Put(ToDChar(c));
+            *out++ = ToDChar(c);
             ++extChars;
         }
     }
+    if (!folder && !seenDot) {
+        *out++ = dot;
+    }
+    return static_cast<std::size_t>(out - start);
+}
+
+void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out) {
+    char name[16];
+    out.append(name, Level1Chars(bytes, folder, '.', name));
     if (!folder) {
-        if (!seenDot) {
-            o.Put('.');
-        }
-        o.Put(';');
-        o.Put('1');
+        out += ";1";
     }
 }
 
-void AppendJolietName(std::u32string_view name, bool folder, std::u16string& out) {
+template <class Ch>
+void AppendJolietName(std::basic_string_view<Ch> name, bool folder, std::u16string& out) {
     const std::size_t len = name.size();
     const std::size_t dot = folder ? len : LastDot(name);
     std::size_t keepBase = std::min<std::size_t>(len, 103);
@@ -271,10 +350,13 @@ void AppendJolietName(std::u32string_view name, bool folder, std::u16string& out
     }
 }
 
-void AppendPlainJolietName(std::u32string_view name, std::u16string& out) {
-    std::size_t n = 0;
-    while (n < name.size() && n < 103 && name[n] < 0x10000) {
-        ++n;
+template <class Ch>
+void AppendPlainJolietName(std::basic_string_view<Ch> name, std::u16string& out) {
+    std::size_t n = std::min<std::size_t>(name.size(), 103);
+    if constexpr (sizeof(Ch) > 2) {
+        const auto end = std::find_if(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(n),
+                                      [](Ch c) { return CodePoint(c) >= 0x10000; });
+        n = static_cast<std::size_t>(end - name.begin());
     }
     const std::size_t at = out.size();
     out.resize(at + n);
@@ -282,6 +364,13 @@ void AppendPlainJolietName(std::u32string_view name, std::u16string& out) {
         out[at + i] = JolietUnit(name[i]);
     }
 }
+
+template void AppendLevel3Name(std::string_view, bool, std::string&);
+template void AppendLevel3Name(std::u32string_view, bool, std::string&);
+template void AppendJolietName(std::string_view, bool, std::u16string&);
+template void AppendJolietName(std::u32string_view, bool, std::u16string&);
+template void AppendPlainJolietName(std::string_view, std::u16string&);
+template void AppendPlainJolietName(std::u32string_view, std::u16string&);
 
 bool Level1Less(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());
@@ -433,9 +522,11 @@ bool RenameDuplicates(std::basic_string<Ch>& pool, std::vector<NamedEntry>& entr
                       const RenameLimits& limits, NameSet<Ch>& names) {
     using View = std::basic_string_view<Ch>;
     const auto name = [&](std::size_t i) { return View(pool).substr(entries[i].offset, entries[i].size); };
+    // Names whose first characters differ are not compared in full.
     bool any = false;
     for (std::size_t i = 0; i + 1 < entries.size() && !any; ++i) {
-        any = name(i) == name(i + 1);
+        any = entries[i].head == entries[i + 1].head && entries[i].next == entries[i + 1].next &&
+              name(i) == name(i + 1);
     }
     if (!any) {
         return false;

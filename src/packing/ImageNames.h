@@ -15,21 +15,31 @@ namespace stowra::image {
 // sequence stands for one '_', as the builders count it. Returns whether the name is all ASCII.
 bool AppendDecodedName(std::string_view bytes, std::u32string& out);
 
+// The name functions below take the name's code points, or for a name all in ASCII its bytes
+// as they are, which spares decoding the most common names.
+
 // ISO 9660 level 3 name (at most 31 characters, upper case, '.' only before the extension), as
 // xorriso makes it. A file without an extension ends in '.'; the ";1" is not included.
-void AppendLevel3Name(std::u32string_view name, bool folder, std::string& out);
+template <class Ch>
+void AppendLevel3Name(std::basic_string_view<Ch> name, bool folder, std::string& out);
 
 // ISO 9660 level 1 name (8.3) as genisoimage makes it, ";1" included for a file. Works on bytes:
 // every byte of a multibyte character becomes one '_'.
 void AppendLevel1Name(std::string_view bytes, bool folder, std::string& out);
 
+// The same name without the ";1", written to `out` (room for 16) with `dot` for its '.', for
+// building sort keys directly. Returns its length (at most 13).
+std::size_t Level1Chars(std::string_view bytes, bool folder, char dot, char* out);
+
 // Joliet name with long names allowed, as xorriso makes it: at most 103 characters (104 for a
 // file whose extension is kept).
-void AppendJolietName(std::u32string_view name, bool folder, std::u16string& out);
+template <class Ch>
+void AppendJolietName(std::basic_string_view<Ch> name, bool folder, std::u16string& out);
 
 // Joliet name as genisoimage makes it: cut at 103 units and at the first character outside the
 // Basic Multilingual Plane.
-void AppendPlainJolietName(std::u32string_view name, std::u16string& out);
+template <class Ch>
+void AppendPlainJolietName(std::basic_string_view<Ch> name, std::u16string& out);
 
 // Rank of a level 1 name character in genisoimage's sort: ';' before '.', '.' before the rest.
 inline int Level1Rank(char c) {
@@ -82,6 +92,7 @@ inline constexpr RenameLimits kJolietLimits{104, 103, false};
 // Renames every member of each run of equal names in `entries` (sorted by name, then by the
 // original name) the way xorriso does: a counter of as few digits as serve the whole run, placed
 // before the extension, skipping names already present. Returns whether any name changed.
+// `head` and `next` must be the names' first characters as the sort left them, or all zero.
 template <class Ch>
 bool RenameDuplicates(std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries,
                       const RenameLimits& limits, NameSet<Ch>& names);

@@ -105,6 +105,17 @@ std::uint64_t BigEndian(const unsigned char* p) {
     return v;
 }
 
+// Four UTF-16 units at `p` as one number, the first unit highest.
+std::uint64_t Units4(const char16_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::little) {
+        v = (v << 32) | (v >> 32);
+        v = ((v & 0x0000FFFF0000FFFFull) << 16) | ((v >> 16) & 0x0000FFFF0000FFFFull);
+    }
+    return v;
+}
+
 // The first 16 bytes of a name, zero-filled, as two big-endian numbers.
 template <class Map>
 void PackHead(const char* name, std::size_t size, std::uint64_t& high, std::uint64_t& low, Map map) {
@@ -210,6 +221,18 @@ private:
     std::u32string_view Decoded(std::size_t i) const {
         return std::u32string_view(decoded_).substr(decodedAt_[i], decodedAt_[i + 1] - decodedAt_[i]);
     }
+    // Calls `f` with the i-th child's name: its bytes when they are all ASCII, else its code points.
+    template <class F>
+    void WithName(std::size_t i, F f) const {
+        if (ascii_[i]) {
+            f(nodes_[children_[i]].name);
+        } else {
+            f(Decoded(i));
+        }
+    }
+    std::size_t NameLength(std::size_t i) const {
+        return ascii_[i] ? nodes_[children_[i]].name.size() : decodedAt_[i + 1] - decodedAt_[i];
+    }
     template <class Ch>
     void SortByName(const std::basic_string<Ch>& pool, std::vector<NamedEntry>& entries) const;
     void XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> children);
@@ -244,9 +267,10 @@ private:
     std::vector<std::uint32_t> relocatedFolders_;
 
     // Scratch buffers of one directory, reused so that a large disc allocates little.
-    std::u32string decoded_;
+    std::span<const std::uint32_t> children_;
+    std::u32string decoded_;  // the names not all in ASCII
     std::vector<std::size_t> decodedAt_;
-    std::vector<bool> ascii_;  // of each child's name
+    std::vector<std::uint8_t> ascii_;  // of each child's name (bytes, quicker to read than bits)
     std::string narrow_;
     std::u16string wide_;
     std::u16string plainWide_;
@@ -258,7 +282,6 @@ private:
     image::NameSet<char16_t> wideSet_;
     std::vector<Level1Input> level1Inputs_;
     std::vector<Level1Item> level1Items_;
-    std::string candidate_;
     std::vector<std::size_t> runEnd_;
     std::vector<bool> runVaries_;
     std::size_t stretchEnd_ = 0;
@@ -318,13 +341,32 @@ std::uint64_t Model::Udf() const {
     return Genisoimage() + 240 + udfDirectories_ + files_;
 }
 
+bool IsAscii(std::string_view bytes) {
+    std::uint64_t bits = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        bits |= word;
+    }
+    for (; i < bytes.size(); ++i) {
+        bits |= static_cast<unsigned char>(bytes[i]);
+    }
+    return (bits & 0x8080808080808080ull) == 0;
+}
+
 void Model::DecodeChildren(std::span<const std::uint32_t> children) {
+    children_ = children;
     decoded_.clear();
     decodedAt_.clear();
     ascii_.clear();
     for (std::uint32_t c : children) {
         decodedAt_.push_back(decoded_.size());
-        ascii_.push_back(image::AppendDecodedName(nodes_[c].name, decoded_));
+        const bool ascii = IsAscii(nodes_[c].name);
+        if (!ascii) {
+            image::AppendDecodedName(nodes_[c].name, decoded_);
+        }
+        ascii_.push_back(ascii);
     }
     decodedAt_.push_back(decoded_.size());
 }
@@ -338,7 +380,16 @@ void Model::SortByName(const std::basic_string<Ch>& pool, std::vector<NamedEntry
     constexpr std::size_t kBits = 8 * sizeof(Ch);
     for (NamedEntry& e : entries) {
         if constexpr (sizeof(Ch) == 1) {
-            PackHead(pool.data() + e.offset, e.size, e.head, e.next, [](unsigned char c) { return c; });
+            const auto* name = reinterpret_cast<const unsigned char*>(pool.data() + e.offset);
+            if (e.size >= 16) {
+                e.head = BigEndian(name);
+                e.next = BigEndian(name + 8);
+            } else {
+                PackHead(pool.data() + e.offset, e.size, e.head, e.next, [](unsigned char c) { return c; });
+            }
+        } else if (e.size >= 2 * kPerWord) {
+            e.head = Units4(pool.data() + e.offset);
+            e.next = Units4(pool.data() + e.offset + 4);
         } else {
             Ch b[2 * kPerWord] = {};
             std::copy_n(pool.data() + e.offset, std::min<std::size_t>(e.size, 2 * kPerWord), b);
@@ -370,7 +421,8 @@ void Model::XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> chil
     named_.clear();
     for (std::size_t i = 0; i < children.size(); ++i) {
         const auto offset = static_cast<std::uint32_t>(narrow_.size());
-        image::AppendLevel3Name(Decoded(i), nodes_[children[i]].folder, narrow_);
+        const bool folder = nodes_[children[i]].folder;
+        WithName(i, [&](auto name) { image::AppendLevel3Name(name, folder, narrow_); });
         named_.push_back({offset, static_cast<std::uint32_t>(narrow_.size() - offset), children[i],
                           nodes_[children[i]].folder});
     }
@@ -410,15 +462,15 @@ void Model::XorrisoJoliet(std::span<const std::uint32_t> children) {
     shared_.clear();
     for (std::size_t i = 0; i < children.size(); ++i) {
         const auto offset = static_cast<std::uint32_t>(wide_.size());
-        const std::u32string_view name = Decoded(i);
-        image::AppendJolietName(name, nodes_[children[i]].folder, wide_);
+        const bool folder = nodes_[children[i]].folder;
+        WithName(i, [&](auto name) { image::AppendJolietName(name, folder, wide_); });
         const auto size = static_cast<std::uint32_t>(wide_.size() - offset);
         named_.push_back({offset, size, children[i], nodes_[children[i]].folder});
         // A name of at most 103 characters, all in the Basic Multilingual Plane, is the same in
         // genisoimage's Joliet tree.
-        const bool same =
-            name.size() <= 103 &&
-            (ascii_[i] || std::none_of(name.begin(), name.end(), [](char32_t c) { return c >= 0x10000; }));
+        const std::u32string_view decoded = Decoded(i);
+        const bool same = NameLength(i) <= 103 && std::none_of(decoded.begin(), decoded.end(),
+                                                               [](char32_t c) { return c >= 0x10000; });
         shared_.push_back(same ? offset : kNotShared);
     }
     SortByName(wide_, named_);
@@ -483,13 +535,15 @@ void Model::Level1Directory(std::uint64_t dots) {
     level1Items_.clear();
     for (std::size_t i = 0; i < level1Inputs_.size(); ++i) {
         const Level1Input& in = level1Inputs_[i];
-        narrow_.clear();
-        image::AppendLevel1Name(in.name, in.folder, narrow_);
-        const Level1Record r = Level1RecordOf(narrow_.size(), in.name.size(), in.extra);
-        const std::size_t keySize = narrow_.size() - (in.folder ? 0 : 2);
-        level1Items_.push_back({PackLevel1(std::string_view(narrow_).substr(0, keySize)), !in.folder,
+        // The name is written straight in its packed form: its '.' is the 2 that PackLevel1 makes
+        // of it, and it has no ';' before the ";1" left out.
+        unsigned char key[16] = {};
+        const std::size_t keySize = image::Level1Chars(in.name, in.folder, 2, reinterpret_cast<char*>(key));
+        const std::size_t size = keySize + (in.folder ? 0 : 2);
+        const Level1Record r = Level1RecordOf(size, in.name.size(), in.extra);
+        level1Items_.push_back({Level1Key{BigEndian(key), BigEndian(key + 8)}, !in.folder,
                                 static_cast<std::uint32_t>(i), r.record, r.continuation,
-                                static_cast<std::uint32_t>(narrow_.size()), kNoRun, r.record});
+                                static_cast<std::uint32_t>(size), kNoRun, r.record});
     }
     const auto less = [&](const Level1Item& a, const Level1Item& b) {
         if (a.key != b.key) {
@@ -568,14 +622,16 @@ void Model::RenameLevel1Run(std::size_t first, std::size_t last, std::uint32_t r
         }
         Level1Key key;
         do {
-            candidate_.assign(name, stem);
+            // A stem of at most 5 characters, the counter and the extension with its dot.
+            char candidate[32];
+            std::copy_n(name, stem, candidate);
             std::uint64_t v = counter++;
-            candidate_.append(v >= 36 * 36 * 36 ? 4 : 3, '0');
-            for (std::size_t d = candidate_.size(); d > stem; --d, v /= 36) {
-                candidate_[d - 1] = kDigits[v % 36];
+            const std::size_t digits = v >= 36 * 36 * 36 ? 4 : 3;
+            for (std::size_t d = stem + digits; d > stem; --d, v /= 36) {
+                candidate[d - 1] = kDigits[v % 36];
             }
-            candidate_.append(name + dot, size - dot);
-            key = PackLevel1(candidate_);
+            std::copy_n(name + dot, size - dot, candidate + stem + digits);
+            key = PackLevel1(std::string_view(candidate, stem + digits + size - dot));
         } while (level1Names_.Contains(key));
         level1Names_.Insert(key);
         it.key = key;
@@ -692,10 +748,9 @@ void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
     for (std::size_t i = 0; i < children.size(); ++i) {
         const auto offset = static_cast<std::uint32_t>(plainWide_.size());
         if (i < shared_.size() && shared_[i] != kNotShared) {
-            const std::size_t size = decodedAt_[i + 1] - decodedAt_[i];
-            plainWide_.append(std::u16string_view(wide_).substr(shared_[i], size));
+            plainWide_.append(std::u16string_view(wide_).substr(shared_[i], NameLength(i)));
         } else {
-            image::AppendPlainJolietName(Decoded(i), plainWide_);
+            WithName(i, [&](auto name) { image::AppendPlainJolietName(name, plainWide_); });
         }
         const auto size = static_cast<std::uint32_t>(plainWide_.size() - offset);
         named_.push_back({offset, size, children[i], nodes_[children[i]].folder});
@@ -710,10 +765,15 @@ void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
     // Sorted by the names on disk; their first 16 bytes decide most comparisons. Nothing after a
     // ';' counts, and the ';' itself is 0, below every other byte.
     for (NamedEntry& e : named_) {
-        const std::string_view name = nodes_[e.node].name;
-        const std::size_t semicolon = name.find(';');
-        PackHead(name.data(), std::min(name.size(), semicolon), e.head, e.next,
-                 [](unsigned char c) { return c; });
+        const std::string_view head = nodes_[e.node].name.substr(0, 16);
+        const std::size_t semicolon = head.find(';');
+        if (head.size() == 16 && semicolon == std::string_view::npos) {
+            e.head = BigEndian(reinterpret_cast<const unsigned char*>(head.data()));
+            e.next = BigEndian(reinterpret_cast<const unsigned char*>(head.data()) + 8);
+        } else {
+            PackHead(head.data(), std::min(head.size(), semicolon), e.head, e.next,
+                     [](unsigned char c) { return c; });
+        }
     }
     const auto compare = [&](const NamedEntry& a, const NamedEntry& b) {
         if (a.head != b.head || a.next != b.next) {

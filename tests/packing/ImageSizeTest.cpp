@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -445,6 +446,8 @@ TEST(ImageNames, IsoNamesAsTheBuildersMakeThem) {
         {"x.", true, "X.", "X_"},
         {"e.txt.~", false, "E.TXT_;1", "E_TXT._"},
         {"a.b.~", false, "A.B__;1", "A_B._"},
+        {"x.longext.~", false, "X.LON_;1", "X_LONGEXT._"},
+        {"notes.markdown.txt.bak", false, "NOTES_MA.BAK;1", "NOTES_MARKDOWN_TXT.BAK"},
         {"...", false, "_._;1", "___."},
         {".tar.gz", false, "_TGZ.;1", "_TAR.GZ"},
         {"a.tar.gz~", false, "A_TAR.GZ_;1", "A_TAR.GZ_"},
@@ -465,8 +468,51 @@ TEST(ImageNames, IsoNamesAsTheBuildersMakeThem) {
         std::u32string decoded;
         image::AppendDecodedName(c.name, decoded);
         std::string level3;
-        image::AppendLevel3Name(decoded, c.folder, level3);
+        image::AppendLevel3Name(std::u32string_view(decoded), c.folder, level3);
         EXPECT_EQ(level3, c.level3) << c.name;
+        // A name all in ASCII may be given as its bytes: every name form must come out the same.
+        const std::string_view bytes = c.name;
+        if (std::all_of(bytes.begin(), bytes.end(), [](char b) { return b >= 0; })) {
+            std::string fromBytes;
+            image::AppendLevel3Name(bytes, c.folder, fromBytes);
+            EXPECT_EQ(fromBytes, c.level3) << c.name;
+            std::u16string joliet, jolietFromBytes, plain, plainFromBytes;
+            image::AppendJolietName(std::u32string_view(decoded), c.folder, joliet);
+            image::AppendJolietName(bytes, c.folder, jolietFromBytes);
+            EXPECT_EQ(jolietFromBytes, joliet) << c.name;
+            image::AppendPlainJolietName(std::u32string_view(decoded), plain);
+            image::AppendPlainJolietName(bytes, plainFromBytes);
+            EXPECT_EQ(plainFromBytes, plain) << c.name;
+        }
+    }
+}
+
+// A byte that does not start a valid UTF-8 sequence counts as one '_', as the builders count it.
+TEST(ImageNames, DecodesNamesAsTheBuildersCountThem) {
+    const struct {
+        const char* bytes;
+        std::u32string decoded;
+        bool ascii;
+    } cases[] = {
+        {"plain.txt", U"plain.txt", true},
+        {"\xe6\x97\xa5\xe6\x9c\xac.txt", U"\u65e5\u672c.txt", false},
+        {"\xe1\x80\x80\xec\xbf\xbf", U"\u1000\ucfff", false},
+        {"\xe6\x97", U"__", false},       // cut short at the end
+        {"\xe6\x97x", U"__x", false},     // cut short before another character
+        {"\xe0\x80\x80", U"___", false},  // overlong
+        {"\xe0\xa0\x80", U"\u0800", false},
+        {"\xed\xa0\x80", U"___", false},  // surrogate
+        {"\xed\x9f\xbf", U"\ud7ff", false},
+        {"\xef\xbf\xbd", U"\ufffd", false},
+        {"\xf0\x9f\x98\x80"
+         "a",
+         U"\U0001f600a", false},
+        {"\xc3\x96\xff", U"\u00d6_", false},
+    };
+    for (const auto& c : cases) {
+        std::u32string decoded;
+        EXPECT_EQ(image::AppendDecodedName(c.bytes, decoded), c.ascii) << c.bytes;
+        EXPECT_EQ(decoded, c.decoded) << c.bytes;
     }
 }
 
