@@ -138,8 +138,10 @@ public:
         }
         const auto total = static_cast<std::uint64_t>(static_cast<std::uint32_t>(profile_.Total));
         const auto system = static_cast<std::uint64_t>(static_cast<std::uint32_t>(profile_.System));
-        // Start near the last disc's fit, whose structures were about as large.
-        std::uint32_t capacity = limit > overhead_ ? limit - overhead_ : limit;
+        // Start near the last disc's fit, whose structures were about as large, with a little
+        // to spare, so that the first try usually fits and the disc is searched once.
+        const std::uint64_t guess = overhead_ == 0 ? 0 : overhead_ + overhead_ / 16 + 16;
+        std::uint32_t capacity = limit > guess ? limit - static_cast<std::uint32_t>(guess) : limit;
         std::vector<FileItem*> best;
         std::uint64_t bestImage = 0;
         std::uint32_t bestCapacity = 0, lastCapacity = 0;
