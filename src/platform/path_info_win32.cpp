@@ -1,0 +1,2 @@
+// Windows side: to be written.
+namespace stowra {}
