@@ -21,15 +21,18 @@ for p in "${packages[@]}"; do
   fi
 done
 
-# A locale with a decimal comma, for the test that numbers keep their decimal point.
-need_locale() {
-  ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'
+# A locale with a decimal comma, for the test that numbers keep their decimal point, and the
+# Japanese one, under which wine gives Windows programs code page 932.
+make_locales() {
+  for name in de_DE ja_JP; do
+    if ! locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8$"; then
+      $([ "$(id -u)" -ne 0 ] && echo sudo) localedef -i $name -f UTF-8 $name.UTF-8
+    fi
+  done
 }
 
 if [ ${#missing[@]} -eq 0 ]; then
-  if need_locale; then
-    $([ "$(id -u)" -ne 0 ] && echo sudo) localedef -i de_DE -f UTF-8 de_DE.UTF-8
-  fi
+  make_locales
   exit 0
 fi
 
@@ -41,6 +44,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-if need_locale; then
-  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
-fi
+make_locales
