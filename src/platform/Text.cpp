@@ -90,7 +90,7 @@ private:
 }  // namespace
 
 std::string FormatV(const char* format, va_list args) {
-    ClassicNumbers classic;
+    [[maybe_unused]] ClassicNumbers classic;
     va_list copy;
     va_copy(copy, args);
     char small[256];

@@ -31,11 +31,18 @@ std::string AddTrailingDelimiter(std::string_view text, char delimiter, Codepage
 // Number of delimiter characters, trail bytes of double-byte characters not counted.
 std::size_t CountDelimiters(std::string_view text, char delimiter, Codepage cp);
 
+#ifdef _WIN32
+// Appends the Unicode code points of a name in the ANSI code page; bytes without a character
+// stand for one '_' each. Returns whether the name is all ASCII.
+bool AppendAnsiCodePoints(std::string_view bytes, std::u32string& out);
+#endif
+
 // The platform's own rule: native delimiter, native code page.
 std::string AddTrailingBackslash(std::string_view text);
 
 // printf-style formatting into a string of whatever length it needs.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// (gnu_printf: on Windows the C runtime used is MinGW's own C99 printf, which takes %zu and %llu.)
+std::string Format(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 std::string FormatV(const char* format, va_list args);
 
 }  // namespace stowra

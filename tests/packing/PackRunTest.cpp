@@ -48,7 +48,11 @@ std::vector<std::string> StampsBetween(std::time_t from, std::time_t to) {
     std::vector<std::string> stamps;
     for (std::time_t t = from; t <= to; ++t) {
         std::tm tm{};
+#ifdef _WIN32
+        ::localtime_s(&tm, &t);
+#else
         ::localtime_r(&t, &tm);
+#endif
         char text[32];
         std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &tm);
         stamps.emplace_back(text);

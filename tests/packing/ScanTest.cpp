@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <map>
 #include <random>
@@ -93,7 +95,7 @@ TEST(CollectFiles, HiddenEntries) {
 TEST(CollectFiles, SystemEntriesOnlyWhenAsked) {
     test::TempTree t;
     t.File("a", 5);
-    ASSERT_EQ(::mkfifo(t.Path("fifo").c_str(), 0644), 0);
+    t.SystemEntry("fifo");
     EXPECT_EQ(Collect(t.Root()).size(), 1u);
     // A FIFO has no size, so even when listed it is never larger than the minimum size.
     EXPECT_EQ(Collect(t.Root(), OptionFlags::IncludeSystem).size(), 1u);
@@ -147,6 +149,7 @@ TEST(CollectFiles, LeafGroupingOfASourceWithoutSubfolders) {
     EXPECT_EQ(w.log.Lines()[0], "対象ファイル数 = 3 （サイズ = 6.0000 KiB）");
 }
 
+#ifndef _WIN32
 TEST(CollectFiles, SymbolicLinkCyclesEnd) {
     test::TempTree t;
     t.File("a/f", 5);
@@ -156,7 +159,9 @@ TEST(CollectFiles, SymbolicLinkCyclesEnd) {
     t.Link("loop2", t.Path("loop1"));
     EXPECT_EQ(Collect(t.Root()), (std::map<std::string, std::string>{{"a" + D + "f", "1"}}));
 }
+#endif
 
+#ifndef _WIN32
 TEST(RunScan, LinksAreNeverFollowedAndStayWhereTheyAre) {
     test::TempTree outside;
     outside.File("x", 5);
@@ -177,6 +182,7 @@ TEST(RunScan, LinksAreNeverFollowedAndStayWhereTheyAre) {
     ASSERT_TRUE(RunScan(Input(outside.Root()), plain.state, plain));
     EXPECT_EQ(plain.log.Text().find("シンボリックリンク"), std::string::npos);
 }
+#endif
 
 // Every field of every item, in inventory order.
 std::string Describe(const FileInventory& inv) {
@@ -206,7 +212,9 @@ TEST(CollectFiles, AnyNumberOfThreadsGivesTheSameInventory) {
         for (int i = 0; i < 400; ++i) {
             t.File(folders[rng() % folders.size()] + "f" + std::to_string(rng() % 50), rng() % 50000);
         }
+#ifndef _WIN32
         t.Link(folders[5] + "link", t.Root());
+#endif
         for (std::int32_t options : {0, OptionFlags::IncludeHidden | OptionFlags::LeafFolderGrouping,
                                      OptionFlags::SubfolderGrouping}) {
             std::string reference;
@@ -227,8 +235,15 @@ TEST(CollectFiles, AnyNumberOfThreadsGivesTheSameInventory) {
 
 TEST(CollectFiles, OddNames) {
     test::TempTree t;
+#ifdef _WIN32
+    // Code page 932 names whose second byte is the delimiter's; no invalid bytes (the system
+    // refuses them) and no tab (not allowed in Windows names).
+    const std::vector<std::string> names = {"with space.txt", "日本語のファイル.jpg", "表", "ソフト表.txt",
+                                            "semi;colon"};
+#else
     const std::vector<std::string> names = {"with space.txt", "日本語のファイル.jpg", "bad\xff\xfe.bin",
                                             "semi;colon", "tab\tname"};
+#endif
     for (const auto& n : names) {
         t.File("dir one/" + n, 10);
     }
@@ -252,6 +267,7 @@ TEST(CollectFiles, DeepTree) {
     auto units = Collect(t.Root(), OptionFlags::SubfolderGrouping);
     EXPECT_EQ(units, (std::map<std::string, std::string>{{"d0" + D, "G7"}}));
 
+#ifndef _WIN32
     // Few descriptors left: the walk still reaches the bottom.
     pid_t pid = ::fork();
     if (pid == 0) {
@@ -270,6 +286,7 @@ TEST(CollectFiles, DeepTree) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+#endif
 }
 
 TEST(CollectFiles, SectorCountsBeyondThirtyTwoBitsStayOversized) {
@@ -302,6 +319,7 @@ TEST(RunScan, GroupsAndFilesBeyondThirtyTwoBits) {
     EXPECT_EQ(w.log.Lines()[1], "うまく詰め込めなかった残りファイル数 = 12 （サイズ = 5.9766 GiB）");
 }
 
+#ifndef _WIN32
 TEST(CollectFiles, UnreadableFoldersContributeNothing) {
     test::TempTree t;
     ::chmod(t.Root().c_str(), 0755);
@@ -317,6 +335,7 @@ TEST(CollectFiles, UnreadableFoldersContributeNothing) {
               }),
               0);
 }
+#endif
 
 TEST(RunScan, MissingSourceChangesNothing) {
     test::TempTree t;

@@ -139,6 +139,13 @@ void TempTree::Link(std::string_view relative, const std::string& target) const 
     }
 }
 
+void TempTree::SystemEntry(std::string_view relative) const {
+    File(relative, 0);
+    if (!::SetFileAttributesA(Path(relative).c_str(), FILE_ATTRIBUTE_SYSTEM)) {
+        throw std::runtime_error("cannot mark a system file");
+    }
+}
+
 bool TempTree::Exists(std::string_view relative) const {
     return ::GetFileAttributesA(Path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -219,6 +226,12 @@ void TempTree::Link(std::string_view relative, const std::string& target) const 
     fs::path p = Path(relative);
     fs::create_directories(p.parent_path());
     fs::create_symlink(target, p);
+}
+
+void TempTree::SystemEntry(std::string_view relative) const {
+    if (::mkfifo(Path(relative).c_str(), 0644) != 0) {
+        throw std::runtime_error("mkfifo failed");
+    }
 }
 
 bool TempTree::Exists(std::string_view relative) const {

@@ -27,6 +27,9 @@ public:
     void Write(std::string_view relative, std::string_view content) const;
     std::string Read(std::string_view relative) const;
     void Link(std::string_view relative, const std::string& target) const;
+    // An entry of the system's own kind: a FIFO on Linux, a file with the system attribute on
+    // Windows. The attribute filter leaves it out unless system entries are asked for.
+    void SystemEntry(std::string_view relative) const;
     bool Exists(std::string_view relative) const;
 
 private:

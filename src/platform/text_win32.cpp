@@ -1,0 +1,38 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/Text.h"
+
+namespace stowra {
+
+bool AppendAnsiCodePoints(std::string_view bytes, std::u32string& out) {
+    std::size_t i = 0;
+    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) {
+        out.push_back(static_cast<unsigned char>(bytes[i++]));
+    }
+    if (i == bytes.size()) {
+        return true;
+    }
+    std::string_view rest = bytes.substr(i);
+    int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, rest.data(), static_cast<int>(rest.size()), nullptr, 0);
+    if (n <= 0) {
+        // Bytes the code page has no character for each stand for one '_'.
+        for (char c : rest) {
+            out.push_back(static_cast<unsigned char>(c) < 0x80 ? static_cast<unsigned char>(c) : U'_');
+        }
+        return false;
+    }
+    std::vector<wchar_t> wide(static_cast<std::size_t>(n));
+    ::MultiByteToWideChar(CP_ACP, 0, rest.data(), static_cast<int>(rest.size()), wide.data(), n);
+    for (std::size_t k = 0; k < wide.size(); ++k) {
+        char32_t c = static_cast<char16_t>(wide[k]);
+        if (c >= 0xD800 && c < 0xDC00 && k + 1 < wide.size()) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char16_t>(wide[++k]) - 0xDC00);
+        }
+        out.push_back(c);
+    }
+    return false;
+}
+
+}  // namespace stowra
