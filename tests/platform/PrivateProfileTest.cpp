@@ -21,35 +21,43 @@
 namespace stowra {
 namespace {
 
-const std::pair<std::string, std::optional<std::int32_t>> kIntegerCases[] = {
-    {"0", 0},
-    {"00012", 12},
-    {"-5", -5},
-    {"2147483647", 2147483647},
-    {"-2147483648", INT32_MIN},
-    {"2147483648", std::nullopt},
-    {"-2147483649", std::nullopt},
-    {"99999999999999999999999", std::nullopt},
-    {"0x57DAA", 359850},
-    {"0X57daa", 359850},
-    {"0x0", 0},
-    {"0xFFFFFFFF", -1},
-    {"0x000000000010", 16},
-    {"0x100000000", std::nullopt},
-    {"0x", std::nullopt},
-    {"0x-1", std::nullopt},
-    {"-0x10", std::nullopt},
-    {"", std::nullopt},
-    {"-", std::nullopt},
-    {"+5", std::nullopt},
-    {"12a", std::nullopt},
-    {"1 2", std::nullopt},
-    {"１２", std::nullopt},
+// The settings' integer rule, and what the system's GetPrivateProfileInt makes of the same value
+// with the default -7: it reads a number at the start of any text, 0 when there is none, wraps
+// around on overflow, and knows only a lower-case "0x".
+struct IntegerCase {
+    std::string text;
+    std::optional<std::int32_t> value;
+    std::int32_t system;
+};
+const IntegerCase kIntegerCases[] = {
+    {"0", 0, 0},
+    {"00012", 12, 12},
+    {"-5", -5, -5},
+    {"2147483647", 2147483647, 2147483647},
+    {"-2147483648", INT32_MIN, INT32_MIN},
+    {"2147483648", std::nullopt, INT32_MIN},
+    {"-2147483649", std::nullopt, INT32_MAX},
+    {"99999999999999999999999", std::nullopt, -159383553},
+    {"0x57DAA", 359850, 359850},
+    {"0X57daa", 359850, 0},
+    {"0x0", 0, 0},
+    {"0xFFFFFFFF", -1, -1},
+    {"0x000000000010", 16, 16},
+    {"0x100000000", std::nullopt, 0},
+    {"0x", std::nullopt, 0},
+    {"0x-1", std::nullopt, 0},
+    {"-0x10", std::nullopt, -16},
+    {"", std::nullopt, -7},
+    {"-", std::nullopt, 0},
+    {"+5", std::nullopt, 5},
+    {"12a", std::nullopt, 12},
+    {"1 2", std::nullopt, 1},
+    {"１２", std::nullopt, 0},
 };
 
 TEST(ParseProfileInteger, DecimalWithMinusAndHexadecimalAfter0x) {
-    for (const auto& [text, expected] : kIntegerCases) {
-        EXPECT_EQ(ParseProfileInteger(text), expected) << text;
+    for (const IntegerCase& c : kIntegerCases) {
+        EXPECT_EQ(ParseProfileInteger(c.text), c.value) << c.text;
     }
 }
 
@@ -92,27 +100,33 @@ const char kReaderText[] =
     "Total=1\n"
     "[last]";
 const char* const kReaderSections[] = {"Stowra", "CD-R 700MiB", " spaced ", "a]b", "last"};
+// The system lists a repeated section again and trims the blanks inside the brackets.
+const char* const kSystemSections[] = {"Stowra", "CD-R 700MiB", "stowra", "spaced", "a]b", "last"};
 
 struct ReaderQuery {
     const char* section;
     const char* key;
     const char* text;
     std::int32_t integer;
+    // Where the system's functions differ: the repeated section is not read at all, the keys below
+    // a broken header go into the section before it, and a text is an integer of its leading digits.
+    const char* systemText = nullptr;
+    std::optional<std::int32_t> systemInteger = {};
 };
 const ReaderQuery kReaderQueries[] = {
     {"STOWRA", "OPTION", "5", 5},
     {"Stowra", "MinSize", "0x10", 16},
-    {"Stowra", "Media", "2", 2},  // from the repeated section
-    {"Stowra", "SrcFolder", "/a b", -1},
-    {"Stowra", "DstFolder", " /quoted ", -1},
+    {"Stowra", "Media", "2", 2, "-", -1},  // from the repeated section
+    {"Stowra", "SrcFolder", "/a b", -1, nullptr, 0},
+    {"Stowra", "DstFolder", " /quoted ", -1, nullptr, 0},
     {"Stowra", "Empty", "", -1},
     {"Stowra", "Quoted", "", -1},
     {"Stowra", "Single", "", -1},
-    {"STOWRA", "zONE", "z", -1},
+    {"STOWRA", "zONE", "z", -1, nullptr, 0},
     {"Stowra", "NoEquals", "-", -1},
-    {"CD-R 700MiB", "Total", "junk", -1},
+    {"CD-R 700MiB", "Total", "junk", -1, nullptr, 0},
     {" spaced ", "Cluster", "4", 4},
-    {"a]b", "Total", "-", -1},  // keys below the broken header go nowhere
+    {"a]b", "Total", "-", -1, "1", 1},  // keys below the broken header go nowhere
     {"missing", "Total", "-", -1},
 };
 
@@ -197,26 +211,28 @@ TEST(ProfileWriter, TextsSurviveTheRoundTrip) {
 }
 
 #ifdef _WIN32
-TEST(ProfileReader, AgreesWithTheSystemFunctions) {
+TEST(ProfileReader, ComparedWithTheSystemFunctions) {
     test::TempTree t;
     t.Write("reader.ini", kReaderText);
     const test::SystemProfile system(t.Path("reader.ini"));
     EXPECT_EQ(system.SectionNames(),
-              std::vector<std::string>(std::begin(kReaderSections), std::end(kReaderSections)));
+              std::vector<std::string>(std::begin(kSystemSections), std::end(kSystemSections)));
     for (const ReaderQuery& q : kReaderQueries) {
-        EXPECT_EQ(system.ReadString(q.section, q.key, "-"), q.text) << q.section << "/" << q.key;
-        EXPECT_EQ(system.ReadInteger(q.section, q.key, -1), q.integer) << q.section << "/" << q.key;
+        EXPECT_EQ(system.ReadString(q.section, q.key, "-"), q.systemText ? q.systemText : q.text)
+            << q.section << "/" << q.key;
+        EXPECT_EQ(system.ReadInteger(q.section, q.key, -1), q.systemInteger.value_or(q.integer))
+            << q.section << "/" << q.key;
     }
 }
 
-TEST(ParseProfileInteger, AgreesWithTheSystemFunctions) {
+TEST(ParseProfileInteger, ComparedWithTheSystemFunctions) {
     test::TempTree t;
     int n = 0;
-    for (const auto& [text, expected] : kIntegerCases) {
+    for (const IntegerCase& c : kIntegerCases) {
         // A file of its own each time: the system may keep the last file it read.
         const std::string name = "int" + std::to_string(n++) + ".ini";
-        t.Write(name, "[s]\r\nk=" + text + "\r\n");
-        EXPECT_EQ(test::SystemProfile(t.Path(name)).ReadInteger("s", "k", -7), expected.value_or(-7)) << text;
+        t.Write(name, "[s]\r\nk=" + c.text + "\r\n");
+        EXPECT_EQ(test::SystemProfile(t.Path(name)).ReadInteger("s", "k", -7), c.system) << c.text;
     }
 }
 
