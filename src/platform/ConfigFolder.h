@@ -6,11 +6,14 @@
 namespace stowra {
 
 // The user's configuration folder: $XDG_CONFIG_HOME when set to an absolute path, else
-// $HOME/.config (the home folder from the user database when HOME is unset). No trailing
-// delimiter; the folder may not exist yet.
+// $HOME/.config (the home folder from the user database when HOME is unset); on Windows the
+// user's application-data folder. No trailing delimiter; the folder may not exist yet.
 std::string UserConfigFolder();
 
 // True when the folder exists and this process may create files in it.
 bool CanWriteInFolder(const std::string& folder);
+
+// Creates the folder and the folders on its way. True when it is a folder afterwards.
+bool MakeFolders(const std::string& folder);
 
 }  // namespace stowra

@@ -1,9 +1,7 @@
 #include "settings/SettingsFile.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <stdexcept>
-#include <system_error>
 
 #include "platform/ConfigFolder.h"
 #include "platform/Process.h"
@@ -108,8 +106,9 @@ void SaveSettings(const std::string& path, const AppSettings& settings) {
         WriteProfileSection(file, entry.name, *entry.profile);
     }
     // The per-user folder may not exist before the first save.
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    if (const std::size_t nameStart = FileNameStart(path); nameStart > 1) {
+        MakeFolders(path.substr(0, nameStart - 1));
+    }
     if (!ReplaceFileContent(path, file.Text())) {
         throw std::runtime_error(Format(Tr("%s に書き込めません"), path.c_str()));
     }

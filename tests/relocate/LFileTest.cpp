@@ -105,7 +105,11 @@ TEST(LFile, FailuresNameTheFile) {
                   LFile f(t.Path("dir"), "rt");
                   f.gets(buffer, sizeof buffer);
               }),
+#ifdef _WIN32
+              t.Path("dir") + " open failed");  // a folder cannot be opened as a stream there
+#else
               t.Path("dir") + " gets() failed");
+#endif
     EXPECT_EQ(MessageOf([&] {
                   LFile f(a, "rt");
                   f.printf("x");
@@ -128,6 +132,9 @@ TEST(LFile, FailuresNameTheFile) {
 }
 
 TEST(LFile, CloseFailureReachesTheCaller) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no device there that takes text and refuses it when the stream is flushed";
+#endif
     // /dev/full accepts the buffered text and refuses it when the stream is flushed.
     EXPECT_EQ(MessageOf([] {
                   LFile f("/dev/full", "wt");
@@ -144,6 +151,9 @@ TEST(LFile, CloseFailureReachesTheCaller) {
 }
 
 TEST(LFile, DestructionWhileUnwindingDoesNotEndTheProgram) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no device there that takes text and refuses it when the stream is flushed";
+#endif
     const std::string big(1 << 20, 'q');
     EXPECT_EQ(MessageOf([&] {
                   LFile f("/dev/full", "wt");

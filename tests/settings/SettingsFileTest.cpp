@@ -1,14 +1,21 @@
 #include <gtest/gtest.h>
+
+#include <optional>
+
+#include "platform/SystemProfile.h"
+#include "platform/Text.h"
+#include "settings/SettingsFile.h"
+#include "support/TempTree.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <optional>
-
-#include "platform/Text.h"
-#include "settings/SettingsFile.h"
-#include "support/TempTree.h"
 #include "support/Unprivileged.h"
+#endif
 
 namespace stowra {
 namespace {
@@ -39,6 +46,9 @@ struct LoadCase {
     const char* title;
     std::optional<std::string> file;  // none: no settings file at all
     std::string expected;
+    // Where the system's profile functions read the file otherwise: they list a repeated section
+    // again and read only its first occurrence.
+    std::vector<std::string> systemDiffers = {};
 };
 
 const LoadCase kLoadCases[] = {
@@ -88,8 +98,10 @@ const LoadCase kLoadCases[] = {
          "I 2048/359850/256/3840 iso\nU 2048/359850/256/3840 udf\n"
          "X 2048/359850/256/3840\nY 2048/359850/256/3840\n" +
          kBuiltins},
-    {"repeated sections and keys: the first wins", "[A]\nTotal=1\nTotal=2\n[a]\nTotal=3\nSlack=4\n",
-     std::string(kDefaults) + "A 2048/1/256/4\n" + kBuiltins},
+    {"repeated sections and keys: the first wins",
+     "[A]\nTotal=1\nTotal=2\n[a]\nTotal=3\nSlack=4\n",
+     std::string(kDefaults) + "A 2048/1/256/4\n" + kBuiltins,
+     {"section names differ", "A/Slack: [4] system [\x01]"}},
 };
 
 std::string LoadText(const test::TempTree& t, const std::optional<std::string>& file, AppSettings& s) {
@@ -157,6 +169,31 @@ TEST(SaveSettings, LoadSaveLoadIsStableAndSavingTwiceGivesTheSameBytes) {
     }
 }
 
+#ifdef _WIN32
+// The system's own profile functions read every key of the settings as our reader does, in the
+// files of the load cases and in the files we write from them.
+TEST(LoadSettings, ComparedWithTheSystemFunctions) {
+    const std::vector<std::string> keys = {"Option", "MinSize",   "DefaultSystem", "DefaultSlack",
+                                           "Media",  "SrcFolder", "DstFolder",     "Cluster",
+                                           "Total",  "System",    "Slack",         "FileSystem"};
+    test::TempTree t;
+    int n = 0;
+    for (const LoadCase& c : kLoadCases) {
+        // Files of their own: the system may keep the last file it read.
+        const std::string name = "read" + std::to_string(n);
+        const std::string read = t.Path(name), written = t.Path("written" + std::to_string(n++));
+        AppSettings s;
+        if (c.file) {
+            t.Write(name, *c.file);
+            EXPECT_EQ(test::DifferencesFromSystem(read, keys), c.systemDiffers) << c.title;
+        }
+        LoadSettings(read, s);
+        SaveSettings(written, s);
+        EXPECT_EQ(test::DifferencesFromSystem(written, keys), std::vector<std::string>()) << c.title;
+    }
+}
+#endif
+
 TEST(SaveSettings, RefusedWriteReportsThePathAndKeepsTheOldFile) {
     test::TempTree t;
     t.Write("plain", "x");
@@ -170,20 +207,27 @@ TEST(SaveSettings, RefusedWriteReportsThePathAndKeepsTheOldFile) {
         EXPECT_EQ(std::string(e.what()), blocked + " に書き込めません");
     }
 
-    // A folder the user may not write, as an unprivileged user (root may write anywhere).
     t.Folder("locked");
     t.Write("locked/s.ini", "[Stowra]\r\nOption=3\r\n");
-    ::chmod(t.Root().c_str(), 0755);
-    const int refused = test::RunAsNobody([&] {
-        const std::string path = t.Path("locked/s.ini");
+    const std::string path = t.Path("locked/s.ini");
+    const auto refusedAs = [&] {
         try {
             SaveSettings(path, s);
         } catch (const std::runtime_error& e) {
             return e.what() == path + " に書き込めません" ? 0 : 2;
         }
         return 1;
-    });
-    EXPECT_EQ(refused, 0);
+    };
+#ifdef _WIN32
+    // A read-only file.
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(refusedAs(), 0);
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+    // A folder the user may not write, as an unprivileged user (root may write anywhere).
+    ::chmod(t.Root().c_str(), 0755);
+    EXPECT_EQ(test::RunAsNobody(refusedAs), 0);
+#endif
     EXPECT_EQ(t.Read("locked/s.ini"), "[Stowra]\r\nOption=3\r\n");
 }
 
@@ -198,7 +242,8 @@ TEST(SaveSettings, CreatesTheMissingPerUserFolder) {
 TEST(SettingsPath, BesideTheProgramWithItsExtensionReplaced) {
     test::TempTree t;
     t.Folder("bin.d");
-    const std::string bin = t.Path("bin.d") + "/";
+    const std::string bin = t.Path("bin.d") + kPathDelimiter;
+    const std::string cfg = std::string("/cfg") + kPathDelimiter + "stowra" + kPathDelimiter;
     const struct {
         std::string program, expected, installedFolder = {};
     } cases[] = {
@@ -206,19 +251,21 @@ TEST(SettingsPath, BesideTheProgramWithItsExtensionReplaced) {
         {bin + "Stowra.exe", bin + "Stowra.ini"},
         {bin + "a.b.c", bin + "a.b.ini"},
         {bin + ".hidden", bin + ".hidden.ini"},
-        {t.Path("missing/stowra"), "/cfg/stowra/stowra.ini"},
-        {"", "/cfg/stowra/stowra.ini"},
+        {t.Path("missing/stowra"), cfg + "stowra.ini"},
+        {"", cfg + "stowra.ini"},
         // Installed for all users: never beside the program, though root could write there.
-        {bin + "stowra-cli", "/cfg/stowra/stowra-cli.ini", t.Path("bin.d")},
-        {bin + "stowra-cli", "/cfg/stowra/stowra-cli.ini", bin},
+        {bin + "stowra-cli", cfg + "stowra-cli.ini", t.Path("bin.d")},
+        {bin + "stowra-cli", cfg + "stowra-cli.ini", bin},
         {bin + "stowra", bin + "stowra.ini", t.Path("bin")},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SettingsPathFor(c.program, "/cfg", c.installedFolder), c.expected) << c.program;
     }
-    EXPECT_TRUE(SettingsPath().ends_with("/settings_tests.ini"));
+    EXPECT_TRUE(SettingsPath().ends_with(kPathDelimiter + std::string("settings_tests.ini")))
+        << SettingsPath();
 }
 
+#ifndef _WIN32  // a folder that cannot be written needs permissions that bind the user
 TEST(SettingsPath, FolderThatCannotBeWrittenUsesTheUserConfiguration) {
     test::TempTree t;
     t.Folder("system");
@@ -231,6 +278,7 @@ TEST(SettingsPath, FolderThatCannotBeWrittenUsesTheUserConfiguration) {
               }),
               0);
 }
+#endif
 
 }  // namespace
 }  // namespace stowra
