@@ -33,7 +33,7 @@ public:
     bool gets(char* buffer, std::size_t size);
 
     // Writes printf-style formatted text of any length.
-    void printf(const char* format, ...) __attribute__((format(__printf__, 2, 3)));
+    void printf(const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
 
 private:
     [[noreturn]] void Fail(const char* phrase) const;

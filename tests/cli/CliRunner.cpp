@@ -1,11 +1,16 @@
 #include "cli/CliRunner.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -13,6 +18,109 @@
 
 namespace stowra::test {
 
+#ifdef _WIN32
+namespace {
+
+// One argument as the C runtime's command-line parser reads it back.
+std::string Quote(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) {
+        return arg;
+    }
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + "\"";
+}
+
+// The build names the program by its Linux path; wine's drive Z: is the Linux root.
+std::string ProgramPath() {
+    std::string path = STOWRA_CLI;
+    if (path.starts_with('/')) {
+        path.insert(0, "Z:");
+    }
+    for (char& c : path) {
+        c = c == '/' ? '\\' : c;
+    }
+    return path;
+}
+
+HANDLE Inheritable(const std::string& path, DWORD access, DWORD disposition) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    return ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
+                 const std::vector<std::string>& environment) {
+    std::vector<std::string> variables;
+    char* block = ::GetEnvironmentStringsA();
+    for (const char* v = block; *v != '\0'; v += std::strlen(v) + 1) {
+        variables.emplace_back(v);
+    }
+    ::FreeEnvironmentStringsA(block);
+    for (const std::string& change : environment) {
+        const std::string name = change.substr(0, change.find('=')) + "=";
+        std::erase_if(variables, [&](const std::string& v) { return v.starts_with(name); });
+        if (change.find('=') != std::string::npos) {
+            variables.push_back(change);
+        }
+    }
+    std::string envBlock;
+    for (const std::string& v : variables) {
+        envBlock += v;
+        envBlock += '\0';
+    }
+    envBlock += '\0';
+    TempTree io;
+    io.Write("in", input);
+    HANDLE in = Inheritable(io.Path("in"), GENERIC_READ, OPEN_EXISTING);
+    HANDLE out = Inheritable(io.Path("out"), GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE err = Inheritable(io.Path("err"), GENERIC_WRITE, CREATE_ALWAYS);
+    std::string program = ProgramPath();
+    std::string commandLine = Quote(program);
+    for (const std::string& a : args) {
+        commandLine += ' ' + Quote(a);
+    }
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process{};
+    CliResult r;
+    if (::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, envBlock.data(), nullptr,
+                         &startup, &process)) {
+        ::WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        ::GetExitCodeProcess(process.hProcess, &code);
+        r.exitCode = static_cast<int>(code);
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    }
+    ::CloseHandle(in);
+    ::CloseHandle(out);
+    ::CloseHandle(err);
+    // The console's text mode ends lines in CR LF; the tests compare lines.
+    for (std::string* text : {&r.out, &r.err}) {
+        *text = io.Read(text == &r.out ? "out" : "err");
+        std::erase(*text, '\r');
+    }
+    return r;
+}
+
+#else
 CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
                  const std::vector<std::string>& environment) {
     std::vector<std::string> variables;
@@ -57,5 +165,7 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
     r.err = io.Read("err");
     return r;
 }
+
+#endif
 
 }  // namespace stowra::test

@@ -1,8 +1,12 @@
+#ifndef _WIN32
 #include <fcntl.h>
+#endif
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <ctime>
 #include <filesystem>
@@ -184,6 +188,7 @@ TEST(MoveCli, YesWithoutATerminalNeverReplacesAFile) {
                                                     {"d/e/rest", digests["d/e/rest"]}}));
 }
 
+#ifndef _WIN32
 TEST(MoveCli, InterruptCancelsAndLeavesNoUnfinishedCopy) {
     TempTree t;
     char base[] = "/dev/shm/stowra-cli-XXXXXX";
@@ -228,6 +233,7 @@ TEST(MoveCli, InterruptCancelsAndLeavesNoUnfinishedCopy) {
     EXPECT_EQ(std::filesystem::file_size(from + "/big"), 256u << 20);
     RemoveTree(from);
 }
+#endif
 
 TEST(MoveCli, PlainTextReportThenTheMove) {
     TempTree t;

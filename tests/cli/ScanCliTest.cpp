@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <nlohmann/json.hpp>
 
@@ -119,6 +121,7 @@ TEST(ScanCli, PlainTextShowsTheRemainderWhenOneSideIsEmpty) {
     }
 }
 
+#ifndef _WIN32
 TEST(ScanCli, JsonDocument) {
     TempTree t;
     MakeExample(t);
@@ -149,6 +152,7 @@ TEST(ScanCli, JsonDocument) {
     EXPECT_TRUE(doc["media"].empty());
     EXPECT_EQ(RunCli(Args({"scan", t.Root(), "--file-system", "fat"}, kExampleProfile)).exitCode, 105);
 }
+#endif
 
 TEST(ScanCli, JsonWithGroupsAndOddNames) {
     TempTree t;
@@ -166,6 +170,7 @@ TEST(ScanCli, JsonWithGroupsAndOddNames) {
     EXPECT_FALSE(doc["media"].is_null());
 }
 
+#ifndef _WIN32
 // Ctrl-C stops the walk: nothing is packed, the log says so, and the exit code is that of a
 // cancelled command.
 TEST(ScanCli, InterruptStopsTheScan) {
@@ -196,6 +201,7 @@ TEST(ScanCli, InterruptStopsTheScan) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == cli::kExitCancelled) << status;
     EXPECT_EQ(out, "ファイル情報の収集を中止しました\n");
 }
+#endif
 
 struct RefusalCase {
     const char* name;

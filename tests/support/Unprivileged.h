@@ -2,6 +2,7 @@
 // Permission bits stop nothing for root, and the tests run as root: a test of a folder that may
 // not be read or written runs its body in a child process as the unprivileged user "nobody".
 
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,3 +26,4 @@ inline int RunAsNobody(const std::function<int()>& fn) {
 }
 
 }  // namespace stowra::test
+#endif
