@@ -1,8 +1,10 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstring>
 
@@ -10,6 +12,7 @@
 #include "drive/FakeAspiLayer.h"
 #include "drive/LPBuf.h"
 #include "drive/SPTI.h"
+#include "platform/ManualResetEvent.h"
 #include "support/EmulatedDrive.h"
 #include "support/TempTree.h"
 
@@ -91,6 +94,9 @@ TEST(SPTI, ListsAndDescribesDrives) {
 
 // With every descriptor in use no event can be made: the transport says so and never waits.
 TEST(SPTI, WithoutItsEventsItReportsAndNeverHangs) {
+#ifdef _WIN32
+    GTEST_SKIP() << "exhausts descriptors with setrlimit in a forked child";
+#else
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the sanitizers' own checks need descriptors too; the normal build runs this";
 #endif
@@ -115,6 +121,7 @@ TEST(SPTI, WithoutItsEventsItReportsAndNeverHangs) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+#endif
 }
 
 TEST(SPTI, NoDrivesNoSelection) {
@@ -318,6 +325,12 @@ TEST(ASPI, AnOutstandingCommandIsWaitedForBeforeTheEventIsFreed) {
             aspi.reset();
         }
         EXPECT_EQ(dvd.commands.size(), before + 1) << "returned before the command completed";
+#ifdef _WIN32
+        // An event that would take the freed event's handle must not be signalled by the completion.
+        ManualResetEvent victim;
+        layer.Join();
+        EXPECT_FALSE(victim.IsSet()) << (reinit ? "init" : "destructor");
+#else
         // A file that would take the freed event's descriptor must not receive the completion.
         test::TempTree t;
         t.Write("victim", "");
@@ -325,6 +338,7 @@ TEST(ASPI, AnOutstandingCommandIsWaitedForBeforeTheEventIsFreed) {
         layer.Join();
         ::close(fd);
         EXPECT_EQ(t.Read("victim"), "") << (reinit ? "init" : "destructor");
+#endif
     }
 }
 
