@@ -1,7 +1,7 @@
 #include <windows.h>
 // After windows.h, which they need (the lean windows.h leaves the control codes out).
-#include <winioctl.h>
 #include <ntddscsi.h>
+#include <winioctl.h>
 
 #include <cerrno>
 #include <cstddef>

@@ -15,7 +15,8 @@ public:
         reset_ = reinterpret_cast<void (*)()>(library_.Symbol("EmuAspiReset"));
         status_ = reinterpret_cast<void (*)(std::uint8_t)>(library_.Symbol("EmuAspiSetSupportStatus"));
         adapter_ = reinterpret_cast<void (*)(std::uint8_t)>(library_.Symbol("EmuAspiAddAdapter"));
-        device_ = reinterpret_cast<void (*)(int, int, std::uint8_t, void*)>(library_.Symbol("EmuAspiAddDevice"));
+        device_ =
+            reinterpret_cast<void (*)(int, int, std::uint8_t, void*)>(library_.Symbol("EmuAspiAddDevice"));
         join_ = reinterpret_cast<void (*)()>(library_.Symbol("EmuAspiJoin"));
         if (!reset_ || !status_ || !adapter_ || !device_ || !join_)
             throw std::runtime_error("the test build of the ASPI library did not load: " FAKE_ASPI);

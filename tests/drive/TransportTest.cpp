@@ -224,6 +224,32 @@ TEST(SPTI, DestroyingAnIdleTransportEndsItsWorker) {
     }
 }
 
+#ifdef _WIN32
+// The drive's device is opened shared for reading only: a second open for writing, as a burning
+// program makes, is refused as busy until the first is closed; the system's errors become the
+// numbers the open problem is worded from.
+TEST(DriveAccess, OpenIsExclusiveAndSaysWhy) {
+    test::TempTree t;
+    t.Write("device", "");
+    auto access = NativeDriveAccess();
+    const int first = access->Open(t.Path("device"));
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(access->Open(t.Path("device")), -EBUSY);
+    EXPECT_EQ(access->Open(t.Root()), -EACCES);  // a folder cannot be opened as a file
+    EXPECT_EQ(access->Open("\\\\.\\CdRom99"), -ENOENT);
+    // A file is no drive: the pass-through request fails, and so does the command.
+    PassThroughCommand inquiry;
+    inquiry.cdb[0] = 0x12;
+    inquiry.cdbLength = 6;
+    EXPECT_FALSE(SendPassThrough(*access, first, inquiry));
+    access->Close(first);
+    EXPECT_FALSE(SendPassThrough(*access, first, inquiry));
+    const int again = access->Open(t.Path("device"));
+    EXPECT_GE(again, 0);
+    access->Close(again);
+}
+#endif
+
 TEST(ASPI, MissingLibraryOrEntryPoint) {
     ASPI missing("/nonexistent/libwnaspi32.so");
     EXPECT_FALSE(missing.available());

@@ -3,8 +3,8 @@
 #ifdef _WIN32
 #include <windows.h>
 // After windows.h, which they need.
-#include <winioctl.h>
 #include <ntddscsi.h>
+#include <winioctl.h>
 #else
 #include <scsi/sg.h>
 #endif
@@ -334,8 +334,7 @@ int EmulatedDriveAccess::Ioctl(int handle, unsigned long request, void* argument
         return -1;
     }
     auto* s = static_cast<SCSI_PASS_THROUGH_DIRECT*>(argument);
-    if (s->Length != sizeof *s || s->CdbLength < 6 || s->CdbLength > 16 ||
-        s->SenseInfoOffset < sizeof *s) {
+    if (s->Length != sizeof *s || s->CdbLength < 6 || s->CdbLength > 16 || s->SenseInfoOffset < sizeof *s) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
     }

@@ -81,8 +81,7 @@ FAKE_ASPI_EXPORT void EmuAspiSetSupportStatus(std::uint8_t status) {
 FAKE_ASPI_EXPORT void EmuAspiAddAdapter(std::uint8_t maxTargets) {
     State().adapters.push_back(maxTargets);
 }
-FAKE_ASPI_EXPORT void EmuAspiAddDevice(int adapter, int target, std::uint8_t type,
-                                                             void* drive) {
+FAKE_ASPI_EXPORT void EmuAspiAddDevice(int adapter, int target, std::uint8_t type, void* drive) {
     State().devices.push_back({adapter, target, type, static_cast<test::EmulatedDrive*>(drive)});
 }
 
