@@ -13,7 +13,13 @@
 #include "platform/Process.h"
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The character type only: numbers keep their decimal point (the C runtime's printf follows
+    // LC_NUMERIC on Windows).
+    std::setlocale(LC_CTYPE, "");
+#else
     std::setlocale(LC_ALL, "");
+#endif
     stowra::RaiseOpenFileLimit();
 
     CLI::App app{"Spreads the files of one folder over recordable optical discs", "stowra-cli"};

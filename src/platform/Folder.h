@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace stowra {
@@ -74,15 +75,29 @@ public:
     std::optional<Folder> OpenBelow(std::string_view relative) const;
 
     FolderId Id() const { return id_; }
-    bool IsOpen() const { return fd_ >= 0; }
+#ifdef _WIN32
+    bool IsOpen() const {
+        return !path_.empty();
+    }
+#else
+    bool IsOpen() const {
+        return fd_ >= 0;
+    }
+#endif
 
     // Lists the entries (without "." and "..") that pass the filter, in name order.
     // Returns false when the folder cannot be listed; the listing is then empty.
     bool List(const AttributeFilter& filter, DirListing& out) const;
 
 private:
+#ifdef _WIN32
+    // Windows lists a folder by its path; the path is kept with its trailing delimiter.
+    Folder(std::string path, FolderId id) : path_(std::move(path)), id_(id) {}
+    std::string path_;
+#else
     explicit Folder(int fd);
     int fd_ = -1;
+#endif
     FolderId id_;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace stowra {
@@ -12,6 +13,10 @@ void RaiseOpenFileLimit();
 // polls, so that it can stop cleanly (no half-copied file left behind) instead of dying mid-way.
 void CatchInterrupts();
 bool Interrupted();
+
+// This process's id, and whether the process with the id still runs (this one always does).
+std::uint64_t ProcessId();
+bool ProcessRuns(std::uint64_t id);
 
 // Full path of the running program file.
 std::string ProgramPath();

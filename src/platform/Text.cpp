@@ -59,6 +59,11 @@ std::string AddTrailingBackslash(std::string_view text) {
 
 namespace {
 
+#ifdef _WIN32
+// Windows programs keep the C locale's numbers unless they ask for the user's; the programs here
+// ask only for the character type (LC_CTYPE), so there is nothing to switch.
+struct ClassicNumbers {};
+#else
 // Numbers are always written with a decimal point, as every format of the program shows them,
 // whatever the user's locale says (a German locale would give "600,0000 KiB"). The C locale is
 // made once and never changed; switching to it is per thread, so other threads are unaffected.
@@ -80,6 +85,7 @@ private:
     }
     locale_t previous_;
 };
+#endif
 
 }  // namespace
 

@@ -13,36 +13,12 @@
 #include <unordered_set>
 
 #include "platform/BatchMove.h"
+#include "platform/batch_move_common.h"
 #include "platform/Text.h"
+#include "platform/Process.h"
 #include "platform/Translation.h"
 
 namespace stowra {
-
-bool IsStaleCopyName(std::string_view name) {
-    if (name.substr(0, kBatchMoveTempPrefix.size()) != kBatchMoveTempPrefix) {
-        return false;
-    }
-    name.remove_prefix(kBatchMoveTempPrefix.size());
-    std::size_t dash = name.find('-');
-    if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size() || dash > 9) {
-        return false;
-    }
-    auto digits = [](std::string_view t) {
-        return std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
-    };
-    if (!digits(name.substr(0, dash)) || !digits(name.substr(dash + 1))) {
-        return false;
-    }
-    pid_t pid = static_cast<pid_t>(std::stol(std::string(name.substr(0, dash))));
-    // A copy of a process that still runs (another move right now) is not stale.
-    return pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
-}
-
-std::string ReplaceQuestion(std::string_view destination) {
-    return Format(
-        Tr("移動先には同じ名前のファイルが既にあります。\n%s\n\n移動するファイルで置き換えますか？"),
-        std::string(destination).c_str());
-}
 
 namespace {
 
@@ -134,24 +110,6 @@ struct Job {
 enum class Flow { Go, Stop };
 enum class Consent { Replace, Skip, Stop };
 enum class Copied { Done, Failed, Cancelled };
-
-// Splits a list of NUL-terminated paths closed by one more NUL byte, which must be the list's last
-// byte. The entries point into the list. False when the list is not closed that way.
-bool SplitList(std::string_view list, std::vector<const char*>& out) {
-    std::size_t i = 0;
-    while (i < list.size()) {
-        if (list[i] == '\0') {
-            return i + 1 == list.size();
-        }
-        std::size_t end = list.find('\0', i);
-        if (end == std::string_view::npos) {
-            return false;
-        }
-        out.push_back(list.data() + i);
-        i = end + 1;
-    }
-    return false;
-}
 
 // Creates the folder and every missing folder above it.
 bool MakeFolders(const std::string& path) {
@@ -424,7 +382,7 @@ Flow Mover::ReplaceByRename(const Job& job) {
 
 std::string Mover::NextTempName() {
     std::string name(kBatchMoveTempPrefix);
-    name += std::to_string(::getpid());
+    name += std::to_string(ProcessId());
     name += '-';
     name += std::to_string(++tempCounter_);
     return name;

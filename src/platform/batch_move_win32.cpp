@@ -1,2 +1,464 @@
-// Windows side: to be written.
-namespace stowra {}
+// The batch move on Windows, on MoveFileEx and CopyFileEx. The shell's FO_MOVE would show its own
+// progress window and questions, which the front ends cannot answer or test; this keeps the same
+// contract (one call, folders made silently, progress with Cancel, a question before replacing)
+// with the same safety as on Linux: across volumes a file is copied to a temporary name, flushed,
+// renamed into place, and only then is its source deleted.
+#include <windows.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+#include "platform/BatchMove.h"
+#include "platform/PathInfo.h"
+#include "platform/Process.h"
+#include "platform/Text.h"
+#include "platform/Translation.h"
+#include "platform/batch_move_common.h"
+
+#ifndef ERROR_DIRECTORY_NOT_SUPPORTED
+#define ERROR_DIRECTORY_NOT_SUPPORTED 336L  // "An operation is not supported on a directory"
+#endif
+
+namespace stowra {
+
+namespace {
+
+// The system's own words for an error, in the ANSI code page like every other text here.
+std::string SystemMessage(DWORD error) {
+    char* text = nullptr;
+    DWORD n = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = n != 0 && text != nullptr ? std::string(text, n) : Format("error %lu", error);
+    ::LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+        message.pop_back();
+    }
+    return message;
+}
+
+DWORD Attributes(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str());
+}
+
+bool IsFolder(const std::string& path) {
+    DWORD a = Attributes(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The folder part of a path: everything before its last delimiter (a trail byte of a double-byte
+// character is not one).
+std::string FolderOf(const char* path) {
+    std::string_view p(path);
+    std::size_t last = std::string_view::npos;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        if (IsLeadByte(static_cast<unsigned char>(p[i]), kNativeCodepage) && i + 1 < p.size()) {
+            ++i;
+        } else if (p[i] == '\\' || p[i] == '/') {
+            last = i;
+        }
+    }
+    if (last == std::string_view::npos) {
+        return ".";
+    }
+    // "C:\name" lives in "C:\", not in "C:" (which is the current folder of drive C).
+    return std::string(p.substr(0, last == 2 && p[1] == ':' ? 3 : last));
+}
+
+// Creates the folder and every missing folder above it.
+bool MakeFolders(const std::string& path) {
+    if (IsFolder(path)) {
+        return true;
+    }
+    std::string parent = FolderOf(path.c_str());
+    if (parent != path && parent != "." && !MakeFolders(parent)) {
+        return false;
+    }
+    return ::CreateDirectoryA(path.c_str(), nullptr) != 0 || ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+// Removes the unfinished copies of dead processes directly in the folder; collects its subfolders.
+std::uint64_t RemoveStaleCopiesIn(const std::string& folder, std::vector<std::string>* subfolders) {
+    std::string root = AddTrailingBackslash(folder);
+    WIN32_FIND_DATAA found{};
+    HANDLE find = ::FindFirstFileA((root + "*.*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    std::uint64_t removed = 0;
+    do {
+        std::string_view name = found.cFileName;
+        bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        if (folder) {
+            if (subfolders != nullptr && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+                subfolders->push_back(root + found.cFileName);
+            }
+        } else if (IsStaleCopyName(name) && ::DeleteFileA((root + found.cFileName).c_str())) {
+            ++removed;
+        }
+    } while (::FindNextFileA(find, &found));
+    ::FindClose(find);
+    return removed;
+}
+
+struct Transfer {
+    const char* source;  // NUL-terminated inside the caller's list
+    const char* destination;
+    std::uint64_t size = 0;  // bytes, as found before the batch started
+};
+
+enum class Flow { Go, Stop };
+enum class Consent { Replace, Skip, Stop };
+
+class Mover {
+public:
+    Mover(Prompter& prompter, ProgressSink& progress) : prompter_(prompter), progress_(progress) {}
+    BatchMoveResult Run(std::vector<Transfer>& transfers);
+
+private:
+    Flow MoveOne(Transfer& t);
+    bool DestinationFolder(const std::string& folder);
+    Flow CopyAcross(Transfer& t, bool replaceApproved);
+    Flow Place(const Transfer& t, const std::string& temp, bool replaceApproved);
+    Consent AskReplace(const char* destination);
+    bool Tick();
+    bool Report();
+    void Fail(const Transfer& t, DWORD error);
+    static DWORD CALLBACK OnCopyProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER,
+                                         LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, void* self);
+
+    Prompter& prompter_;
+    ProgressSink& progress_;
+    BatchMoveResult result_;
+    MoveProgress state_;
+    std::uint64_t skipped_ = 0;    // left in the source because a replacement was declined
+    std::uint64_t fileStart_ = 0;  // state_.bytesDone when the current file began
+    bool replaceAll_ = false;
+    bool copyCancelled_ = false;
+    std::string lastFolder_;                 // the destination folder known to exist
+    std::unordered_set<std::string> swept_;  // destination folders already cleared of stale copies
+    std::uint64_t tempCounter_ = 0;
+};
+
+BatchMoveResult Mover::Run(std::vector<Transfer>& transfers) {
+    state_.filesTotal = transfers.size();
+    for (const Transfer& t : transfers) {
+        state_.bytesTotal += t.size;
+    }
+    if (!Tick()) {
+        return result_;
+    }
+    for (std::size_t i = 0; i < transfers.size(); ++i) {
+        Transfer& t = transfers[i];
+        fileStart_ = state_.bytesDone;
+        Flow flow = MoveOne(t);
+        state_.bytesDone = fileStart_ + t.size;
+        if (flow == Flow::Stop) {
+            break;
+        }
+        if (i + 1 == transfers.size()) {
+            Report();  // a Cancel pressed after the last file stops nothing
+        } else if (!Tick()) {
+            break;
+        }
+    }
+    return result_;
+}
+
+bool Mover::Report() {
+    state_.filesMoved = result_.moved;
+    state_.filesFailed = result_.failures.size() + skipped_;
+    return progress_.Progress(state_);
+}
+
+bool Mover::Tick() {
+    if (Report()) {
+        return true;
+    }
+    result_.cancelled = true;
+    return false;
+}
+
+void Mover::Fail(const Transfer& t, DWORD error) {
+    result_.failed = true;
+    result_.failures.push_back({t.source, t.destination, SystemMessage(error)});
+}
+
+bool Mover::DestinationFolder(const std::string& folder) {
+    if (folder == lastFolder_) {
+        return true;
+    }
+    if (!IsFolder(folder)) {
+        if (!MakeFolders(folder)) {
+            return false;
+        }
+        swept_.insert(folder);  // new: nothing left over in it
+    } else if (swept_.insert(folder).second) {
+        // Unfinished copies of a process that was killed would otherwise be burned with the disc.
+        RemoveStaleCopiesIn(folder, nullptr);
+    }
+    lastFolder_ = folder;
+    return true;
+}
+
+Flow Mover::MoveOne(Transfer& t) {
+    DWORD a = Attributes(t.source);
+    if (a == INVALID_FILE_ATTRIBUTES) {
+        Fail(t, ::GetLastError());
+        return Flow::Go;
+    }
+    if ((a & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        Fail(t, ERROR_DIRECTORY_NOT_SUPPORTED);  // a file that became a folder since the scan
+        return Flow::Go;
+    }
+    if (!DestinationFolder(FolderOf(t.destination))) {
+        Fail(t, ::GetLastError());
+        return Flow::Go;
+    }
+    DWORD flags = MOVEFILE_WRITE_THROUGH | (replaceAll_ ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (::MoveFileExA(t.source, t.destination, flags)) {
+        ++result_.moved;
+        return Flow::Go;
+    }
+    DWORD error = ::GetLastError();
+    if (error == ERROR_NOT_SAME_DEVICE) {
+        return CopyAcross(t, replaceAll_);
+    }
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ||
+        (error == ERROR_ACCESS_DENIED && Attributes(t.destination) != INVALID_FILE_ATTRIBUTES)) {
+        if (IsFolder(t.destination)) {
+            Fail(t, ERROR_DIRECTORY_NOT_SUPPORTED);
+            return Flow::Go;
+        }
+        if (!replaceAll_) {
+            Consent consent = AskReplace(t.destination);
+            if (consent != Consent::Replace) {
+                return consent == Consent::Stop ? Flow::Stop : Flow::Go;
+            }
+            if (::MoveFileExA(t.source, t.destination, MOVEFILE_WRITE_THROUGH | MOVEFILE_REPLACE_EXISTING)) {
+                ++result_.moved;
+                return Flow::Go;
+            }
+            error = ::GetLastError();
+            if (error == ERROR_NOT_SAME_DEVICE) {
+                return CopyAcross(t, true);
+            }
+        }
+    }
+    Fail(t, error);
+    return Flow::Go;
+}
+
+Consent Mover::AskReplace(const char* destination) {
+    if (replaceAll_) {
+        return Consent::Replace;
+    }
+    switch (prompter_.Ask(ReplaceQuestion(destination), Tr(kReplaceCaption), MessageIcon::Exclamation,
+                          MessageButtons::YesAllNoCancel)) {
+        case MessageAnswer::YesToAll:
+            replaceAll_ = true;
+            return Consent::Replace;
+        case MessageAnswer::Yes:
+            return Consent::Replace;
+        case MessageAnswer::No:
+            result_.cancelled = true;  // part of the batch is left undone on purpose
+            ++skipped_;
+            return Consent::Skip;
+        default:
+            result_.cancelled = true;
+            return Consent::Stop;
+    }
+}
+
+DWORD CALLBACK Mover::OnCopyProgress(LARGE_INTEGER, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER, DWORD,
+                                     DWORD, HANDLE, HANDLE, void* self) {
+    auto& mover = *static_cast<Mover*>(self);
+    mover.state_.bytesDone = mover.fileStart_ + static_cast<std::uint64_t>(done.QuadPart);
+    if (!mover.Report()) {
+        mover.copyCancelled_ = true;
+        return PROGRESS_CANCEL;  // the system removes the partial copy itself
+    }
+    return PROGRESS_CONTINUE;
+}
+
+Flow Mover::CopyAcross(Transfer& t, bool replaceApproved) {
+    if (!replaceApproved && Attributes(t.destination) != INVALID_FILE_ATTRIBUTES) {
+        if (IsFolder(t.destination)) {
+            Fail(t, ERROR_DIRECTORY_NOT_SUPPORTED);
+            return Flow::Go;
+        }
+        Consent consent = AskReplace(t.destination);
+        if (consent != Consent::Replace) {
+            return consent == Consent::Stop ? Flow::Stop : Flow::Go;
+        }
+        replaceApproved = true;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (t.size == 0 && ::GetFileAttributesExA(t.source, GetFileExInfoStandard, &data)) {
+        // Volumes that look like one (folders of one drive letter mounted from elsewhere) were
+        // not counted in the batch's bytes beforehand.
+        t.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+        state_.bytesTotal += t.size;
+    }
+    std::string folder = AddTrailingBackslash(FolderOf(t.destination));
+    std::string temp;
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < 100 && error == ERROR_FILE_EXISTS; ++attempt) {
+        temp = Format("%s%.*s%llu-%llu", folder.c_str(), static_cast<int>(kBatchMoveTempPrefix.size()),
+                      kBatchMoveTempPrefix.data(), static_cast<unsigned long long>(ProcessId()),
+                      static_cast<unsigned long long>(++tempCounter_));
+        copyCancelled_ = false;
+        // Times and attributes travel with the copy.
+        error = ::CopyFileExA(t.source, temp.c_str(), OnCopyProgress, this, nullptr, COPY_FILE_FAIL_IF_EXISTS)
+                    ? ERROR_SUCCESS
+                    : ::GetLastError();
+    }
+    if (error != ERROR_SUCCESS) {
+        ::DeleteFileA(temp.c_str());
+        if (copyCancelled_ || error == ERROR_REQUEST_ABORTED) {
+            result_.cancelled = true;
+            return Flow::Stop;
+        }
+        Fail(t, error);
+        return Flow::Go;
+    }
+    // The copy must be on the disk before its name is final and the source goes.
+    HANDLE h =
+        ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool flushed = h != INVALID_HANDLE_VALUE && ::FlushFileBuffers(h);
+    error = flushed ? ERROR_SUCCESS : ::GetLastError();
+    if (h != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(h);
+    }
+    if (!flushed) {
+        ::SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA(temp.c_str());
+        Fail(t, error);
+        return Flow::Go;
+    }
+    return Place(t, temp, replaceApproved);
+}
+
+// The copy is whole and on disk under its temporary name: give it the final name, and only then
+// let go of the source.
+Flow Mover::Place(const Transfer& t, const std::string& temp, bool replaceApproved) {
+    auto rename = [&](bool replace) {
+        return ::MoveFileExA(temp.c_str(), t.destination,
+                             MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0)) != 0;
+    };
+    auto dropCopy = [&](const std::string& path) {
+        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA(path.c_str());
+    };
+    bool placed = rename(replaceApproved);
+    DWORD error = placed ? ERROR_SUCCESS : ::GetLastError();
+    if (!placed && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) &&
+        !IsFolder(t.destination)) {
+        // Someone created the destination while the copy ran.
+        Consent consent = AskReplace(t.destination);
+        if (consent != Consent::Replace) {
+            dropCopy(temp);
+            return consent == Consent::Stop ? Flow::Stop : Flow::Go;
+        }
+        placed = rename(true);
+        error = placed ? ERROR_SUCCESS : ::GetLastError();
+    }
+    if (!placed) {
+        dropCopy(temp);
+        Fail(t, error);
+        return Flow::Go;
+    }
+    // A read-only source is moved all the same, as a move within a volume would move it.
+    DWORD a = Attributes(t.source);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) != 0) {
+        ::SetFileAttributesA(t.source, a & ~FILE_ATTRIBUTE_READONLY);
+    }
+    if (!::DeleteFileA(t.source)) {
+        error = ::GetLastError();
+        // A source that someone else removed meanwhile now lives only at its destination: keep that.
+        if (error != ERROR_FILE_NOT_FOUND) {
+            if (a != INVALID_FILE_ATTRIBUTES) {
+                ::SetFileAttributesA(t.source, a);
+            }
+            // The source stays; the copy goes, so the file is not left in two places.
+            dropCopy(t.destination);
+            Fail(t, error);
+            return Flow::Go;
+        }
+    }
+    ++result_.moved;
+    return Flow::Go;
+}
+
+// The volume of a folder that may not exist yet: that of its nearest existing ancestor.
+std::optional<std::uint64_t> VolumeOf(std::string folder) {
+    for (;;) {
+        if (std::optional<std::uint64_t> volume = FileSystemOf(folder)) {
+            return volume;
+        }
+        std::string parent = FolderOf(folder.c_str());
+        if (parent == folder || parent == ".") {
+            return std::nullopt;
+        }
+        folder = std::move(parent);
+    }
+}
+
+// The bytes of the files that will be copied to another volume (a rename takes no time by size).
+void Survey(std::vector<Transfer>& transfers) {
+    std::string lastFrom, lastTo;
+    bool across = false;
+    for (Transfer& t : transfers) {
+        std::string from = FolderOf(t.source), to = FolderOf(t.destination);
+        if (from != lastFrom || to != lastTo) {
+            std::optional<std::uint64_t> a = VolumeOf(from), b = VolumeOf(to);
+            across = a && b && *a != *b;
+            lastFrom = std::move(from);
+            lastTo = std::move(to);
+        }
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (across && ::GetFileAttributesExA(t.source, GetFileExInfoStandard, &data) &&
+            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            t.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+        }
+    }
+}
+
+}  // namespace
+
+BatchMoveResult BatchMove(std::string_view sources, std::string_view destinations, Prompter& prompter,
+                          ProgressSink& progress) {
+    std::vector<const char*> from;
+    std::vector<const char*> to;
+    if (!SplitList(sources, from) || !SplitList(destinations, to) || from.size() != to.size()) {
+        BatchMoveResult refused;
+        refused.failed = true;
+        refused.failures.push_back({"", "", SystemMessage(ERROR_INVALID_PARAMETER)});
+        return refused;
+    }
+    std::vector<Transfer> transfers(from.size());
+    for (std::size_t i = 0; i < from.size(); ++i) {
+        transfers[i].source = from[i];
+        transfers[i].destination = to[i];
+    }
+    Survey(transfers);
+    return Mover(prompter, progress).Run(transfers);
+}
+
+std::uint64_t RemoveStaleCopies(const std::string& folder) {
+    std::uint64_t removed = 0;
+    std::vector<std::string> pending{folder};
+    while (!pending.empty()) {
+        std::string path = std::move(pending.back());
+        pending.pop_back();
+        removed += RemoveStaleCopiesIn(path, &pending);
+    }
+    return removed;
+}
+
+}  // namespace stowra

@@ -1,2 +1,120 @@
-// Windows side: to be written.
-namespace stowra {}
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/PathInfo.h"
+#include "platform/Text.h"
+
+namespace stowra {
+
+namespace {
+
+// The path without its trailing delimiter, except a drive's root ("C:\"), which needs it.
+std::string WithoutTrailingDelimiter(std::string path) {
+    while (path.size() > 3 && EndsWithDelimiter(path, kPathDelimiter, kNativeCodepage)) {
+        path.pop_back();
+    }
+    return path;
+}
+
+std::string FullPathName(const std::string& path) {
+    std::vector<char> buffer(MAX_PATH + 1);
+    for (;;) {
+        DWORD n = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        if (n == 0) {
+            return path;
+        }
+        if (n < buffer.size()) {
+            return std::string(buffer.data(), n);
+        }
+        buffer.resize(n + 1);
+    }
+}
+
+// A handle on the file or folder itself (links followed), for its identity and final path.
+class PathHandle {
+public:
+    explicit PathHandle(const std::string& path)
+        : h_(path.empty()
+                 ? INVALID_HANDLE_VALUE
+                 : ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {}
+    ~PathHandle() {
+        if (h_ != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(h_);
+        }
+    }
+    PathHandle(const PathHandle&) = delete;
+    PathHandle& operator=(const PathHandle&) = delete;
+    HANDLE get() const { return h_; }
+    bool Information(BY_HANDLE_FILE_INFORMATION& info) const {
+        return h_ != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(h_, &info) != 0;
+    }
+
+private:
+    HANDLE h_;
+};
+
+}  // namespace
+
+std::optional<std::string> ResolvePath(const std::string& path) {
+    PathHandle handle(path);
+    if (handle.get() == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::vector<char> buffer(MAX_PATH + 1);
+    DWORD n = 0;
+    for (;;) {
+        n = ::GetFinalPathNameByHandleA(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0) {
+            return WithoutTrailingDelimiter(FullPathName(path));  // the system cannot say: take the text
+        }
+        if (n < buffer.size()) {
+            break;
+        }
+        buffer.resize(n + 1);
+    }
+    std::string final(buffer.data(), n);
+    // The answer comes in the long-path form: "\\?\C:\..." or "\\?\UNC\server\share\...".
+    if (final.starts_with("\\\\?\\UNC\\")) {
+        final = "\\\\" + final.substr(8);
+    } else if (final.starts_with("\\\\?\\")) {
+        final = final.substr(4);
+    }
+    return WithoutTrailingDelimiter(final);
+}
+
+std::string AbsolutePathText(const std::string& path) {
+    return WithoutTrailingDelimiter(FullPathName(path));
+}
+
+std::optional<std::uint64_t> FileSystemOf(const std::string& path) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!PathHandle(path).Information(info)) {
+        return std::nullopt;
+    }
+    return info.dwVolumeSerialNumber;
+}
+
+std::optional<FolderIdentity> IdentityOf(const std::string& path) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!PathHandle(path).Information(info)) {
+        return std::nullopt;
+    }
+    return FolderIdentity{info.dwVolumeSerialNumber,
+                          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+bool RemoveFolder(const std::string& path) {
+    std::string name = WithoutTrailingDelimiter(path);
+    DWORD a = name.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(name.c_str());
+    // A junction or a folder link is not the folder the move emptied: leave it.
+    if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return false;
+    }
+    return ::RemoveDirectoryA(name.c_str()) != 0;
+}
+
+}  // namespace stowra

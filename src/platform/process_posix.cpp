@@ -2,6 +2,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <vector>
 
@@ -37,6 +38,18 @@ void CatchInterrupts() {
 
 bool Interrupted() {
     return interrupted != 0;
+}
+
+std::uint64_t ProcessId() {
+    return static_cast<std::uint64_t>(::getpid());
+}
+
+bool ProcessRuns(std::uint64_t id) {
+    auto pid = static_cast<pid_t>(id);
+    if (pid <= 0 || static_cast<std::uint64_t>(pid) != id) {
+        return false;
+    }
+    return pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH;
 }
 
 std::string ProgramPath() {

@@ -1,9 +1,14 @@
 #include "support/TempTree.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +20,155 @@ namespace fs = std::filesystem;
 
 namespace stowra::test {
 
+#ifdef _WIN32
+// Windows: the system's ANSI functions throughout, so names are code page 932 bytes as the
+// program's own are (the standard library's paths would read them as UTF-8).
+namespace {
+
+std::string Native(std::string_view relative) {
+    std::string path(relative);
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';  // never a trail byte of a double-byte character
+        }
+    }
+    return path;
+}
+
+void MakeFolders(const std::string& path) {
+    DWORD a = ::GetFileAttributesA(path.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return;
+    }
+    std::size_t cut = path.find_last_of('\\');
+    if (cut != std::string::npos && cut > 2) {
+        MakeFolders(path.substr(0, cut));
+    }
+    if (!::CreateDirectoryA(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+        throw std::runtime_error("cannot create folder " + path);
+    }
+}
+
+std::string ParentOf(const std::string& path) {
+    return path.substr(0, path.find_last_of('\\'));
+}
+
+}  // namespace
+
+TempTree::TempTree() {
+    char temp[MAX_PATH + 1];
+    DWORD n = ::GetTempPathA(sizeof temp, temp);
+    std::string base(temp, n);
+    for (unsigned attempt = 0;; ++attempt) {
+        std::string candidate =
+            base + "stowra-test-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt);
+        if (::CreateDirectoryA(candidate.c_str(), nullptr)) {
+            root_ = candidate;
+            return;
+        }
+        if (::GetLastError() != ERROR_ALREADY_EXISTS || attempt > 1000) {
+            throw std::runtime_error("cannot create a temporary folder");
+        }
+    }
+}
+
+TempTree::~TempTree() {
+    RemoveTree(root_);
+}
+
+std::string TempTree::Path(std::string_view relative) const {
+    return relative.empty() ? root_ : root_ + "\\" + Native(relative);
+}
+
+void TempTree::Folder(std::string_view relative) const {
+    MakeFolders(Path(relative));
+}
+
+void TempTree::File(std::string_view relative, std::uint64_t size) const {
+    std::string p = Path(relative);
+    MakeFolders(ParentOf(p));
+    HANDLE h =
+        ::CreateFileA(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    bool ok =
+        h != INVALID_HANDLE_VALUE && ::SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(h);
+    if (h != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(h);
+    }
+    if (!ok) {
+        throw std::runtime_error("cannot create " + p);
+    }
+}
+
+void TempTree::Write(std::string_view relative, std::string_view content) const {
+    std::string p = Path(relative);
+    MakeFolders(ParentOf(p));
+    std::FILE* f = std::fopen(p.c_str(), "wb");
+    if (f == nullptr) {
+        throw std::runtime_error("cannot write " + p);
+    }
+    std::fwrite(content.data(), 1, content.size(), f);
+    std::fclose(f);
+}
+
+std::string TempTree::Read(std::string_view relative) const {
+    std::string content;
+    std::FILE* f = std::fopen(Path(relative).c_str(), "rb");
+    if (f != nullptr) {
+        char buffer[65536];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+            content.append(buffer, n);
+        }
+        std::fclose(f);
+    }
+    return content;
+}
+
+void TempTree::Link(std::string_view relative, const std::string& target) const {
+    std::string p = Path(relative);
+    MakeFolders(ParentOf(p));
+    DWORD a = ::GetFileAttributesA(target.c_str());
+    DWORD flags = a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0
+                      ? SYMBOLIC_LINK_FLAG_DIRECTORY
+                      : 0;
+    if (!::CreateSymbolicLinkA(p.c_str(), target.c_str(),
+                               flags | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
+        throw std::runtime_error("cannot create the link " + p);
+    }
+}
+
+bool TempTree::Exists(std::string_view relative) const {
+    return ::GetFileAttributesA(Path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveTree(const std::string& path) {
+    WIN32_FIND_DATAA found{};
+    HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string_view name = found.cFileName;
+            if (name == "." || name == "..") {
+                continue;
+            }
+            std::string child = path + "\\" + found.cFileName;
+            ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (folder && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+                RemoveTree(child);
+            } else if (folder) {
+                ::RemoveDirectoryA(child.c_str());
+            } else {
+                ::DeleteFileA(child.c_str());
+            }
+        } while (::FindNextFileA(find, &found));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryA(path.c_str());
+}
+
+#else
 TempTree::TempTree() {
     std::string base = fs::temp_directory_path().string() + "/stowra-test-XXXXXX";
     if (::mkdtemp(base.data()) == nullptr) {
@@ -92,5 +246,6 @@ void RemoveTree(const std::string& path) {
         fs::remove_all(path, ec);
     }
 }
+#endif
 
 }  // namespace stowra::test
