@@ -22,7 +22,7 @@ public:
 
     int exec(int direction, void* buffer, std::uint32_t length) override;
     std::uint32_t version() override { return 1; }
-    bool available() override { return true; }  // every Linux system has the pass-through
+    bool available() override { return true; }  // Linux and the NT family, all this builds for, have it
     void init() override;
     void asyncReset() override;
     void asyncWait() override;

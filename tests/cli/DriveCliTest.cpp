@@ -177,10 +177,8 @@ TEST(DriveCliOptions, AtipIsOnUnlessTurnedOff) {
 
 // This machine has no optical drive; the real program must say so for both commands.
 TEST(DriveCliProgram, SaysThereIsNoDrive) {
-    for (int i = 0; i < 26; ++i) {
-        if (std::filesystem::exists("/dev/sr" + std::to_string(i)))
-            GTEST_SKIP() << "this machine has a drive";
-    }
+    if (!NativeDriveAccess()->ListDrives().empty())
+        GTEST_SKIP() << "this machine has a drive";
     for (const char* command : {"drives", "probe"}) {
         CliResult r = RunCli({command});
         EXPECT_NE(r.exitCode, 0) << command;

@@ -11,7 +11,7 @@ namespace {
 class AtipTable : public ::testing::Test {
 protected:
     void SetUp() override {
-        old_ = ::get_current_dir_name();
+        old_ = ::getcwd(nullptr, 0);  // allocated, on both C libraries
         ASSERT_EQ(::chdir(tree.Root().c_str()), 0);
     }
     void TearDown() override {

@@ -1,32 +1,28 @@
 #pragma once
 // Keeps the test build of the ASPI library loaded and sets up its adapters and devices.
 
-#include <dlfcn.h>
-
 #include <cstdint>
 #include <stdexcept>
 
+#include "platform/DynamicLibrary.h"
 #include "support/EmulatedDrive.h"
 
 namespace stowra::test {
 
 class FakeAspiLayer {
 public:
-    FakeAspiLayer() : handle_(::dlopen(FAKE_ASPI, RTLD_NOW)) {
-        if (handle_ == nullptr)
-            throw std::runtime_error(::dlerror());
-        reset_ = reinterpret_cast<void (*)()>(::dlsym(handle_, "EmuAspiReset"));
-        status_ = reinterpret_cast<void (*)(std::uint8_t)>(::dlsym(handle_, "EmuAspiSetSupportStatus"));
-        adapter_ = reinterpret_cast<void (*)(std::uint8_t)>(::dlsym(handle_, "EmuAspiAddAdapter"));
+    FakeAspiLayer() : library_(FAKE_ASPI) {
+        reset_ = reinterpret_cast<void (*)()>(library_.Symbol("EmuAspiReset"));
+        status_ = reinterpret_cast<void (*)(std::uint8_t)>(library_.Symbol("EmuAspiSetSupportStatus"));
+        adapter_ = reinterpret_cast<void (*)(std::uint8_t)>(library_.Symbol("EmuAspiAddAdapter"));
         device_ =
-            reinterpret_cast<void (*)(int, int, std::uint8_t, void*)>(::dlsym(handle_, "EmuAspiAddDevice"));
-        join_ = reinterpret_cast<void (*)()>(::dlsym(handle_, "EmuAspiJoin"));
+            reinterpret_cast<void (*)(int, int, std::uint8_t, void*)>(library_.Symbol("EmuAspiAddDevice"));
+        join_ = reinterpret_cast<void (*)()>(library_.Symbol("EmuAspiJoin"));
+        if (!reset_ || !status_ || !adapter_ || !device_ || !join_)
+            throw std::runtime_error("the test build of the ASPI library did not load: " FAKE_ASPI);
         reset_();
     }
-    ~FakeAspiLayer() {
-        reset_();
-        ::dlclose(handle_);
-    }
+    ~FakeAspiLayer() { reset_(); }
     FakeAspiLayer(const FakeAspiLayer&) = delete;
     FakeAspiLayer& operator=(const FakeAspiLayer&) = delete;
 
@@ -39,7 +35,7 @@ public:
     }
 
 private:
-    void* handle_;
+    DynamicLibrary library_;
     void (*reset_)();
     void (*join_)();
     void (*status_)(std::uint8_t);

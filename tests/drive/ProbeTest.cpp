@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <cerrno>
 #include <random>
@@ -12,7 +13,9 @@
 #include "drive/SPTI.h"
 #include "support/EmulatedDrive.h"
 #include "support/TempTree.h"
+#ifndef _WIN32
 #include "support/Unprivileged.h"
+#endif
 
 namespace stowra {
 namespace {
@@ -66,7 +69,7 @@ struct Probe {
 // Runs a test body in a fresh current folder (the ATIP table is looked up there).
 class InFolder {
 public:
-    InFolder() : old_(::get_current_dir_name()) { EXPECT_EQ(::chdir(tree.Root().c_str()), 0); }
+    InFolder() : old_(::getcwd(nullptr, 0)) { EXPECT_EQ(::chdir(tree.Root().c_str()), 0); }
     ~InFolder() {
         EXPECT_EQ(::chdir(old_), 0);
         std::free(old_);
@@ -118,6 +121,9 @@ TEST(Probe, KnownAtipTimeNamesTheMaker) {
 }
 
 TEST(Probe, AtipTableThatCannotBeReadStopsWithItsMessage) {
+#ifdef _WIN32
+    GTEST_SKIP() << "permission bits: a file nobody may read is made with chmod and another user";
+#else
     InFolder folder;
     ::chmod(folder.tree.Root().c_str(), 0755);
     folder.tree.Write("cdrid.ini", "972715=Maker A\n");
@@ -131,6 +137,7 @@ TEST(Probe, AtipTableThatCannotBeReadStopsWithItsMessage) {
                   return ok ? 0 : 1;
               }),
               0);
+#endif
 }
 
 TEST(Probe, AtipCommandFailureOrAPlainTocKeepsThePreliminaryName) {

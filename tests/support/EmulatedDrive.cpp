@@ -1,6 +1,13 @@
 #include "support/EmulatedDrive.h"
 
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, which they need.
+#include <ntddscsi.h>
+#include <winioctl.h>
+#else
 #include <scsi/sg.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -317,6 +324,41 @@ void EmulatedDriveAccess::Close(int) {
     ++closes;
 }
 
+#ifdef _WIN32
+// The Windows pass-through: a SCSI_PASS_THROUGH_DIRECT with the sense buffer where its
+// SenseInfoOffset points; a request the port driver refuses fails the control request itself.
+int EmulatedDriveAccess::Ioctl(int handle, unsigned long request, void* argument) {
+    if (request != IOCTL_SCSI_PASS_THROUGH_DIRECT || handle < 100 ||
+        static_cast<std::size_t>(handle - 100) >= drives.size()) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return -1;
+    }
+    auto* s = static_cast<SCSI_PASS_THROUGH_DIRECT*>(argument);
+    if (s->Length != sizeof *s || s->CdbLength < 6 || s->CdbLength > 16 || s->SenseInfoOffset < sizeof *s) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    lastCdbLengths.push_back(s->CdbLength);
+    DataDirection direction = s->DataIn == SCSI_IOCTL_DATA_IN    ? DataDirection::In
+                              : s->DataIn == SCSI_IOCTL_DATA_OUT ? DataDirection::Out
+                                                                 : DataDirection::None;
+    EmulatedDrive& drive = *drives[static_cast<std::size_t>(handle - 100)];
+    auto out = drive.Execute(s->Cdb, s->CdbLength, direction, static_cast<std::uint8_t*>(s->DataBuffer),
+                             s->DataTransferLength);
+    if (out.hostStatus != 0) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    s->ScsiStatus = out.status;
+    std::size_t n = 0;
+    if (out.status == 2) {
+        n = std::min<std::size_t>(s->SenseInfoLength, sizeof out.sense);
+        std::memcpy(static_cast<std::uint8_t*>(argument) + s->SenseInfoOffset, out.sense, n);
+    }
+    s->SenseInfoLength = static_cast<UCHAR>(n);
+    return 0;
+}
+#else
 int EmulatedDriveAccess::Ioctl(int handle, unsigned long request, void* argument) {
     if (request != SG_IO || handle < 100 || static_cast<std::size_t>(handle - 100) >= drives.size()) {
         errno = EBADF;
@@ -350,5 +392,6 @@ int EmulatedDriveAccess::Ioctl(int handle, unsigned long request, void* argument
     }
     return 0;
 }
+#endif
 
 }  // namespace stowra::test

@@ -1,8 +1,15 @@
 // A build of the ASPI library for tests: the three entry points over emulated drives, plus
 // functions (prefixed Emu) through which a test sets up adapters and devices.
 
+#ifdef _WIN32
+#include <windows.h>
+#define FAKE_ASPI_EXPORT __declspec(dllexport)
+#else
 #include <unistd.h>
+#define FAKE_ASPI_EXPORT __attribute__((visibility("default")))
+#endif
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -58,37 +65,36 @@ Layer& State() {
 
 extern "C" {
 
-__attribute__((visibility("default"))) void EmuAspiReset() {
+FAKE_ASPI_EXPORT void EmuAspiReset() {
     State().Join();
     State().supportStatus = SS_COMP;
     State().adapters.clear();
     State().devices.clear();
 }
 // Waits until the last command has completed and signalled its event.
-__attribute__((visibility("default"))) void EmuAspiJoin() {
+FAKE_ASPI_EXPORT void EmuAspiJoin() {
     State().Join();
 }
-__attribute__((visibility("default"))) void EmuAspiSetSupportStatus(std::uint8_t status) {
+FAKE_ASPI_EXPORT void EmuAspiSetSupportStatus(std::uint8_t status) {
     State().supportStatus = status;
 }
-__attribute__((visibility("default"))) void EmuAspiAddAdapter(std::uint8_t maxTargets) {
+FAKE_ASPI_EXPORT void EmuAspiAddAdapter(std::uint8_t maxTargets) {
     State().adapters.push_back(maxTargets);
 }
-__attribute__((visibility("default"))) void EmuAspiAddDevice(int adapter, int target, std::uint8_t type,
-                                                             void* drive) {
+FAKE_ASPI_EXPORT void EmuAspiAddDevice(int adapter, int target, std::uint8_t type, void* drive) {
     State().devices.push_back({adapter, target, type, static_cast<test::EmulatedDrive*>(drive)});
 }
 
-__attribute__((visibility("default"))) std::uint32_t GetASPI32SupportInfo() {
+FAKE_ASPI_EXPORT std::uint32_t GetASPI32SupportInfo() {
     return static_cast<std::uint32_t>(State().supportStatus) << 8 | (State().adapters.size() & 0xFF);
 }
 
-__attribute__((visibility("default"))) std::uint32_t GetASPI32DLLVersion() {
+FAKE_ASPI_EXPORT std::uint32_t GetASPI32DLLVersion() {
     return 0x00040006;
 }
 
 #ifndef FAKE_ASPI_WITHOUT_SEND
-__attribute__((visibility("default"))) std::uint32_t SendASPI32Command(void* request) {
+FAKE_ASPI_EXPORT std::uint32_t SendASPI32Command(void* request) {
     auto* header = static_cast<std::uint8_t*>(request);
     switch (header[0]) {
         case SC_HA_INQUIRY: {
@@ -133,10 +139,14 @@ __attribute__((visibility("default"))) std::uint32_t SendASPI32Command(void* req
                 }
                 srb->SRB_Status = status;
                 if (srb->SRB_Flags & SRB_EVENT_NOTIFY) {
+#ifdef _WIN32
+                    ::SetEvent(static_cast<HANDLE>(srb->SRB_PostProc));
+#else
                     std::uint64_t one = 1;
                     [[maybe_unused]] ssize_t n =
                         ::write(static_cast<int>(reinterpret_cast<std::intptr_t>(srb->SRB_PostProc)), &one,
                                 sizeof one);
+#endif
                 }
             });
             return SS_PENDING;
