@@ -22,6 +22,7 @@
 namespace stowra {
 namespace {
 
+#ifndef _WIN32
 // What was flushed to disk while a test listened: the paths of the files and of the folders.
 struct Flushed {
     bool listening = false;
@@ -33,6 +34,7 @@ Flushed& Flushes() {
     static Flushed flushed;
     return flushed;
 }
+#endif
 
 }  // namespace
 }  // namespace stowra
@@ -516,6 +518,7 @@ TEST(BatchMove, HolesStayHolesAcrossFileSystems) {
 }
 #endif
 
+#ifndef _WIN32
 // Moves across file systems in a child that is killed part-way, then checks what is left.
 void KillAndCheck(const std::function<bool(int call)>& killAt, int delay_ms) {
     test::TempTree t;
@@ -554,6 +557,7 @@ void KillAndCheck(const std::function<bool(int call)>& killAt, int delay_ms) {
     ::waitpid(pid, &status, 0);
     ExpectEachFileOnce(files, from, to, 1, 1);
 }
+#endif
 
 #ifndef _WIN32
 TEST(BatchMove, KilledPartWayAcrossFileSystemsLosesNothing) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cmath>
@@ -48,6 +50,7 @@ void ExpectAsked(const std::vector<Q>& asked, const std::vector<Q>& expected) {
     }
 }
 
+#ifndef _WIN32
 // A folder on a second file system, when the machine has one apart from the temp folder.
 std::string OtherFileSystemFolder(const test::TempTree& near) {
     char base[] = "/dev/shm/stowra-test-XXXXXX";
@@ -62,6 +65,8 @@ std::string OtherFileSystemFolder(const test::TempTree& near) {
     }
     return base;
 }
+
+#endif
 
 struct RemoveLater {
     std::string path;
@@ -154,6 +159,7 @@ TEST(MoveFiles, TheTransferListsAreNulSeparatedAndClosedWithOneMoreNul) {
     EXPECT_EQ(none.destinations, std::string(1, '\0'));
 }
 
+#ifndef _WIN32
 // The checks and questions before the move, on real folders.
 TEST(MoveFiles, ChecksAndQuestionsBeforeTheMove) {
     test::TempTree t;
@@ -223,7 +229,9 @@ TEST(MoveFiles, ChecksAndQuestionsBeforeTheMove) {
         ExpectAsked(w.prompter.asked, answer == A::Ok ? std::vector<Q>{kQ1, kQ2} : std::vector<Q>{kQ1});
     }
 }
+#endif
 
+#ifndef _WIN32
 TEST(MoveFiles, CheckFoldersComparesWholePathComponents) {
     test::TempTree t;
     t.Folder("data/out");
@@ -257,6 +265,7 @@ TEST(MoveFiles, CheckFoldersComparesWholePathComponents) {
     EXPECT_EQ(same, FolderCheck::SameFolder);
     EXPECT_EQ(inside, FolderCheck::DestinationInsideSource);
 }
+#endif
 
 TEST(MoveFiles, MovesTheScannedFolderNotAnotherOneWithTheSameNames) {
     test::TempTree t;
@@ -352,6 +361,7 @@ TEST(MoveFiles, AFileChangedAfterTheScanMovesAsItIsNow) {
     s.ExpectEachFileOnce(t.Path("out"));
 }
 
+#ifndef _WIN32
 TEST(MoveFiles, AReadOnlyDestinationFolderFailsAndLosesNothing) {
     test::TempTree t;
     ScannedTree s(t.Path("src"));
@@ -372,7 +382,9 @@ TEST(MoveFiles, AReadOnlyDestinationFolderFailsAndLosesNothing) {
     s.ExpectEachFileOnce(t.Path("out"));
     EXPECT_EQ(test::DigestTree(t.Path("src")), s.digests);
 }
+#endif
 
+#ifndef _WIN32
 TEST(MoveFiles, ADestinationThatFillsUpFailsAndLosesNothing) {
     test::TempTree t;
     std::vector<std::pair<std::string, std::size_t>> big;
@@ -418,7 +430,9 @@ TEST(MoveFiles, ADestinationThatFillsUpFailsAndLosesNothing) {
     }
     EXPECT_EQ(dst.size(), files.size() - src.size()) << "no partial or temporary file is left";
 }
+#endif
 
+#ifndef _WIN32
 TEST(MoveFiles, KilledPartWayAcrossFileSystemsLosesNothing) {
     test::TempTree t;
     RemoveLater shm{OtherFileSystemFolder(t)};
@@ -485,6 +499,7 @@ TEST(MoveFiles, KilledPartWayAcrossFileSystemsLosesNothing) {
         EXPECT_EQ(dst.size(), placed + temps);
     }
 }
+#endif
 
 }  // namespace
 }  // namespace stowra
@@ -492,6 +507,7 @@ TEST(MoveFiles, KilledPartWayAcrossFileSystemsLosesNothing) {
 namespace stowra {
 namespace {
 
+#ifndef _WIN32
 // What a real image builder says a folder's image takes, in sectors; -1 when it could not tell.
 long long BuilderSectors(const std::string& command, const std::string& folder) {
     std::string line = "LC_ALL=C.UTF-8 " + command + " -print-size -quiet '" + folder + "' 2>/dev/null";
@@ -506,7 +522,9 @@ long long BuilderSectors(const std::string& command, const std::string& folder) 
     ::pclose(p);
     return sectors;
 }
+#endif
 
+#ifndef _WIN32
 // Discs packed for a file system fit under the real image builders, their index files included,
 // and a full disc wastes little more than the safety margin.
 TEST(MoveFiles, DiscsPackedForAFileSystemFitUnderTheImageBuilders) {
@@ -589,6 +607,7 @@ TEST(MoveFiles, DiscsPackedForAFileSystemFitUnderTheImageBuilders) {
         }
     }
 }
+#endif
 
 }  // namespace
 }  // namespace stowra
