@@ -1,4 +1,4 @@
-// The batch move on Windows, on MoveFileEx and CopyFileEx. The shell's FO_MOVE would show its own
+// The batch move on Windows, on MoveFileEx and a copy of its own. The shell's FO_MOVE would show its own
 // progress window and questions, which the front ends cannot answer or test; this keeps the same
 // contract (one call, folders made silently, progress with Cancel, a question before replacing)
 // with the same safety as on Linux: across volumes a file is copied to a temporary name, flushed,
@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "platform/BatchMove.h"
 #include "platform/PathInfo.h"
@@ -110,6 +111,7 @@ struct Transfer {
     const char* source;  // NUL-terminated inside the caller's list
     const char* destination;
     std::uint64_t size = 0;  // bytes, as found before the batch started
+    bool across = false;     // source and destination lie on different volumes
 };
 
 enum class Flow { Go, Stop };
@@ -129,8 +131,7 @@ private:
     bool Tick();
     bool Report();
     void Fail(const Transfer& t, DWORD error);
-    static DWORD CALLBACK OnCopyProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER,
-                                         LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, void* self);
+    DWORD CopyData(const char* source, const std::string& temp);
 
     Prompter& prompter_;
     ProgressSink& progress_;
@@ -220,6 +221,11 @@ Flow Mover::MoveOne(Transfer& t) {
         Fail(t, ::GetLastError());
         return Flow::Go;
     }
+    if (t.across) {
+        // Not left to the system: a copy must be on the disk before its source goes, and some
+        // systems (wine) copy on their own when a rename crosses volumes.
+        return CopyAcross(t, replaceAll_);
+    }
     DWORD flags = MOVEFILE_WRITE_THROUGH | (replaceAll_ ? MOVEFILE_REPLACE_EXISTING : 0);
     if (::MoveFileExA(t.source, t.destination, flags)) {
         ++result_.moved;
@@ -275,15 +281,67 @@ Consent Mover::AskReplace(const char* destination) {
     }
 }
 
-DWORD CALLBACK Mover::OnCopyProgress(LARGE_INTEGER, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER, DWORD,
-                                     DWORD, HANDLE, HANDLE, void* self) {
-    auto& mover = *static_cast<Mover*>(self);
-    mover.state_.bytesDone = mover.fileStart_ + static_cast<std::uint64_t>(done.QuadPart);
-    if (!mover.Report()) {
-        mover.copyCancelled_ = true;
-        return PROGRESS_CANCEL;  // the system removes the partial copy itself
+// Copies the file's data to a new file in chunks, reporting each, then its times and attributes;
+// the copy is flushed to the disk before it is closed. ERROR_REQUEST_ABORTED when the progress
+// display asked to stop (the caller removes the partial copy).
+DWORD Mover::CopyData(const char* source, const std::string& temp) {
+    HANDLE in = ::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (in == INVALID_HANDLE_VALUE) {
+        return ::GetLastError();
     }
-    return PROGRESS_CONTINUE;
+    HANDLE out =
+        ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) {
+        DWORD error = ::GetLastError();
+        ::CloseHandle(in);
+        return error;
+    }
+    constexpr DWORD kChunk = 8u << 20;
+    std::vector<char> buffer(kChunk);
+    std::uint64_t copied = 0;
+    DWORD error = ERROR_SUCCESS;
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(in, buffer.data(), kChunk, &got, nullptr)) {
+            error = ::GetLastError();
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        DWORD put = 0;
+        if (!::WriteFile(out, buffer.data(), got, &put, nullptr) || put != got) {
+            error = put != got && ::GetLastError() == ERROR_SUCCESS ? ERROR_WRITE_FAULT : ::GetLastError();
+            break;
+        }
+        copied += got;
+        state_.bytesDone = fileStart_ + copied;
+        if (!Report()) {
+            copyCancelled_ = true;
+            error = ERROR_REQUEST_ABORTED;
+            break;
+        }
+    }
+    FILETIME created{}, accessed{}, written{};
+    if (error == ERROR_SUCCESS) {
+        if (::GetFileTime(in, &created, &accessed, &written)) {
+            ::SetFileTime(out, &created, &accessed, &written);
+        }
+        if (!::FlushFileBuffers(out)) {
+            error = ::GetLastError();
+        }
+    }
+    ::CloseHandle(in);
+    if (!::CloseHandle(out) && error == ERROR_SUCCESS) {
+        error = ::GetLastError();
+    }
+    DWORD a = ::GetFileAttributesA(source);
+    if (error == ERROR_SUCCESS && a != INVALID_FILE_ATTRIBUTES) {
+        ::SetFileAttributesA(temp.c_str(), a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+    }
+    return error;
 }
 
 Flow Mover::CopyAcross(Transfer& t, bool replaceApproved) {
@@ -308,36 +366,21 @@ Flow Mover::CopyAcross(Transfer& t, bool replaceApproved) {
     std::string folder = AddTrailingBackslash(FolderOf(t.destination));
     std::string temp;
     DWORD error = ERROR_FILE_EXISTS;
-    for (int attempt = 0; attempt < 100 && error == ERROR_FILE_EXISTS; ++attempt) {
+    for (int attempt = 0; attempt < 100 && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS);
+         ++attempt) {
         temp = Format("%s%.*s%llu-%llu", folder.c_str(), static_cast<int>(kBatchMoveTempPrefix.size()),
                       kBatchMoveTempPrefix.data(), static_cast<unsigned long long>(ProcessId()),
                       static_cast<unsigned long long>(++tempCounter_));
         copyCancelled_ = false;
-        // Times and attributes travel with the copy.
-        error = ::CopyFileExA(t.source, temp.c_str(), OnCopyProgress, this, nullptr, COPY_FILE_FAIL_IF_EXISTS)
-                    ? ERROR_SUCCESS
-                    : ::GetLastError();
+        error = CopyData(t.source, temp);
     }
     if (error != ERROR_SUCCESS) {
+        ::SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileA(temp.c_str());
         if (copyCancelled_ || error == ERROR_REQUEST_ABORTED) {
             result_.cancelled = true;
             return Flow::Stop;
         }
-        Fail(t, error);
-        return Flow::Go;
-    }
-    // The copy must be on the disk before its name is final and the source goes.
-    HANDLE h =
-        ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    bool flushed = h != INVALID_HANDLE_VALUE && ::FlushFileBuffers(h);
-    error = flushed ? ERROR_SUCCESS : ::GetLastError();
-    if (h != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(h);
-    }
-    if (!flushed) {
-        ::SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileA(temp.c_str());
         Fail(t, error);
         return Flow::Go;
     }
@@ -421,6 +464,7 @@ void Survey(std::vector<Transfer>& transfers) {
             lastFrom = std::move(from);
             lastTo = std::move(to);
         }
+        t.across = across;
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (across && ::GetFileAttributesExA(t.source, GetFileExInfoStandard, &data) &&
             (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {

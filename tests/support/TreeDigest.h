@@ -51,7 +51,7 @@ inline std::map<std::string, std::uint64_t> DigestTree(const std::string& root) 
     for (auto it = fs::recursive_directory_iterator(root, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_regular_file(ec) && !it->is_symlink(ec)) {
-            digests[fs::relative(it->path(), root).string()] = Digest(ReadAll(it->path().string()));
+            digests[fs::relative(it->path(), root).generic_string()] = Digest(ReadAll(it->path().string()));
         }
     }
     return digests;
