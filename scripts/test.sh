@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once in the normal build and once
 # under AddressSanitizer and UndefinedBehaviorSanitizer; then builds the Debian package, checks
-# it, installs it and runs the installed programs.
+# it, installs it and runs the installed programs; last, cross-builds the engine, the command line
+# and their tests for Windows and runs them under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,4 +23,6 @@ done
 echo "== package"
 scripts/check-package.sh
 scripts/install-test.sh
+echo "== windows"
+scripts/test-windows.sh
 echo "All tests passed."

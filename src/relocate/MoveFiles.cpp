@@ -30,12 +30,27 @@ std::string Resolved(const std::string& path) {
     return real ? *real : AbsolutePathText(path);
 }
 
+// Resolved paths are absolute, so only a root ("/", "C:\\") ends in the delimiter.
 bool IsInside(const std::string& inner, const std::string& outer) {
-    if (outer == "/") {
-        return true;
-    }
+    bool root = EndsWithDelimiter(outer, kPathDelimiter, kNativeCodepage);
     return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
-           inner[outer.size()] == '/';
+           (root || inner[outer.size()] == kPathDelimiter);
+}
+
+// The folder above an absolute path; empty above the root. A trail byte of a double-byte
+// character that looks like the delimiter does not count.
+std::string Parent(std::string path) {
+    if (EndsWithDelimiter(path, kPathDelimiter, kNativeCodepage)) {
+        return {};  // the root
+    }
+    while (!path.empty() && !EndsWithDelimiter(path, kPathDelimiter, kNativeCodepage)) {
+        path.pop_back();
+    }
+    // "/a" and "C:\\a" live in the root itself, which keeps its delimiter.
+    if (path.size() > 1 && !(path.size() == 3 && path[1] == ':')) {
+        path.pop_back();
+    }
+    return path;
 }
 
 const char* RefusalText(FolderCheck check) {
@@ -110,17 +125,12 @@ FolderVerdict CheckFolders(const std::string& sourceRoot, const std::string& des
     } else if (std::optional<FolderIdentity> src = IdentityOf(source)) {
         // The same folder may be reached under another path (a bind mount): compare the folders
         // themselves, the destination's and each one above it.
-        std::string up = destination;
-        for (bool first = true;; first = false) {
+        for (std::string up = destination; !up.empty(); up = Parent(up)) {
             if (IdentityOf(up) == src) {
-                verdict.check = first ? FolderCheck::SameFolder : FolderCheck::DestinationInsideSource;
+                verdict.check =
+                    up == destination ? FolderCheck::SameFolder : FolderCheck::DestinationInsideSource;
                 break;
             }
-            std::size_t slash = up.rfind('/');
-            if (up == "/" || slash == std::string::npos) {
-                break;
-            }
-            up.resize(slash == 0 ? 1 : slash);
         }
     }
     std::optional<std::uint64_t> a = FileSystemOf(sourceRoot);

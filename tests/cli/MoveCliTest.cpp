@@ -13,6 +13,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "platform/Text.h"
 #include "cli/CliRunner.h"
 #include "support/TempTree.h"
 #include "support/TreeDigest.h"
@@ -62,7 +63,7 @@ TEST(MoveCli, MovesIntoTheStampAndMediumFoldersWithIndexFilesAndCleanup) {
         auto doc = nlohmann::json::parse(r.out);
         EXPECT_EQ(doc["outcome"], "moved");
         const std::string stamp = doc["stamp"];
-        EXPECT_EQ(doc["destination"], t.Path("out") + "/" + stamp + "/");
+        EXPECT_EQ(doc["destination"], t.Path("out") + kPathDelimiter + stamp + kPathDelimiter);
         ASSERT_EQ(doc["media"].size(), 3u);
         auto dst = DigestTree(t.Path("out") + "/" + stamp);
         std::size_t moved = 0;

@@ -440,6 +440,9 @@ struct NameCase {
 
 // As the builders wrote them into images.
 TEST(ImageNames, IsoNamesAsTheBuildersMakeThem) {
+#ifdef _WIN32
+    GTEST_SKIP() << "names are UTF-8 as the Linux image builders read them";
+#endif
     const NameCase cases[] = {
         {"README", false, "README.;1", "README."},
         {"a.b.c.tar.gz", false, "A_B_C.TGZ;1", "A_B_C_TAR.GZ"},
@@ -492,6 +495,9 @@ TEST(ImageNames, IsoNamesAsTheBuildersMakeThem) {
 
 // A byte that does not start a valid UTF-8 sequence counts as one '_', as the builders count it.
 TEST(ImageNames, DecodesNamesAsTheBuildersCountThem) {
+#ifdef _WIN32
+    GTEST_SKIP() << "names are UTF-8 as the Linux image builders read them";
+#endif
     const struct {
         const char* bytes;
         std::u32string decoded;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/Text.h"
 #include "relocate/IndexFiles.h"
 #include "relocate/MoveFixture.h"
 
@@ -18,7 +19,7 @@ TEST(IndexFiles, OneLinePerFileInListOrderEndingInCrLf) {
     test::ScannedTree s(t.Path("src"), {{"a.txt", 10000}, {"docs/b.doc", 8000}, {"c.jpg", 100}});
     ASSERT_EQ(s.media.size(), 1u);
     ASSERT_EQ(s.media[0], (std::vector<std::string>{"a.txt", "docs/b.doc", "c.jpg"}));
-    const std::string root = t.Path("out") + "/" + s.stamp + "/";
+    const std::string root = t.Path("out") + kPathDelimiter + s.stamp + kPathDelimiter;
     t.Folder("out/" + s.stamp + "/1");
     t.Write("out/" + s.stamp + "/1/_index_" + s.stamp + "-1.txt", "an older, longer file of that name");
     s.window.log.Clear();
@@ -31,7 +32,7 @@ TEST(IndexFiles, AFailedMediumGetsARedLineAndTheOthersAreStillWritten) {
     test::TempTree t;
     test::ScannedTree s(t.Path("src"), {{"a", 20000}, {"b", 20000}, {"c", 20000}, {"d", 20000}});
     ASSERT_EQ(s.media.size(), 4u);
-    const std::string root = t.Path("out") + "/" + s.stamp + "/";
+    const std::string root = t.Path("out") + kPathDelimiter + s.stamp + kPathDelimiter;
     t.Folder("out/" + s.stamp + "/1");
     t.Folder("out/" + s.stamp + "/3");  // the folders of media 2 and 4 are missing
     s.window.log.Clear();

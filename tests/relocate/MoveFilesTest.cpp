@@ -14,6 +14,7 @@
 #include <cstring>
 #include <random>
 
+#include "platform/Text.h"
 #include "packing/DiscImage.h"
 #include "relocate/IndexFiles.h"
 #include "relocate/MoveFiles.h"
@@ -92,7 +93,7 @@ TEST(MoveFiles, ThreeMediaWithIndexFilesAndEmptiedFoldersRemoved) {
 
     EXPECT_EQ(r.outcome, MoveOutcome::Moved);
     EXPECT_TRUE(r.failures.empty());
-    EXPECT_EQ(r.destinationRoot, t.Path("out") + "/" + s.stamp + "/");
+    EXPECT_EQ(r.destinationRoot, t.Path("out") + kPathDelimiter + s.stamp + kPathDelimiter);
     ExpectAsked(s.window.prompter.asked, {kQ2, kM6});
     s.ExpectEachFileOnce(t.Path("out"));
     Digests dst = test::DigestTree(t.Path("out"));
