@@ -1,9 +1,9 @@
 #include "packing/ImageNames.h"
 
-#include "platform/Text.h"
-
 #include <algorithm>
 #include <type_traits>
+
+#include "platform/Text.h"
 
 namespace stowra::image {
 

@@ -13,10 +13,10 @@
 #include <unordered_set>
 
 #include "platform/BatchMove.h"
-#include "platform/batch_move_common.h"
-#include "platform/Text.h"
 #include "platform/Process.h"
+#include "platform/Text.h"
 #include "platform/Translation.h"
+#include "platform/batch_move_common.h"
 
 namespace stowra {
 

@@ -15,7 +15,8 @@ bool AppendAnsiCodePoints(std::string_view bytes, std::u32string& out) {
         return true;
     }
     std::string_view rest = bytes.substr(i);
-    int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, rest.data(), static_cast<int>(rest.size()), nullptr, 0);
+    int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, rest.data(), static_cast<int>(rest.size()),
+                                  nullptr, 0);
     if (n <= 0) {
         // Bytes the code page has no character for each stand for one '_'.
         for (char c : rest) {

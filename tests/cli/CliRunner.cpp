@@ -100,8 +100,8 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
     CliResult r;
-    if (::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, envBlock.data(), nullptr,
-                         &startup, &process)) {
+    if (::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, envBlock.data(),
+                         nullptr, &startup, &process)) {
         ::WaitForSingleObject(process.hProcess, INFINITE);
         DWORD code = 0;
         ::GetExitCodeProcess(process.hProcess, &code);

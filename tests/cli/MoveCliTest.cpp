@@ -13,8 +13,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "platform/Text.h"
 #include "cli/CliRunner.h"
+#include "platform/Text.h"
 #include "support/TempTree.h"
 #include "support/TreeDigest.h"
 

@@ -104,7 +104,9 @@ public:
             root_ = base;
         }
     }
-    std::string Root(const test::TempTree&) const { return root_; }
+    std::string Root(const test::TempTree&) const {
+        return root_;
+    }
     ~OtherFileSystem() {
         if (!root_.empty()) {
             test::RemoveTree(root_);

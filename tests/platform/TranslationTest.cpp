@@ -197,7 +197,8 @@ std::map<std::string, std::string> SourceTexts() {
 
 TEST(EnglishCatalog, HasEveryTextOfTheProgramAndNothingElse) {
 #ifdef _WIN32
-    GTEST_SKIP() << "the sources are UTF-8, the Windows program's texts code page 932; the Linux run checks the catalog";
+    GTEST_SKIP() << "the sources are UTF-8, the Windows program's texts code page 932; the Linux run checks "
+                    "the catalog";
 #endif
     std::map<std::string, std::string> catalog;
     for (const CatalogEntry& e : EnglishCatalog()) {

@@ -14,8 +14,8 @@
 #include <cstring>
 #include <random>
 
-#include "platform/Text.h"
 #include "packing/DiscImage.h"
+#include "platform/Text.h"
 #include "relocate/IndexFiles.h"
 #include "relocate/MoveFiles.h"
 #include "relocate/MoveFixture.h"
