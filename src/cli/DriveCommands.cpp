@@ -1,4 +1,5 @@
 #include "cli/DriveCommands.h"
+#include "cli/JsonWriter.h"
 
 #include <charconv>
 #include <filesystem>
@@ -13,7 +14,7 @@ namespace stowra::cli {
 namespace {
 
 void PrintJson(const nlohmann::json& doc, std::ostream& out) {
-    out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    out << DumpJson(doc) << '\n';
 }
 
 // The same device under two spellings, for example /dev/cdrom and the /dev/sr0 it points to.

@@ -1,4 +1,5 @@
 #include "cli/ImageSizeCommand.h"
+#include "cli/JsonWriter.h"
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -88,7 +89,7 @@ int RunImageSizeCommand(const ImageSizeOptions& options, std::ostream& out, std:
         }
     }
     if (options.json) {
-        out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        out << DumpJson(doc) << '\n';
     }
     return exitCode;
 }

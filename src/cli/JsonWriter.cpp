@@ -42,9 +42,46 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
     return n;
 }
 
+#ifdef _WIN32
+nlohmann::json WithUtf8Texts(const nlohmann::json& doc) {
+    std::string utf8;
+    auto text = [&](const std::string& native) { return AnsiToUtf8(native, utf8) ? utf8 : native; };
+    if (doc.is_string()) {
+        return text(doc.get_ref<const std::string&>());
+    }
+    if (doc.is_array()) {
+        nlohmann::json out = nlohmann::json::array();
+        for (const nlohmann::json& item : doc) {
+            out.push_back(WithUtf8Texts(item));
+        }
+        return out;
+    }
+    if (doc.is_object()) {
+        nlohmann::json out = nlohmann::json::object();
+        for (const auto& [key, value] : doc.items()) {
+            out[text(key)] = WithUtf8Texts(value);
+        }
+        return out;
+    }
+    return doc;
+}
+#endif
+
 }  // namespace
 
-bool JsonWriter::IsUtf8(std::string_view text) {
+std::string DumpJson(const nlohmann::json& doc) {
+#ifdef _WIN32
+    return WithUtf8Texts(doc).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+#else
+    return doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+#endif
+}
+
+bool JsonWriter::IsText(std::string_view text) {
+#ifdef _WIN32
+    std::string utf8;
+    return AnsiToUtf8(text, utf8);
+#endif
     for (std::size_t i = 0; i < text.size();) {
         std::size_t n = Utf8Length(text, i);
         if (n == 0) {
@@ -118,6 +155,17 @@ JsonWriter& JsonWriter::Key(std::string_view key) {
 }
 
 void JsonWriter::Quoted(std::string_view text) {
+#ifdef _WIN32
+    std::string utf8;
+    if (AnsiToUtf8(text, utf8)) {
+        QuotedUtf8(utf8);
+        return;
+    }
+#endif
+    QuotedUtf8(text);
+}
+
+void JsonWriter::QuotedUtf8(std::string_view text) {
     std::fputc('"', out_);
     std::size_t i = 0;
     while (i < text.size()) {

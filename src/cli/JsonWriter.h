@@ -2,9 +2,10 @@
 // A JSON document written as it goes, straight to a stream: no tree of the whole document in
 // memory, so a result of a million paths costs no more than printing it as text.
 //
-// Texts are the platform's bytes. JSON text must be UTF-8: bytes that are not valid UTF-8 are
-// written as U+FFFD, and Bytes() gives the raw bytes in base64, for a "...Bytes" key beside such
-// a text, so a script can still find the file.
+// Texts are the platform's bytes (UTF-8 on Linux, the ANSI code page on Windows, converted to
+// UTF-8 here). JSON text must be UTF-8: bytes that are no character of the platform's encoding are
+// written as U+FFFD, and Base64() gives the raw bytes, for a "...Bytes" key beside such a text, so
+// a script can still find the file.
 
 #include <cstdint>
 #include <cstdio>
@@ -12,7 +13,13 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 namespace stowra::cli {
+
+// A document built as a tree, as JSON text: its texts converted from the platform's encoding to
+// UTF-8 first (on Windows), bytes that are no character written as U+FFFD.
+std::string DumpJson(const nlohmann::json& doc);
 
 class JsonWriter {
 public:
@@ -32,7 +39,8 @@ public:
     // Ends the document with a line feed.
     void Finish();
 
-    static bool IsUtf8(std::string_view text);
+    // True when the text is whole characters of the platform's encoding.
+    static bool IsText(std::string_view text);
     static std::string Base64(std::string_view bytes);
 
 private:
@@ -41,6 +49,7 @@ private:
     void BeforeValue();
     void Indent();
     void Quoted(std::string_view text);
+    void QuotedUtf8(std::string_view text);
 
     std::FILE* out_;
     struct Level {

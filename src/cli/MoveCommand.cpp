@@ -128,7 +128,7 @@ constexpr int kExitIndexFailed = 4;  // every file moved, but an index file coul
 // A path as text, and beside it as raw bytes when it is not valid UTF-8.
 void WriteText(JsonWriter& json, const char* key, const std::string& text) {
     json.Key(key).String(text);
-    if (!JsonWriter::IsUtf8(text)) {
+    if (!JsonWriter::IsText(text)) {
         json.Key(std::string(key) + "Bytes").String(JsonWriter::Base64(text));
     }
 }

@@ -117,13 +117,13 @@ void WritePaths(const UnitRecord& record, JsonWriter& json) {
     bool odd = false;
     for (const FileItem* f : files) {
         json.String(f->path());
-        odd = odd || !JsonWriter::IsUtf8(f->path());
+        odd = odd || !JsonWriter::IsText(f->path());
     }
     json.EndArray();
     if (odd) {
         json.Key("pathBytes").BeginObject();
         for (std::size_t i = 0; i < files.size(); ++i) {
-            if (!JsonWriter::IsUtf8(files[i]->path())) {
+            if (!JsonWriter::IsText(files[i]->path())) {
                 json.Key(std::to_string(i)).String(JsonWriter::Base64(files[i]->path()));
             }
         }
@@ -179,7 +179,7 @@ void WriteScanJson(const CliWindow& window, JsonWriter& json) {
 }
 
 void PrintJson(const nlohmann::json& doc, std::FILE* out) {
-    std::string text = doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::string text = DumpJson(doc);
     std::fputs(text.c_str(), out);
     std::fputc('\n', out);
 }

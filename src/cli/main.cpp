@@ -23,6 +23,9 @@ int main(int argc, char** argv) {
     stowra::RaiseOpenFileLimit();
 
     CLI::App app{"Spreads the files of one folder over recordable optical discs", "stowra-cli"};
+    // Options start with "-" everywhere: on Windows a path such as "/dev/sr1" or "/photos" must
+    // not be taken for an option. Subcommands inherit this.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("stowra ") + stowra::kVersion,
                          "Print the version and exit");
     app.require_subcommand(1);

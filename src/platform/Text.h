@@ -35,6 +35,9 @@ std::size_t CountDelimiters(std::string_view text, char delimiter, Codepage cp);
 // Appends the Unicode code points of a name in the ANSI code page; bytes without a character
 // stand for one '_' each. Returns whether the name is all ASCII.
 bool AppendAnsiCodePoints(std::string_view bytes, std::u32string& out);
+// The text in UTF-8 (for formats that must be, like JSON); false when some byte is no character of
+// the ANSI code page.
+bool AnsiToUtf8(std::string_view text, std::string& utf8);
 #endif
 
 // The platform's own rule: native delimiter, native code page.

@@ -12,9 +12,15 @@ std::string DriveOpenProblem(const std::string& device, int error) {
         case EACCES:
         case EPERM:
         case EROFS:
+#ifdef _WIN32
+            // Windows opens a drive for raw commands only to administrators.
+            return Format(Tr("%s を開く権限がありません。ドライブを使うには、管理者として実行してください"),
+                          device.c_str());
+#else
             return Format(Tr("%s を開く権限がありません。ドライブを使うには、ユーザーをデバイスのグループ"
                              "（Debian では cdrom）に加えて、ログインし直してください"),
                           device.c_str());
+#endif
         case EBUSY:
             return Format(
                 Tr("%s は他のプログラムが使用中です。書き込みなどが終わってから、やり直してください"),

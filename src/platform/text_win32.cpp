@@ -36,4 +36,21 @@ bool AppendAnsiCodePoints(std::string_view bytes, std::u32string& out) {
     return false;
 }
 
+bool AnsiToUtf8(std::string_view text, std::string& utf8) {
+    utf8.clear();
+    if (text.empty()) {
+        return true;
+    }
+    int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0) {
+        return false;
+    }
+    std::vector<wchar_t> wide(static_cast<std::size_t>(n));
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    int m = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+    utf8.resize(static_cast<std::size_t>(m));
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, utf8.data(), m, nullptr, nullptr);
+    return true;
+}
+
 }  // namespace stowra

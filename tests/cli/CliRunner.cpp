@@ -14,9 +14,19 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/Text.h"
 #include "support/TempTree.h"
 
 namespace stowra::test {
+
+std::string Utf8(const std::string& native) {
+#ifdef _WIN32
+    std::string utf8;
+    return AnsiToUtf8(native, utf8) ? utf8 : native;
+#else
+    return native;
+#endif
+}
 
 #ifdef _WIN32
 namespace {

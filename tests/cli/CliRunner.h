@@ -17,4 +17,8 @@ struct CliResult {
 CliResult RunCli(const std::vector<std::string>& args, const std::string& input = "",
                  const std::vector<std::string>& environment = {});
 
+// A text of the program as JSON gives it back: UTF-8 (the Windows program's own texts are code
+// page 932, so are the test's literals).
+std::string Utf8(const std::string& native);
+
 }  // namespace stowra::test

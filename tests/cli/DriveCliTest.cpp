@@ -68,7 +68,7 @@ TEST_F(DriveCli, DrivesListsEachDriveAsTheDialogDoes) {
     EXPECT_EQ(json::parse(asJson.out)[1],
               (json{{"address", "/dev/sr1"}, {"vendor", ""}, {"product", "DVD-RW"}, {"revision", "2.5+"}}));
     EXPECT_EQ(json::parse(asJson.out).size(), 4u);
-    EXPECT_EQ(json::parse(asJson.out)[3]["problem"], DriveOpenProblem("/dev/sr3", EACCES));
+    EXPECT_EQ(json::parse(asJson.out)[3]["problem"], Utf8(DriveOpenProblem("/dev/sr3", EACCES)));
 }
 
 TEST_F(DriveCli, DrivesWithoutDrives) {
@@ -153,7 +153,7 @@ TEST_F(DriveCli, ProbeAsJson) {
               (json{{"cluster", 2048}, {"name", "DVD+R / RITEK/R04"}, {"total", 2295104}}));
     CliResult refused = Probe({"/dev/sr1", true, true});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_EQ(json::parse(refused.out), (json{{"error", "空メディアではありません"}}));
+    EXPECT_EQ(json::parse(refused.out), (json{{"error", Utf8("空メディアではありません")}}));
     EXPECT_EQ(refused.err, "空メディアではありません\n");
 }
 
@@ -166,6 +166,7 @@ TEST(DriveCliOptions, AtipIsOnUnlessTurnedOff) {
         {{}, true, ""}, {{"--no-atip", "/dev/sr1"}, false, "/dev/sr1"}, {{"--atip", "--json"}, true, ""}};
     for (const auto& c : cases) {
         CLI::App app;
+        app.allow_windows_style_options(false);  // as the program's own
         cli::ProbeOptions o;
         cli::AddProbeOptions(app, o);
         std::vector<std::string> reversed(c.args.rbegin(), c.args.rend());  // CLI11 takes them last first

@@ -162,7 +162,7 @@ TEST(MoveCli, AFailedIndexFileIsNotASuccess) {
     auto doc = nlohmann::json::parse(r.out);
     EXPECT_EQ(doc["outcome"], "moved");
     ASSERT_EQ(doc["indexFailures"].size(), 1u);
-    EXPECT_NE(doc["indexFailures"][0].get<std::string>().find("/1/_index_"), std::string::npos);
+    EXPECT_NE(doc["indexFailures"][0].get<std::string>().find(Native("/1/_index_")), std::string::npos);
 }
 
 TEST(MoveCli, YesWithoutATerminalNeverReplacesAFile) {

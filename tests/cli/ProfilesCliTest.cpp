@@ -14,7 +14,7 @@ json Profile(const char* name, int cluster, int total, int system, int slack) {
     return {{"name", name}, {"cluster", cluster}, {"total", total}, {"system", system}, {"slack", slack}};
 }
 
-json Settings(int option, int minSize, int system, int slack, int selected, const char* src, const char* dst,
+json Settings(int option, int minSize, int system, int slack, int selected, const std::string& src, const char* dst,
               json profiles) {
     return {{"option", option},        {"minSize", minSize},
             {"defaultSystem", system}, {"defaultSlack", slack},
@@ -38,7 +38,7 @@ TEST(ProfilesCli, ShowsTheFileAsTheWindowLoadsIt) {
          "[Before]\r\nTotal=1000\r\n[Stowra]\r\nOption=65\r\nMinSize=100\r\nDefaultSystem=300\r\n"
          "DefaultSlack=4000\r\nMedia=9\r\nSrcFolder=/データ/入力\r\nDstFolder=/"
          "out\r\n[After]\r\nTotal=2000\r\n",
-         Settings(65, 100, 300, 4000, 3, "/データ/入力", "/out",
+         Settings(65, 100, 300, 4000, 3, Utf8("/データ/入力"), "/out",
                   {Profile("Before", 2048, 1000, 256, 3840), Profile("After", 2048, 2000, 300, 4000),
                    Profile("CD-R 700MiB", 2048, 359850, 300, 4000),
                    Profile("DVD-R 4.7GB(4.38GiB)", 2048, 2298496, 300, 4000)})},
@@ -106,13 +106,13 @@ TEST(ProfilesCli, ScanTakesTheProfileOptionsAndMinimumSizeFromTheSettings) {
     // The settings group the files of a leaf folder; --group none undoes that.
     json log = with({"--profile", "example", "--group", "none"});
     ASSERT_GE(log.size(), 4u);
-    EXPECT_EQ(log[0], "対象ファイル数 = 7 （サイズ = 584.0000 KiB）");  // s8.bin is not above MinSize
-    EXPECT_EQ(log[3], "平均詰め込み率 = 98.5000 % (スラックサイズによる下限 = 86.0000 %)") << log;
+    EXPECT_EQ(log[0], Utf8("対象ファイル数 = 7 （サイズ = 584.0000 KiB）"));  // s8.bin is not above MinSize
+    EXPECT_EQ(log[3], Utf8("平均詰め込み率 = 98.5000 % (スラックサイズによる下限 = 86.0000 %)")) << log;
 
     log = with({"--profile", "Example", "--min-size", "0"});
     ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[0], "対象ファイル数 = 8 （サイズ = 600.0000 KiB）");
-    EXPECT_EQ(log[1], "うまく詰め込めなかった残りファイル数 = 8 （サイズ = 600.0000 KiB）");  // one group
+    EXPECT_EQ(log[0], Utf8("対象ファイル数 = 8 （サイズ = 600.0000 KiB）"));
+    EXPECT_EQ(log[1], Utf8("うまく詰め込めなかった残りファイル数 = 8 （サイズ = 600.0000 KiB）"));  // one group
 
     CliResult unknown = RunCli({"scan", t.Path("files"), "--settings", t.Path("s.ini"), "--profile", "Nope"});
     EXPECT_NE(unknown.exitCode, 0);

@@ -8,9 +8,10 @@ namespace stowra {
 namespace {
 
 TEST(IndexFiles, NameCarriesTheStampAndTheMediumNumberTwice) {
-    EXPECT_EQ(IndexFileName("/out/20240315-093012/", "20240315-093012", 2),
-              "/out/20240315-093012/2/_index_20240315-093012-2.txt");
-    EXPECT_EQ(IndexFileName("o/s/", "s", 12), "o/s/12/_index_s-12.txt");
+    using test::Native;
+    EXPECT_EQ(IndexFileName(Native("/out/20240315-093012/"), "20240315-093012", 2),
+              Native("/out/20240315-093012/2/_index_20240315-093012-2.txt"));
+    EXPECT_EQ(IndexFileName(Native("o/s/"), "s", 12), Native("o/s/12/_index_s-12.txt"));
 }
 
 TEST(IndexFiles, OneLinePerFileInListOrderEndingInCrLf) {
@@ -24,7 +25,7 @@ TEST(IndexFiles, OneLinePerFileInListOrderEndingInCrLf) {
     t.Write("out/" + s.stamp + "/1/_index_" + s.stamp + "-1.txt", "an older, longer file of that name");
     s.window.log.Clear();
     WriteIndexFiles(root, s.window.state, s.window.log);
-    EXPECT_EQ(test::ReadAll(IndexFileName(root, s.stamp, 1)), "a.txt\r\ndocs/b.doc\r\nc.jpg\r\n");
+    EXPECT_EQ(test::ReadAll(IndexFileName(root, s.stamp, 1)), test::Native("a.txt\r\ndocs/b.doc\r\nc.jpg\r\n"));
     EXPECT_TRUE(s.window.log.Runs().empty());
 }
 

@@ -103,7 +103,7 @@ TEST(MoveFiles, ThreeMediaWithIndexFilesAndEmptiedFoldersRemoved) {
     for (std::size_t n = 1; n <= s.media.size(); ++n) {
         std::string expected;
         for (const std::string& p : s.media[n - 1]) {
-            expected += p + "\r\n";
+            expected += test::Native(p) + "\r\n";  // the paths as the system writes them
         }
         EXPECT_EQ(test::ReadAll(IndexFileName(r.destinationRoot, s.stamp, n)), expected) << "medium " << n;
     }
@@ -143,12 +143,12 @@ TEST(MoveFiles, TheTransferListsAreNulSeparatedAndClosedWithOneMoreNul) {
     test::TempTree t;
     ScannedTree s(t.Path("src"), {{"a", 20000}, {"d/b", 20000}, {"c", 20000}});
     ASSERT_EQ(s.media.size(), 3u);
-    TransferLists lists = BuildTransferLists(s.window.state, "/out/" + s.stamp + "/");
+    TransferLists lists = BuildTransferLists(s.window.state, test::Native("/out/" + s.stamp + "/"));
     std::string sources, destinations;
     for (std::size_t n = 1; n <= 3; ++n) {
         const std::string& rel = s.media[n - 1][0];
-        sources += t.Path("src") + "/" + rel + '\0';
-        destinations += "/out/" + s.stamp + "/" + std::to_string(n) + "/" + rel + '\0';
+        sources += test::Native(t.Path("src") + "/" + rel) + '\0';
+        destinations += test::Native("/out/" + s.stamp + "/" + std::to_string(n) + "/" + rel) + '\0';
     }
     EXPECT_EQ(lists.sources, sources + '\0');
     EXPECT_EQ(lists.destinations, destinations + '\0');
@@ -309,7 +309,7 @@ TEST(MoveFiles, AnExistingDestinationFileSkippedOrReplaced) {
         test::TempTree t;
         ScannedTree s(t.Path("src"));
         const std::string rel = s.media[1][0];
-        const std::string dest = s.Destination(t.Path("out"), rel);
+        const std::string dest = test::Native(s.Destination(t.Path("out"), rel));
         t.Write("out/" + dest.substr(t.Path("out/").size()), "old content");
         s.window.prompter.answers = {MessageAnswer::Ok, answer};
         test::Sink sink;

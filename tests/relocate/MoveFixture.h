@@ -80,15 +80,15 @@ public:
             BuildFileList(window.state.result.media[n], list);
             media.emplace_back();
             for (const FileItem* f : list) {
-                media.back().emplace_back(f->path());
-                mediumOf[std::string(f->path())] = n + 1;
+                media.back().emplace_back(Generic(f->path()));
+                mediumOf[Generic(f->path())] = n + 1;
             }
         }
     }
 
     const std::string& Source() const { return source_; }
 
-    // Where a packed file goes.
+    // Where a packed file goes ('/' between folders).
     std::string Destination(const std::string& destinationFolder, const std::string& rel) const {
         return destinationFolder + "/" + stamp + "/" + std::to_string(mediumOf.at(rel)) + "/" + rel;
     }

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Text.h"
+
 namespace stowra::test {
 
 // Content that differs from file to file, so a file moved to the wrong place is noticed.
@@ -26,6 +28,26 @@ inline std::string RandomContent(std::size_t size, std::uint32_t seed) {
         std::memcpy(s.data() + i, &word, std::min<std::size_t>(8, size - i));
     }
     return s;
+}
+
+// A path the engine made, with '/' between its folders as the tests write paths (on Windows the
+// engine's delimiter is '\\'; the trail byte of a double-byte character is left alone).
+inline std::string Generic(std::string_view path) {
+    std::string out(path);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (IsLeadByte(static_cast<unsigned char>(out[i]), kNativeCodepage)) {
+            ++i;
+        } else if (out[i] == kPathDelimiter) {
+            out[i] = '/';
+        }
+    }
+    return out;
+}
+
+// A path written with '/' in a test, with the engine's delimiter instead.
+inline std::string Native(std::string path) {
+    std::replace(path.begin(), path.end(), '/', kPathDelimiter);  // '/' is never a trail byte
+    return path;
 }
 
 inline std::uint64_t Digest(std::string_view data) {
