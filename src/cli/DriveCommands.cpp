@@ -2,10 +2,10 @@
 #include "cli/JsonWriter.h"
 
 #include <charconv>
-#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "platform/PathInfo.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
 
@@ -21,10 +21,9 @@ void PrintJson(const nlohmann::json& doc, std::ostream& out) {
 bool SameDevice(const std::string& listed, const std::string& asked) {
     if (listed == asked)
         return true;
-    std::error_code e1, e2;
-    const auto a = std::filesystem::weakly_canonical(listed, e1);
-    const auto b = std::filesystem::weakly_canonical(asked, e2);
-    return !e1 && !e2 && a == b;
+    const std::optional<std::string> a = ResolvePath(listed);
+    const std::optional<std::string> b = ResolvePath(asked);
+    return a && b && *a == *b;
 }
 
 // The media dialog of the command line: the drive is chosen by the command line, the fields

@@ -1,12 +1,22 @@
 #include "cli/ImageSizeCommand.h"
 #include "cli/JsonWriter.h"
 
-#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "platform/Folder.h"
+#include "platform/Text.h"
 
 namespace stowra::cli {
+
+namespace {
+
+// A path of the model's ('/' between folders) as the system writes it, for messages.
+std::string NativePath(std::string path) {
+    ReplaceDelimiters(path, '/', kPathDelimiter, kNativeCodepage);
+    return path;
+}
+
+}  // namespace
 
 void AddImageSizeOptions(CLI::App& command, ImageSizeOptions& o) {
     command.add_option("FOLDER", o.folders, "Folder whose contents make one disc")->required();
@@ -25,8 +35,7 @@ bool CollectDiscEntries(const std::string& folder, std::vector<std::string>& pat
     };
     std::optional<Folder> root = Folder::Open(folder);
     if (!root) {
-        std::error_code ec;
-        const bool exists = std::filesystem::exists(folder, ec);
+        const bool exists = FileExists(folder);
         error = FolderExists(folder) ? "cannot open folder: " + folder
                 : exists             ? "not a folder: " + folder
                                      : "no such folder: " + folder;
@@ -40,7 +49,7 @@ bool CollectDiscEntries(const std::string& folder, std::vector<std::string>& pat
         Pending p = std::move(pending.back());
         pending.pop_back();
         if (!p.folder.List(AttributeFilter{true, false}, listing)) {
-            error = "cannot read folder: " + folder + "/" + p.prefix;
+            error = "cannot read folder: " + AddTrailingBackslash(folder) + NativePath(p.prefix);
             return false;
         }
         for (const DirListing::Entry& e : listing.Entries()) {
@@ -51,7 +60,7 @@ bool CollectDiscEntries(const std::string& folder, std::vector<std::string>& pat
             if (e.kind == EntryKind::Folder) {
                 std::optional<Folder> child = p.folder.OpenChild(listing.Name(e));
                 if (!child) {
-                    error = "cannot open folder: " + folder + "/" + path;
+                    error = "cannot open folder: " + AddTrailingBackslash(folder) + NativePath(path);
                     return false;
                 }
                 pending.push_back({std::move(*child), path + "/"});

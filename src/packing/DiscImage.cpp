@@ -36,9 +36,7 @@ std::uint64_t DiscImageSectors(FileSystem layout, const std::vector<FileItem*>& 
         std::string_view path = f->path();
         if constexpr (kPathDelimiter != '/') {
             std::string copy(path);
-            for (char& c : copy) {
-                c = c == kPathDelimiter ? '/' : c;
-            }
+            ReplaceDelimiters(copy, kPathDelimiter, '/', kNativeCodepage);
             rewritten.push_back(std::move(copy));
             path = rewritten.back();
         }

@@ -53,6 +53,16 @@ std::size_t CountDelimiters(std::string_view text, char delimiter, Codepage cp) 
     return n;
 }
 
+void ReplaceDelimiters(std::string& text, char from, char to, Codepage cp) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (IsLeadByte(static_cast<unsigned char>(text[i]), cp)) {
+            ++i;
+        } else if (text[i] == from) {
+            text[i] = to;
+        }
+    }
+}
+
 std::string AddTrailingBackslash(std::string_view text) {
     return AddTrailingDelimiter(text, kPathDelimiter, kNativeCodepage);
 }

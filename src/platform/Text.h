@@ -40,6 +40,10 @@ bool AppendAnsiCodePoints(std::string_view bytes, std::u32string& out);
 bool AnsiToUtf8(std::string_view text, std::string& utf8);
 #endif
 
+// Replaces every delimiter character `from` by `to`; trail bytes of double-byte characters that
+// look like `from` stay as they are.
+void ReplaceDelimiters(std::string& text, char from, char to, Codepage cp);
+
 // The platform's own rule: native delimiter, native code page.
 std::string AddTrailingBackslash(std::string_view text);
 

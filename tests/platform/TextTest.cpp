@@ -53,6 +53,10 @@ TEST(CountDelimiters, SkipsTrailBytes) {
     EXPECT_EQ(CountDelimiters("", '\\', Codepage::Cp932), 0u);
     // A lead byte at the very end has no trail byte and is a character of its own.
     EXPECT_EQ(CountDelimiters("a\\\x95", '\\', Codepage::Cp932), 1u);
+    // Replacing them for another form of the path leaves the trail bytes as they are.
+    std::string path = kHyo + "\\" + kSo + "\\a";
+    ReplaceDelimiters(path, '\\', '/', Codepage::Cp932);
+    EXPECT_EQ(path, kHyo + "/" + kSo + "/a");
 }
 
 TEST(Format, ProducesTextOfAnyLength) {

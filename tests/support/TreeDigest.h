@@ -34,13 +34,7 @@ inline std::string RandomContent(std::size_t size, std::uint32_t seed) {
 // engine's delimiter is '\\'; the trail byte of a double-byte character is left alone).
 inline std::string Generic(std::string_view path) {
     std::string out(path);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        if (IsLeadByte(static_cast<unsigned char>(out[i]), kNativeCodepage)) {
-            ++i;
-        } else if (out[i] == kPathDelimiter) {
-            out[i] = '/';
-        }
-    }
+    ReplaceDelimiters(out, kPathDelimiter, '/', kNativeCodepage);
     return out;
 }
 
