@@ -46,4 +46,78 @@ cmake --preset win >/dev/null
 cmake --build --preset win -j "$jobs"
 echo "== win tests"
 ctest --test-dir build/win --output-on-failure -j "$jobs" --timeout 300
+
+echo "== the same commands on Linux and under wine"
+# The Windows program prints in code page 932 with CR LF and "\" between folders; turned into the
+# Linux form, every output must be the Linux program's, byte for byte.
+if [ ! -x build/dev/src/cli/stowra-cli ]; then
+  cmake --preset dev >/dev/null
+  cmake --build --preset dev -j "$jobs" --target stowra-cli
+fi
+linux_cli=$PWD/build/dev/src/cli/stowra-cli
+windows_cli=$PWD/build/win/src/cli/stowra-cli.exe
+work=build/win-compare
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+make_tree() {
+  mkdir -p "$1/写真/表" "$1/docs" "$1/a b/ソフト"
+  for i in $(seq 1 40); do head -c $((i * 37000)) /dev/zero >"$1/写真/表/img$i.jpg"; done
+  for i in $(seq 1 20); do head -c $((i * 91000)) /dev/zero >"$1/docs/d$i.pdf"; done
+  head -c 700000 /dev/zero >"$1/a b/ソフト/表.txt"
+  echo hidden >"$1/.hidden"
+}
+printf '[Stowra]\r\nMedia=0\r\n[Small]\r\nCluster=2048\r\nTotal=1200\r\nSystem=10\r\nSlack=50\r\n' >s.ini
+# (JSON is UTF-8 on both systems; everything else the Windows program prints is code page 932.)
+as_linux() {
+  if [ "${1:-}" = json ]; then cat; else iconv -f CP932 -t UTF-8; fi | tr -d '\r' \
+    | sed 's#\\\\#/#g; s#\\#/#g; s#Z:/#/#g'
+}
+stamps() { sed -E 's/[0-9]{8}-[0-9]{6}/STAMP/g'; }
+compare() {  # name, then the command's arguments
+  local name=$1
+  shift
+  local lrc=0 wrc=0
+  "$linux_cli" "$@" >"linux.$name" 2>&1 || lrc=$?
+  local mode=text
+  [[ " $* " == *" --json "* ]] && mode=json
+  wine "$windows_cli" "$@" 2>&1 | as_linux $mode >"windows.$name" || wrc=${PIPESTATUS[0]}
+  if [ "$lrc" != "$wrc" ] || ! diff -u <(stamps <"linux.$name") <(stamps <"windows.$name"); then
+    echo "stowra-cli $* differs under wine (exit codes $lrc and $wrc)" >&2
+    exit 1
+  fi
+  echo "same: $* (exit code $lrc)"
+}
+make_tree tree
+compare scan scan tree --settings s.ini --profile Small
+compare scan-json scan tree --settings s.ini --profile Small --json
+compare scan-udf scan tree --settings s.ini --profile Small --file-system udf --hidden
+compare profiles profiles --settings s.ini
+compare profiles-json profiles --settings s.ini --json
+compare drives drives
+for side in linux windows; do
+  make_tree "$side-src"
+  mkdir "$side-out"
+done
+# Each side moves a tree of its own; the outputs name their own folders.
+"$linux_cli" move linux-src linux-out --settings s.ini --profile Small --yes --index --remove-empty --json 2>/dev/null \
+  | sed 's/linux-/SIDE-/g' >linux.move
+wine "$windows_cli" move windows-src windows-out --settings s.ini --profile Small --yes --index --remove-empty \
+  --json 2>/dev/null | as_linux json | sed 's/windows-/SIDE-/g' >windows.move
+diff -u <(stamps <linux.move) <(stamps <windows.move)
+for side in linux windows; do
+  (cd "$side-out" && find . -type f | sort | stamps >"../$side.moved")
+  (cd "$side-src" && find . | sort >"../$side.left")
+  for index in "$side"-out/*/*/_index_*; do
+    name=$(basename "$index" | stamps)
+    if [ "$side" = windows ]; then as_linux <"$index"; else tr -d '\r' <"$index"; fi >"$side.index.$name"
+  done
+done
+diff -u linux.moved windows.moved
+diff -u linux.left windows.left
+for index in linux.index.*; do
+  diff -u "$index" "windows.${index#linux.}"
+done
+echo "same: move (files moved, files left, $(ls linux.index.* | wc -l) index files)"
+cd - >/dev/null
 echo "Windows tests passed."
