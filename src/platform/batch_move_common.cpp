@@ -52,4 +52,46 @@ bool SplitList(std::string_view list, std::vector<const char*>& out) {
     return false;
 }
 
+bool MoverBase::Report() {
+    state_.filesMoved = result_.moved;
+    state_.filesFailed = result_.failures.size() + skipped_;
+    return progress_.Progress(state_);
+}
+
+bool MoverBase::Tick() {
+    if (Report()) {
+        return true;
+    }
+    result_.cancelled = true;
+    return false;
+}
+
+void MoverBase::Fail(const char* source, const char* destination, std::string reason) {
+    result_.failed = true;
+    result_.failures.push_back({source, destination, std::move(reason)});
+}
+
+Consent MoverBase::AskReplace(const char* destination) {
+    if (replaceAll_) {
+        return Consent::Replace;
+    }
+    switch (prompter_.Ask(ReplaceQuestion(destination), Tr(kReplaceCaption), MessageIcon::Exclamation,
+                          MessageButtons::YesAllNoCancel)) {
+        case MessageAnswer::YesToAll:
+            replaceAll_ = true;
+            return Consent::Replace;
+        case MessageAnswer::Yes:
+            return Consent::Replace;
+        case MessageAnswer::No:
+            // Declining a replacement leaves part of the batch undone on purpose, which is what the
+            // cancelled flag reports.
+            result_.cancelled = true;
+            ++skipped_;
+            return Consent::Skip;
+        default:
+            result_.cancelled = true;
+            return Consent::Stop;
+    }
+}
+
 }  // namespace stowra

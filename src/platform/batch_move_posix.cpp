@@ -107,8 +107,6 @@ struct Job {
     const char* toName;
 };
 
-enum class Flow { Go, Stop };
-enum class Consent { Replace, Skip, Stop };
 enum class Copied { Done, Failed, Cancelled };
 
 // Creates the folder and every missing folder above it.
@@ -209,9 +207,9 @@ std::uint64_t RemoveStaleCopiesAt(int dirFd, std::vector<std::string>* subfolder
     return removed;
 }
 
-class Mover {
+class Mover : MoverBase {
 public:
-    Mover(Prompter& prompter, ProgressSink& progress) : prompter_(prompter), progress_(progress) {}
+    Mover(Prompter& prompter, ProgressSink& progress) : MoverBase(prompter, progress) {}
     BatchMoveResult Run(const std::vector<Transfer>& transfers);
 
 private:
@@ -224,19 +222,9 @@ private:
     Copied CopyData(int in, int out, std::uint64_t size, const Transfer& t);
     Copied CopyRange(int in, int out, std::uint64_t from, std::uint64_t to, const Transfer& t);
     Copied CopyLink(const Job& job, std::string& temp);
-    Consent AskReplace(const char* destination);
     std::string NextTempName();
-    bool Tick();
-    bool Report();
     void Fail(const Transfer& t, int error);
 
-    Prompter& prompter_;
-    ProgressSink& progress_;
-    BatchMoveResult result_;
-    MoveProgress state_;
-    std::uint64_t skipped_ = 0;    // left in the source because a replacement was declined
-    std::uint64_t fileStart_ = 0;  // state_.bytesDone when the current file began
-    bool replaceAll_ = false;
     int lastError_ = 0;
     FolderCache sourceFolder_;
     FolderCache destinationFolder_;
@@ -246,48 +234,13 @@ private:
 };
 
 BatchMoveResult Mover::Run(const std::vector<Transfer>& transfers) {
-    state_.filesTotal = transfers.size();
-    for (const Transfer& t : transfers) {
-        state_.bytesTotal += t.size;
-    }
-    if (!Tick()) {
-        return result_;
-    }
-    for (std::size_t i = 0; i < transfers.size(); ++i) {
-        const Transfer& t = transfers[i];
-        fileStart_ = state_.bytesDone;
-        Flow flow = MoveOne(t);
-        state_.bytesDone = fileStart_ + t.size;
-        if (flow == Flow::Stop) {
-            break;
-        }
-        if (i + 1 == transfers.size()) {
-            // A Cancel pressed after the last file stops nothing: the batch is complete.
-            Report();
-        } else if (!Tick()) {
-            break;
-        }
-    }
-    return result_;
-}
-
-bool Mover::Report() {
-    state_.filesMoved = result_.moved;
-    state_.filesFailed = result_.failures.size() + skipped_;
-    return progress_.Progress(state_);
-}
-
-bool Mover::Tick() {
-    if (Report()) {
-        return true;
-    }
-    result_.cancelled = true;
-    return false;
+    return RunAll(
+        transfers.size(), [&](std::size_t i) { return transfers[i].size; },
+        [&](std::size_t i) { return MoveOne(transfers[i]); });
 }
 
 void Mover::Fail(const Transfer& t, int error) {
-    result_.failed = true;
-    result_.failures.push_back({t.source, t.destination, std::generic_category().message(error)});
+    MoverBase::Fail(t.source, t.destination, std::generic_category().message(error));
 }
 
 int Mover::DestinationFolder(std::string_view folder) {
@@ -339,29 +292,6 @@ Flow Mover::MoveOne(const Transfer& t) {
     }
     Fail(t, error);
     return Flow::Go;
-}
-
-Consent Mover::AskReplace(const char* destination) {
-    if (replaceAll_) {
-        return Consent::Replace;
-    }
-    switch (prompter_.Ask(ReplaceQuestion(destination), Tr(kReplaceCaption), MessageIcon::Exclamation,
-                          MessageButtons::YesAllNoCancel)) {
-        case MessageAnswer::YesToAll:
-            replaceAll_ = true;
-            return Consent::Replace;
-        case MessageAnswer::Yes:
-            return Consent::Replace;
-        case MessageAnswer::No:
-            // Declining a replacement leaves part of the batch undone on purpose, which is what the
-            // cancelled flag reports.
-            result_.cancelled = true;
-            ++skipped_;
-            return Consent::Skip;
-        default:
-            result_.cancelled = true;
-            return Consent::Stop;
-    }
 }
 
 Flow Mover::ReplaceByRename(const Job& job) {

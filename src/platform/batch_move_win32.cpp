@@ -114,12 +114,9 @@ struct Transfer {
     bool across = false;     // source and destination lie on different volumes
 };
 
-enum class Flow { Go, Stop };
-enum class Consent { Replace, Skip, Stop };
-
-class Mover {
+class Mover : MoverBase {
 public:
-    Mover(Prompter& prompter, ProgressSink& progress) : prompter_(prompter), progress_(progress) {}
+    Mover(Prompter& prompter, ProgressSink& progress) : MoverBase(prompter, progress) {}
     BatchMoveResult Run(std::vector<Transfer>& transfers);
 
 private:
@@ -127,19 +124,9 @@ private:
     bool DestinationFolder(const std::string& folder);
     Flow CopyAcross(Transfer& t, bool replaceApproved);
     Flow Place(const Transfer& t, const std::string& temp, bool replaceApproved);
-    Consent AskReplace(const char* destination);
-    bool Tick();
-    bool Report();
     void Fail(const Transfer& t, DWORD error);
     DWORD CopyData(const char* source, const std::string& temp);
 
-    Prompter& prompter_;
-    ProgressSink& progress_;
-    BatchMoveResult result_;
-    MoveProgress state_;
-    std::uint64_t skipped_ = 0;    // left in the source because a replacement was declined
-    std::uint64_t fileStart_ = 0;  // state_.bytesDone when the current file began
-    bool replaceAll_ = false;
     bool copyCancelled_ = false;
     std::string lastFolder_;                 // the destination folder known to exist
     std::unordered_set<std::string> swept_;  // destination folders already cleared of stale copies
@@ -147,47 +134,13 @@ private:
 };
 
 BatchMoveResult Mover::Run(std::vector<Transfer>& transfers) {
-    state_.filesTotal = transfers.size();
-    for (const Transfer& t : transfers) {
-        state_.bytesTotal += t.size;
-    }
-    if (!Tick()) {
-        return result_;
-    }
-    for (std::size_t i = 0; i < transfers.size(); ++i) {
-        Transfer& t = transfers[i];
-        fileStart_ = state_.bytesDone;
-        Flow flow = MoveOne(t);
-        state_.bytesDone = fileStart_ + t.size;
-        if (flow == Flow::Stop) {
-            break;
-        }
-        if (i + 1 == transfers.size()) {
-            Report();  // a Cancel pressed after the last file stops nothing
-        } else if (!Tick()) {
-            break;
-        }
-    }
-    return result_;
-}
-
-bool Mover::Report() {
-    state_.filesMoved = result_.moved;
-    state_.filesFailed = result_.failures.size() + skipped_;
-    return progress_.Progress(state_);
-}
-
-bool Mover::Tick() {
-    if (Report()) {
-        return true;
-    }
-    result_.cancelled = true;
-    return false;
+    return RunAll(
+        transfers.size(), [&](std::size_t i) { return transfers[i].size; },
+        [&](std::size_t i) { return MoveOne(transfers[i]); });
 }
 
 void Mover::Fail(const Transfer& t, DWORD error) {
-    result_.failed = true;
-    result_.failures.push_back({t.source, t.destination, SystemMessage(error)});
+    MoverBase::Fail(t.source, t.destination, SystemMessage(error));
 }
 
 bool Mover::DestinationFolder(const std::string& folder) {
@@ -258,27 +211,6 @@ Flow Mover::MoveOne(Transfer& t) {
     }
     Fail(t, error);
     return Flow::Go;
-}
-
-Consent Mover::AskReplace(const char* destination) {
-    if (replaceAll_) {
-        return Consent::Replace;
-    }
-    switch (prompter_.Ask(ReplaceQuestion(destination), Tr(kReplaceCaption), MessageIcon::Exclamation,
-                          MessageButtons::YesAllNoCancel)) {
-        case MessageAnswer::YesToAll:
-            replaceAll_ = true;
-            return Consent::Replace;
-        case MessageAnswer::Yes:
-            return Consent::Replace;
-        case MessageAnswer::No:
-            result_.cancelled = true;  // part of the batch is left undone on purpose
-            ++skipped_;
-            return Consent::Skip;
-        default:
-            result_.cancelled = true;
-            return Consent::Stop;
-    }
 }
 
 // Copies the file's data to a new file in chunks, reporting each, then its times and attributes;
