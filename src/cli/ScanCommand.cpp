@@ -26,8 +26,13 @@ void AddScanOptions(CLI::App& command, ScanOptions& o) {
     command.add_option("--settings", o.settingsFile,
                        "Settings file for --profile (default: the program's own)");
     command.add_option("--profile", o.profileName, "Pack for this media profile of the settings file");
+#ifdef _WIN32
+    command.add_flag("--hidden", o.hidden, "Include hidden files (the hidden attribute)");
+    command.add_flag("--system-files", o.systemFiles, "Include system files (the system attribute)");
+#else
     command.add_flag("--hidden", o.hidden, "Include hidden files (names starting with a dot)");
     command.add_flag("--system-files", o.systemFiles, "Include entries that are neither files nor folders");
+#endif
     command.add_option("--group", o.group, "Grouping of a folder's files into one unit")
         ->check(CLI::IsMember({"none", "leaf", "subfolder"}))
         ->each(mark("group"));
