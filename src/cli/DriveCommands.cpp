@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "platform/DriveAccess.h"
 #include "platform/PathInfo.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
@@ -17,9 +18,10 @@ void PrintJson(const nlohmann::json& doc, std::ostream& out) {
     out << DumpJson(doc) << '\n';
 }
 
-// The same device under two spellings, for example /dev/cdrom and the /dev/sr0 it points to.
+// The same device under two spellings, for example /dev/cdrom and the /dev/sr0 it points to, or
+// e: and E: on Windows.
 bool SameDevice(const std::string& listed, const std::string& asked) {
-    if (listed == asked)
+    if (NamesDrive(asked, listed))
         return true;
     const std::optional<std::string> a = ResolvePath(listed);
     const std::optional<std::string> b = ResolvePath(asked);

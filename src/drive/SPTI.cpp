@@ -65,11 +65,11 @@ std::string SPTI::problem() {
     if (device_ >= 0 || count_ == 0) {
         return {};
     }
-    return DriveOpenProblem(devices_[static_cast<std::size_t>(selected_)], openError_);
+    return DriveOpenProblem(DriveAddress(devices_[static_cast<std::size_t>(selected_)]), openError_);
 }
 
 std::string SPTI::AddressText() {
-    return selected_ < count_ ? devices_[static_cast<std::size_t>(selected_)] : std::string();
+    return selected_ < count_ ? DriveAddress(devices_[static_cast<std::size_t>(selected_)]) : std::string();
 }
 
 void SPTI::FillBlock(int direction, void* buffer, std::uint32_t length) {

@@ -43,6 +43,14 @@ std::shared_ptr<DriveAccess> NativeDriveAccess();
 // and the driver all reported no error.
 bool SendPassThrough(DriveAccess& access, int handle, PassThroughCommand& command);
 
+// A drive's address as the user sees and types it: the device path on Linux ("/dev/sr0"); on
+// Windows the drive letter and its colon ("E:") for the device "\\.\E:".
+std::string DriveAddress(const std::string& device);
+
+// True when the text the user typed names the drive with this device (on Windows the letter in
+// either case, with or without the device prefix).
+bool NamesDrive(const std::string& typed, const std::string& device);
+
 // What to tell the user when a drive's device could not be opened (error: the system's number).
 std::string DriveOpenProblem(const std::string& device, int error);
 

@@ -1,3 +1,4 @@
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -6,6 +7,29 @@
 #include "platform/Translation.h"
 
 namespace stowra {
+
+std::string DriveAddress(const std::string& device) {
+#ifdef _WIN32
+    if (device.size() == 6 && device.starts_with("\\\\.\\") && device[5] == ':') {
+        return device.substr(4);
+    }
+#endif
+    return device;
+}
+
+bool NamesDrive(const std::string& typed, const std::string& device) {
+    if (typed == device || typed == DriveAddress(device)) {
+        return true;
+    }
+#ifdef _WIN32
+    std::string address = DriveAddress(typed);
+    std::string own = DriveAddress(device);
+    return address.size() == 2 && own.size() == 2 && address[1] == ':' &&
+           std::toupper(static_cast<unsigned char>(address[0])) == std::toupper(static_cast<unsigned char>(own[0]));
+#else
+    return false;
+#endif
+}
 
 std::string DriveOpenProblem(const std::string& device, int error) {
     switch (error) {

@@ -248,6 +248,18 @@ TEST(DriveAccess, OpenIsExclusiveAndSaysWhy) {
     EXPECT_GE(again, 0);
     access->Close(again);
 }
+
+// The user sees and types a drive as its letter.
+TEST(DriveAccess, DrivesAreNamedByTheirLetters) {
+    EXPECT_EQ(DriveAddress("\\\\.\\E:"), "E:");
+    EXPECT_EQ(DriveAddress("/dev/sr0"), "/dev/sr0");  // the emulated drives' names stay as they are
+    for (const char* typed : {"E:", "e:", "\\\\.\\E:", "\\\\.\\e:"}) {
+        EXPECT_TRUE(NamesDrive(typed, "\\\\.\\E:")) << typed;
+    }
+    for (const char* typed : {"F:", "E", "E:\\", ""}) {
+        EXPECT_FALSE(NamesDrive(typed, "\\\\.\\E:")) << typed;
+    }
+}
 #endif
 
 TEST(ASPI, MissingLibraryOrEntryPoint) {
