@@ -1,10 +1,10 @@
 #include "cli/DriveCommands.h"
-#include "cli/JsonWriter.h"
 
 #include <charconv>
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "cli/JsonWriter.h"
 #include "platform/DriveAccess.h"
 #include "platform/PathInfo.h"
 #include "platform/Text.h"

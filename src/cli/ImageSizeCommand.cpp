@@ -1,8 +1,8 @@
 #include "cli/ImageSizeCommand.h"
-#include "cli/JsonWriter.h"
 
 #include <nlohmann/json.hpp>
 
+#include "cli/JsonWriter.h"
 #include "platform/Folder.h"
 #include "platform/Text.h"
 
@@ -50,6 +50,12 @@ bool CollectDiscEntries(const std::string& folder, std::vector<std::string>& pat
         pending.pop_back();
         if (!p.folder.List(AttributeFilter{true, false}, listing)) {
             error = "cannot read folder: " + AddTrailingBackslash(folder) + NativePath(p.prefix);
+            return false;
+        }
+        if (listing.SkippedNames() > 0) {
+            // Those entries would be on the disc but cannot be counted: no figure rather than a low one.
+            error = "names this system's code page cannot spell in folder: " + AddTrailingBackslash(folder) +
+                    NativePath(p.prefix);
             return false;
         }
         for (const DirListing::Entry& e : listing.Entries()) {

@@ -150,6 +150,9 @@ void WriteScanJson(const CliWindow& window, JsonWriter& json) {
         json.Key("cancelled").Bool(true);
     }
     json.Key("skippedLinks").Unsigned(s.inventory.skippedLinks);
+    if (s.inventory.skippedNames > 0) {
+        json.Key("skippedNames").Unsigned(s.inventory.skippedNames);
+    }
     json.Key("fileSystem").String(FileSystemName(s.result.fileSystem));
     // What each disc's image takes under either file system, whatever it was packed for.
     DiscContents contents{static_cast<std::uint32_t>(s.profile.Cluster), window.writesIndex, s.scanStamp};

@@ -67,6 +67,7 @@ void FileInventory::Clear() {
     totalSectors = 0;
     fileCount = 0;
     skippedLinks = 0;
+    skippedNames = 0;
 }
 
 }  // namespace stowra

@@ -67,6 +67,8 @@ public:
     std::uint64_t fileCount = 0;
     // Symbolic links the walk met and left where they are.
     std::uint64_t skippedLinks = 0;
+    // Files and folders whose names the system's code page cannot spell (Windows), left in place.
+    std::uint64_t skippedNames = 0;
 
 private:
     const char* StorePath(std::string_view path);

@@ -173,6 +173,7 @@ private:
         level.folder = std::move(folder);
         level.folder.List(filter_, level.listing);  // an unlistable folder contributes nothing
         inventory_.skippedLinks += level.listing.SkippedLinks();
+        inventory_.skippedNames += level.listing.SkippedNames();
         levels_.push_back(std::move(level));
         CloseShallowLevels(kOpenLevels);
     }
@@ -390,6 +391,7 @@ private:
             if (level.next == entries.size()) {
                 FinishFolder(level.start, level.sawFolder);
                 inventory_.skippedLinks += listing.SkippedLinks();
+                inventory_.skippedNames += listing.SkippedNames();
                 // The listing is not needed any more: give its memory back as the walk goes. The
                 // node itself stays, as a helper may still hold it (queued before the walk took it).
                 level.node->listing = DirListing();
@@ -492,6 +494,13 @@ bool RunScan(const ScanInput& input, ScanState& state, ScanWindow& window) {
     if (state.inventory.skippedLinks > 0) {
         log.Insert(Format(Tr("シンボリックリンク %llu 個は対象外です（元の場所に残ります）\n"),
                           static_cast<unsigned long long>(state.inventory.skippedLinks)));
+    }
+    if (state.inventory.skippedNames > 0) {
+        log.SetColor(LogColor::Red);  // files the user expects on the discs will not be there
+        log.Insert(Format(Tr("名前をこのシステムの文字コードで表せないファイル・フォルダ %llu 個は対象外です"
+                             "（元の場所に残ります）\n"),
+                          static_cast<unsigned long long>(state.inventory.skippedNames)));
+        log.SetColor(LogColor::WindowText);
     }
     log.Repaint();
 

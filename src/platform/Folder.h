@@ -46,6 +46,10 @@ public:
     // Symbolic links that passed the filter but were left out (filter without includeLinks).
     std::uint64_t SkippedLinks() const { return skippedLinks_; }
     void CountSkippedLink() { ++skippedLinks_; }
+    // Entries left out because the system's code page cannot spell their names (Windows: a name
+    // the ANSI functions would only give with '?' or a look-alike in place of some character).
+    std::uint64_t SkippedNames() const { return skippedNames_; }
+    void CountSkippedName() { ++skippedNames_; }
     void Clear();
     void Add(std::string_view name, EntryKind kind, bool isLink, std::uint64_t size);
     void SortByName();
@@ -54,6 +58,7 @@ private:
     std::string names_;
     std::vector<Entry> entries_;
     std::uint64_t skippedLinks_ = 0;
+    std::uint64_t skippedNames_ = 0;
 };
 
 // An open folder handle (RAII). Children are opened relative to it, so deep trees never

@@ -25,7 +25,8 @@ bool NamesDrive(const std::string& typed, const std::string& device) {
     std::string address = DriveAddress(typed);
     std::string own = DriveAddress(device);
     return address.size() == 2 && own.size() == 2 && address[1] == ':' &&
-           std::toupper(static_cast<unsigned char>(address[0])) == std::toupper(static_cast<unsigned char>(own[0]));
+           std::toupper(static_cast<unsigned char>(address[0])) ==
+               std::toupper(static_cast<unsigned char>(own[0]));
 #else
     return false;
 #endif

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <string>
 
 #include "platform/Folder.h"
 #include "platform/Text.h"
@@ -26,6 +27,31 @@ std::optional<FolderId> IdOf(const std::string& path) {
     }
     return FolderId{info.dwVolumeSerialNumber,
                     (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+// The path in UTF-16 for the wide functions; empty when it is not text of the code page.
+std::wstring Wide(const std::string& path) {
+    int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
+                                  nullptr, 0);
+    if (n <= 0) {
+        return {};
+    }
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
+    return wide;
+}
+
+// The name in the ANSI code page; false when some character has no exact equivalent there.
+bool Narrow(const wchar_t* name, std::string& out) {
+    BOOL lossy = FALSE;
+    int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, nullptr, 0, nullptr, &lossy);
+    if (n <= 0 || lossy) {
+        return false;
+    }
+    out.resize(static_cast<std::size_t>(n));
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, out.data(), n, nullptr, &lossy);
+    out.resize(static_cast<std::size_t>(n - 1));  // without the terminating NUL
+    return !lossy;
 }
 
 void SetErrnoFromLastError() {
@@ -87,18 +113,23 @@ bool Folder::List(const AttributeFilter& filter, DirListing& out) const {
     if (path_.empty()) {
         return false;
     }
-    // "*.*" matches every name, with or without a dot, as the system has always read it.
-    std::string pattern = path_ + "*.*";
-    WIN32_FIND_DATAA found{};
-    HANDLE find = ::FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
-                                     FIND_FIRST_EX_LARGE_FETCH);
+    // Listed through the wide functions: the ANSI ones would spell a name the code page lacks a
+    // character for with '?' or a look-alike ("été" as "ete"), a name no file has. Such names
+    // are counted and left out; every other name converts back exactly.
+    std::wstring pattern = Wide(path_ + "*.*");
+    WIN32_FIND_DATAW found{};
+    HANDLE find = pattern.empty()
+                      ? INVALID_HANDLE_VALUE
+                      : ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                           nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) {
         // An empty root has no "." entry to find; anything else means the folder cannot be listed.
-        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+        return !pattern.empty() && ::GetLastError() == ERROR_FILE_NOT_FOUND;
     }
+    std::string name;
     do {
-        const char* name = found.cFileName;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
+        const wchar_t* w = found.cFileName;
+        if (w[0] == L'.' && (w[1] == L'\0' || (w[1] == L'.' && w[2] == L'\0'))) {
             continue;
         }
         DWORD a = found.dwFileAttributes;
@@ -112,11 +143,15 @@ bool Folder::List(const AttributeFilter& filter, DirListing& out) const {
             out.CountSkippedLink();
             continue;
         }
+        if (!Narrow(w, name)) {
+            out.CountSkippedName();
+            continue;
+        }
         bool isFolder = (a & FILE_ATTRIBUTE_DIRECTORY) != 0 && !isLink;
         std::uint64_t size =
             isFolder || isLink ? 0 : (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
         out.Add(name, isFolder ? EntryKind::Folder : EntryKind::File, isLink, size);
-    } while (::FindNextFileA(find, &found));
+    } while (::FindNextFileW(find, &found));
     bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
     ::FindClose(find);
     if (!complete) {

@@ -5,8 +5,21 @@
 #include "platform/Folder.h"
 #include "support/TempTree.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace stowra {
 namespace {
+
+#ifdef _WIN32
+std::wstring Wide(const std::string& text) {
+    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+#endif
 
 std::vector<std::string> Names(const DirListing& l) {
     std::vector<std::string> names;
@@ -69,6 +82,28 @@ TEST(Folder, ReportsSixtyFourBitSizesAndNeverFollowsLinks) {
         EXPECT_EQ(l.Entries()[i].size, 0u);
     }
     EXPECT_EQ(l.SkippedLinks(), 0u);
+}
+#endif
+
+#ifdef _WIN32
+// A name the ANSI code page cannot spell exactly is left out and counted, never handed on in a
+// form no file has ("été" would come back as "ete", an emoji as "??").
+TEST(Folder, NamesTheCodePageCannotSpellAreCountedNotListed) {
+    test::TempTree t;
+    t.File("表.txt", 1);
+    t.Folder("ソフト");
+    for (const wchar_t* name : {L"\u00e9t\u00e9.txt", L"\U0001F600.txt", L"\uD55C\uAD6D"}) {
+        HANDLE h = ::CreateFileW((Wide(t.Root()) + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        ::CloseHandle(h);
+    }
+    auto folder = Folder::Open(t.Root());
+    ASSERT_TRUE(folder);
+    DirListing l;
+    ASSERT_TRUE(folder->List({}, l));
+    EXPECT_EQ(Names(l), (std::vector<std::string>{"ソフト", "表.txt"}));
+    EXPECT_EQ(l.SkippedNames(), 3u);
 }
 #endif
 

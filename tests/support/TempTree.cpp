@@ -150,29 +150,41 @@ bool TempTree::Exists(std::string_view relative) const {
     return ::GetFileAttributesA(Path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found{};
-    HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &found);
+namespace {
+
+// Through the wide functions, so that names the code page cannot spell go too.
+void RemoveTreeWide(const std::wstring& path) {
+    WIN32_FIND_DATAW found{};
+    HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &found);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string_view name = found.cFileName;
-            if (name == "." || name == "..") {
+            std::wstring_view name = found.cFileName;
+            if (name == L"." || name == L"..") {
                 continue;
             }
-            std::string child = path + "\\" + found.cFileName;
-            ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            std::wstring child = path + L"\\" + found.cFileName;
+            ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
             bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             if (folder && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-                RemoveTree(child);
+                RemoveTreeWide(child);
             } else if (folder) {
-                ::RemoveDirectoryA(child.c_str());
+                ::RemoveDirectoryW(child.c_str());
             } else {
-                ::DeleteFileA(child.c_str());
+                ::DeleteFileW(child.c_str());
             }
-        } while (::FindNextFileA(find, &found));
+        } while (::FindNextFileW(find, &found));
         ::FindClose(find);
     }
-    ::RemoveDirectoryA(path.c_str());
+    ::RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+void RemoveTree(const std::string& path) {
+    int n = ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
+    RemoveTreeWide(wide);
 }
 
 #else
