@@ -27,6 +27,8 @@ void Enter(std::vector<Level>& stack, std::string path) {
     // not removable.
     if (auto folder = Folder::Open(level.path)) {
         folder->List(AttributeFilter{true, true, true}, level.listing);
+        // Entries whose names the system cannot spell to us are entries all the same.
+        level.onlyFolders = level.listing.SkippedNames() == 0;
     }
     stack.push_back(std::move(level));
 }
