@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -6,6 +9,7 @@
 #include <filesystem>
 #include <set>
 
+#include "platform/Folder.h"
 #include "platform/Text.h"
 #include "relocate/FolderChooser.h"
 #include "relocate/FolderCleanup.h"
@@ -96,6 +100,22 @@ TEST(RemoveEmptyFolders, DeepTreesAndMissingFoldersAreHandled) {
     EXPECT_TRUE(RemoveEmptyFolders(t.Path("missing") + kPathDelimiter));
 #endif
 }
+
+#ifdef _WIN32
+// A file whose name the code page cannot spell is not listed, but its folder is not empty.
+TEST(RemoveEmptyFolders, AFileTheCodePageCannotSpellKeepsItsFolder) {
+    test::TempTree t;
+    t.Folder("src/odd");
+    const std::string folder = t.Path("src/odd");
+    std::wstring path(folder.begin(), folder.end());  // an ASCII path
+    HANDLE h = ::CreateFileW((path + L"\\\u00e9t\u00e9.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ::CloseHandle(h);
+    EXPECT_FALSE(RemoveEmptyFolders(folder + kPathDelimiter));
+    EXPECT_TRUE(FolderExists(folder));
+}
+#endif
 
 class ScriptedChooser : public FolderChooser {
 public:
