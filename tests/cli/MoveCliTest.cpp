@@ -138,18 +138,6 @@ TEST(MoveCli, OnlyAFullMoveExitsWithZero) {
     }
 }
 
-std::string StampAt(std::time_t t) {
-    std::tm tm{};
-#ifdef _WIN32
-    ::localtime_s(&tm, &t);
-#else
-    ::localtime_r(&t, &tm);
-#endif
-    char text[16];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &tm);
-    return text;
-}
-
 TEST(MoveCli, AFailedIndexFileIsNotASuccess) {
     TempTree t;
     MakeTree(t);

@@ -5,6 +5,7 @@
 #include "packing/ScanSession.h"
 #include "platform/Text.h"
 #include "support/Recorders.h"
+#include "support/TempTree.h"
 
 namespace stowra {
 namespace {
@@ -47,15 +48,7 @@ const MediaProfile kCdR{2048, 359850, 256, 3840};
 std::vector<std::string> StampsBetween(std::time_t from, std::time_t to) {
     std::vector<std::string> stamps;
     for (std::time_t t = from; t <= to; ++t) {
-        std::tm tm{};
-#ifdef _WIN32
-        ::localtime_s(&tm, &t);
-#else
-        ::localtime_r(&t, &tm);
-#endif
-        char text[32];
-        std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &tm);
-        stamps.emplace_back(text);
+        stamps.push_back(test::StampAt(t));
     }
     return stamps;
 }

@@ -20,6 +20,18 @@ namespace fs = std::filesystem;
 
 namespace stowra::test {
 
+std::string StampAt(std::time_t t) {
+    std::tm tm{};
+#ifdef _WIN32
+    ::localtime_s(&tm, &t);
+#else
+    ::localtime_r(&t, &tm);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &tm);
+    return text;
+}
+
 #ifdef _WIN32
 // Windows: the system's ANSI functions throughout, so names are code page 932 bytes as the
 // program's own are (the standard library's paths would read them as UTF-8).

@@ -3,6 +3,7 @@
 // including folders a test made unreadable.
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,9 @@ public:
 private:
     std::string root_;
 };
+
+// The scan stamp ("yyyymmdd-hhnnss", local time) of a moment.
+std::string StampAt(std::time_t t);
 
 // Removes a tree, first giving back permissions a test took away.
 void RemoveTree(const std::string& path);
