@@ -6,8 +6,38 @@
 #include <string>
 
 #include "platform/Process.h"
+#include "platform/Text.h"
 
 namespace stowra::cli {
+
+std::string ForTerminal(std::string_view text, bool keepLineFeeds) {
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&out](unsigned char c) {
+        const char octal[] = {'\\', static_cast<char>('0' + (c >> 6)),
+                              static_cast<char>('0' + ((c >> 3) & 7)), static_cast<char>('0' + (c & 7))};
+        out.append(octal, sizeof octal);
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && !(keepLineFeeds && c == '\n')) || c == 0x7F) {
+            escape(c);
+        } else if (kNativeCodepage == Codepage::Utf8 && c == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            // U+0080 to U+009F, which some terminals obey as control characters (CSI among them).
+            escape(c);
+            escape(static_cast<unsigned char>(text[++i]));
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out;
+}
+
+std::string ForStream(int stream, std::string_view text, bool keepLineFeeds) {
+    return IsConsole(stream) ? ForTerminal(text, keepLineFeeds) : std::string(text);
+}
 
 bool CliWindow::ScanCancelled() {
     return Interrupted();
@@ -15,10 +45,13 @@ bool CliWindow::ScanCancelled() {
 
 MessageAnswer TerminalPrompter::Ask(std::string_view text, std::string_view caption, MessageIcon /*icon*/,
                                     MessageButtons buttons) {
+    if (beforePrint) {
+        beforePrint();
+    }
     if (!caption.empty()) {
         std::cerr << "[" << caption << "] ";
     }
-    std::cerr << text << "\n";
+    std::cerr << ForStream(2, text, true) << "\n";
     if (buttons == MessageButtons::Ok) {
         return MessageAnswer::Ok;
     }
@@ -32,7 +65,7 @@ MessageAnswer TerminalPrompter::Ask(std::string_view text, std::string_view capt
     std::cerr << choices << std::flush;
     std::string line;
     if (!std::getline(std::cin, line)) {
-        return MessageAnswer::Cancel;
+        return atEnd_;
     }
     char c = line.empty() ? 'n' : line[0];
     switch (buttons) {

@@ -3,6 +3,7 @@
 // end, messages go to standard error, and questions are answered on the terminal.
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "packing/ScanSession.h"
@@ -10,15 +11,29 @@
 
 namespace stowra::cli {
 
+// Text for a terminal: control characters (C0, DEL, and on UTF-8 systems C1) written as "\ooo"
+// octal escapes, so that a file name cannot clear the screen, set the window title, write to the
+// clipboard or overwrite what was printed before it. With keepLineFeeds a line feed stays one
+// (for texts of our own that carry names).
+std::string ForTerminal(std::string_view text, bool keepLineFeeds);
+// The text as it should go to the standard stream: escaped for a console, the bytes as they are
+// for files and pipes.
+std::string ForStream(int stream, std::string_view text, bool keepLineFeeds);
+
 class TerminalPrompter : public Prompter {
 public:
-    // With assumeYes every question is answered with OK (or Yes) without asking.
-    explicit TerminalPrompter(bool assumeYes) : assumeYes_(assumeYes) {}
+    // With assumeYes every question is answered with OK (or Yes) without asking. `atEnd` is the
+    // answer when the input has ended before an answer came.
+    explicit TerminalPrompter(bool assumeYes, MessageAnswer atEnd = MessageAnswer::Cancel)
+        : assumeYes_(assumeYes), atEnd_(atEnd) {}
+    // Called before anything is printed (a progress line on the terminal ends first).
     MessageAnswer Ask(std::string_view text, std::string_view caption, MessageIcon icon,
                       MessageButtons buttons) override;
+    std::function<void()> beforePrint;
 
 private:
     bool assumeYes_;
+    MessageAnswer atEnd_;
 };
 
 class CliWindow : public ScanWindow {

@@ -1,12 +1,11 @@
 #include "cli/MoveCommand.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 
 #include "cli/JsonWriter.h"
 #include "packing/PackResult.h"
+#include "platform/Folder.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
@@ -16,76 +15,22 @@ namespace stowra::cli {
 
 namespace {
 
-// The confirmations follow --yes; a question about replacing an existing file is always a real
-// question, and without a terminal to answer it under --yes the file is skipped rather than
-// replaced: --yes agrees to the move, not to losing what already lies at the destination.
-class MovePrompter : public Prompter {
-public:
-    explicit MovePrompter(bool assumeYes) : assumeYes_(assumeYes), confirm_(assumeYes), ask_(false) {}
-    MessageAnswer Ask(std::string_view text, std::string_view caption, MessageIcon icon,
-                      MessageButtons buttons) override {
-        if (buttons != MessageButtons::YesAllNoCancel) {
-            return confirm_.Ask(text, caption, icon, buttons);
-        }
-        if (assumeYes_ && ::isatty(STDIN_FILENO) == 0) {
-            std::fprintf(stderr, "\n[%.*s] %.*s\n  -> skipped (no terminal to ask)\n",
-                         static_cast<int>(caption.size()), caption.data(), static_cast<int>(text.size()),
-                         text.data());
-            return MessageAnswer::No;
-        }
-        return ask_.Ask(text, caption, icon, buttons);
-    }
-
-private:
-    bool assumeYes_;
-    TerminalPrompter confirm_;
-    TerminalPrompter ask_;
-};
-
-// Keeps the log like the scan does, and once the report is printed also shows what the move adds
-// to it (the moving line, failed index files) on standard error as it happens.
-class EchoLog : public LogPane {
-public:
-    explicit EchoLog(LogPane& inner) : inner_(inner) {}
-    void Clear() override { inner_.Clear(); }
-    void SetColor(LogColor color) override { inner_.SetColor(color); }
-    void Insert(std::string_view text) override {
-        inner_.Insert(text);
-        if (echo) {
-            std::fwrite(text.data(), 1, text.size(), stderr);
-        }
-    }
-    void Repaint() override {
-        inner_.Repaint();
-        std::fflush(stderr);
-    }
-    bool echo = false;
-
-private:
-    LogPane& inner_;
-};
-
-class MoveWindow : public CliWindow {
-public:
-    explicit MoveWindow(bool assumeYes)
-        : CliWindow(assumeYes), echo_(CliWindow::Log()), prompter_(assumeYes) {}
-    LogPane& Log() override { return echo_; }
-    Prompter& Messages() override { return prompter_; }
-    void EchoFromNowOn() { echo_.echo = true; }
-
-private:
-    EchoLog echo_;
-    MovePrompter prompter_;
-};
-
 // One progress line on standard error, rewritten in place on a terminal.
 class TerminalProgress : public ProgressSink {
 public:
-    TerminalProgress() : tty_(::isatty(STDERR_FILENO) != 0) {}
+    TerminalProgress() : tty_(IsConsole(2)) {}
     bool Progress(const MoveProgress& p) override {
         const std::uint64_t files = p.filesMoved, filesTotal = p.filesTotal, bytes = p.bytesDone,
                             bytesTotal = p.bytesTotal;
         auto now = std::chrono::steady_clock::now();
+        // Nobody reads what follows once the output is gone (a pipe into `head`): the move stops
+        // after the current file, as on Ctrl-C, rather than going on unseen.
+        if (now - checked_ >= std::chrono::milliseconds(100)) {
+            checked_ = now;
+            if (OutputGone(1) || OutputGone(2)) {
+                Interrupt();
+            }
+        }
         bool last = files + p.filesFailed == filesTotal;
         if (last || now - shown_ >= (tty_ ? std::chrono::milliseconds(100) : std::chrono::seconds(2))) {
             shown_ = now;
@@ -102,15 +47,19 @@ public:
                                    : "",
                          static_cast<unsigned long long>(files), static_cast<unsigned long long>(filesTotal),
                          failed.c_str(), size.c_str(), tty_ ? "\033[K" : "\n");
-            std::fflush(stderr);
+            if (std::fflush(stderr) != 0 || std::ferror(stderr) != 0) {
+                Interrupt();
+            }
             open_ = tty_;
             started_ = true;
         }
         return !Interrupted();  // Ctrl-C is the Cancel button of the terminal
     }
+    // Ends the line that is rewritten in place, so that what follows starts on a line of its own.
     void Finish() {
         if (open_) {
             std::fputc('\n', stderr);
+            open_ = false;
         }
     }
 
@@ -119,6 +68,80 @@ private:
     bool open_ = false;
     bool started_ = false;
     std::chrono::steady_clock::time_point shown_{};
+    std::chrono::steady_clock::time_point checked_{};
+};
+
+// The confirmations follow --yes; a question about replacing an existing file is always a real
+// question, and without a console to answer it under --yes the file is skipped rather than
+// replaced: --yes agrees to the move, not to losing what already lies at the destination, and a
+// question it cannot ask never cancels the batch.
+class MovePrompter : public Prompter {
+public:
+    MovePrompter(bool assumeYes, TerminalProgress& progress)
+        : assumeYes_(assumeYes),
+          confirm_(assumeYes),
+          ask_(false, assumeYes ? MessageAnswer::No : MessageAnswer::Cancel),
+          progress_(progress) {
+        confirm_.beforePrint = ask_.beforePrint = [this] { progress_.Finish(); };
+    }
+    MessageAnswer Ask(std::string_view text, std::string_view caption, MessageIcon icon,
+                      MessageButtons buttons) override {
+        if (buttons != MessageButtons::YesAllNoCancel) {
+            return confirm_.Ask(text, caption, icon, buttons);
+        }
+        if (assumeYes_ && !IsConsole(0)) {
+            progress_.Finish();
+            std::string question = ForStream(2, text, true);
+            std::fprintf(stderr, "\n[%.*s] %s\n%s\n", static_cast<int>(caption.size()), caption.data(),
+                         question.c_str(), Tr("  -> 尋ねる端末がないため、飛ばしました"));
+            return MessageAnswer::No;
+        }
+        return ask_.Ask(text, caption, icon, buttons);
+    }
+
+private:
+    bool assumeYes_;
+    TerminalPrompter confirm_;
+    TerminalPrompter ask_;
+    TerminalProgress& progress_;
+};
+
+// Keeps the log like the scan does, and once the report is printed also shows what the move adds
+// to it (the moving line, failed index files) on standard error as it happens.
+class EchoLog : public LogPane {
+public:
+    explicit EchoLog(LogPane& inner) : inner_(inner) {}
+    void Clear() override { inner_.Clear(); }
+    void SetColor(LogColor color) override { inner_.SetColor(color); }
+    void Insert(std::string_view text) override {
+        inner_.Insert(text);
+        if (echo) {
+            std::string shown = ForStream(2, text, true);
+            std::fwrite(shown.data(), 1, shown.size(), stderr);
+        }
+    }
+    void Repaint() override {
+        inner_.Repaint();
+        std::fflush(stderr);
+    }
+    bool echo = false;
+
+private:
+    LogPane& inner_;
+};
+
+class MoveWindow : public CliWindow {
+public:
+    explicit MoveWindow(bool assumeYes)
+        : CliWindow(assumeYes), echo_(CliWindow::Log()), prompter_(assumeYes, progress) {}
+    LogPane& Log() override { return echo_; }
+    Prompter& Messages() override { return prompter_; }
+    void EchoFromNowOn() { echo_.echo = true; }
+    TerminalProgress progress;
+
+private:
+    EchoLog echo_;
+    MovePrompter prompter_;
 };
 
 constexpr int kExitMoved = 0;
@@ -181,13 +204,19 @@ int RunMoveCommand(const MoveOptions& o) {
     } else {
         PrintScanText(window, stdout);
     }
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || OutputGone(1)) {
+        Interrupt();  // the report went nowhere: nobody saw what would be moved
+    }
     if (!window.state.HasResult() && !window.state.cancelled) {
-        std::fprintf(stderr, "No disc was packed, so nothing was moved.\n");
+        std::fputs(Tr("詰め込めたメディアがないため、何も移動しませんでした。\n"), stderr);
+        // Copies left by a killed move would otherwise stay until a move packs something.
+        if (FolderExists(o.destination)) {
+            RemoveUnfinishedCopies(o.destination);
+        }
     }
 
     if (Interrupted()) {
-        std::fprintf(stderr, "Interrupted before the move: nothing was moved.\n");
+        std::fputs(Tr("移動の前に中断されました。何も移動していません。\n"), stderr);
         if (o.scan.json) {
             json.Key("outcome").String("cancelled");
             json.EndObject();
@@ -199,13 +228,17 @@ int RunMoveCommand(const MoveOptions& o) {
     input.options |=
         (o.index ? OptionFlags::WriteIndex : 0) | (o.removeEmpty ? OptionFlags::RemoveEmptied : 0);
     window.EchoFromNowOn();
-    TerminalProgress progress;
-    MoveReport report = MoveFiles(input, window.state, window, progress);
-    progress.Finish();
+    MoveReport report = MoveFiles(input, window.state, window, window.progress);
+    window.progress.Finish();
 
     for (const BatchMoveFailure& f : report.failures) {
-        std::fprintf(stderr, "not moved: %s -> %s: %s\n", f.source.c_str(), f.destination.c_str(),
-                     f.reason.c_str());
+        std::fputs(ForStream(2,
+                             Format(Tr("移動しなかったファイル: %s -> %s: %s"), f.source.c_str(),
+                                    f.destination.c_str(), f.reason.c_str()),
+                             false)
+                       .c_str(),
+                   stderr);
+        std::fputc('\n', stderr);
     }
     if (o.scan.json) {
         json.Key("outcome").String(OutcomeName(report.outcome));

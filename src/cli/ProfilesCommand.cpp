@@ -45,6 +45,7 @@ void PrintSettingsText(const AppSettings& s, const std::string& path, std::FILE*
 
 int RunProfilesCommand(const ProfilesOptions& options) {
     const std::string path = options.settingsFile.empty() ? SettingsPath() : options.settingsFile;
+    RequireSettingsFile(path);
     AppSettings settings;
     LoadSettings(path, settings);
     if (options.save) {

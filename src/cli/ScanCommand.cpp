@@ -4,6 +4,7 @@
 
 #include "cli/JsonWriter.h"
 #include "packing/DiscImage.h"
+#include "platform/Folder.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
@@ -47,6 +48,13 @@ void AddScanOptions(CLI::App& command, ScanOptions& o) {
         ->check(CLI::Range(1, 256));
 }
 
+void RequireSettingsFile(const std::string& path) {
+    if (!FileExists(path) && PathExists(path)) {
+        throw std::runtime_error(
+            Format(Tr("設定ファイルは通常のファイルでなければなりません: %s"), path.c_str()));
+    }
+}
+
 namespace {
 
 bool Given(const ScanOptions& o, const char* name) {
@@ -55,6 +63,7 @@ bool Given(const ScanOptions& o, const char* name) {
 
 void ApplySettingsProfile(const ScanOptions& o, ScanInput& in) {
     const std::string path = o.settingsFile.empty() ? SettingsPath() : o.settingsFile;
+    RequireSettingsFile(path);
     AppSettings settings;
     LoadSettings(path, settings);
     std::size_t i = settings.profiles.Find(o.profileName);
@@ -197,7 +206,7 @@ namespace {
 // Lines of a file list, gathered into large writes.
 class ListPrinter {
 public:
-    explicit ListPrinter(std::FILE* out) : out_(out) {}
+    explicit ListPrinter(std::FILE* out) : out_(out), console_(IsConsole(::fileno(out))) {}
     ~ListPrinter() { Flush(); }
     ListPrinter(const ListPrinter&) = delete;
     ListPrinter& operator=(const ListPrinter&) = delete;
@@ -207,9 +216,15 @@ public:
             Flush();
         }
     }
+    // Text of our own that may carry names: on a console, their control characters are escaped.
+    void Text(std::string_view text) { Append(console_ ? ForTerminal(text, true) : std::string(text)); }
     void File(const FileItem* f, std::uint32_t cluster) {
         Append("  ");
-        Append(f->path());
+        if (console_) {
+            Append(ForTerminal(f->path(), false));
+        } else {
+            Append(f->path());
+        }
         Append(" (");
         Append(SizeText(f->fullSectors, cluster));
         Append(")\n");
@@ -221,6 +236,7 @@ public:
 
 private:
     std::FILE* out_;
+    bool console_;
     std::string buffer_;
 };
 
@@ -229,7 +245,7 @@ private:
 void PrintScanText(const CliWindow& window, std::FILE* out) {
     ListPrinter print(out);
     for (const std::string& line : window.Recorded().Lines()) {
-        print.Append(line);
+        print.Text(line);
         print.Append("\n");
     }
     const ScanState& s = window.state;

@@ -31,6 +31,10 @@ void AddScanOptions(CLI::App& command, ScanOptions& options);
 // size, overridden by what the command line gives; throws when there is no such profile.
 ScanInput MakeScanInput(const ScanOptions& options);
 
+// Throws unless the settings file is a regular file or missing (the built-in profiles): reading a
+// pipe or a device would wait for a writer that never comes, and a folder holds no settings.
+void RequireSettingsFile(const std::string& path);
+
 class JsonWriter;
 // The result of a scan as the keys of one JSON object (which the caller opens and closes).
 void WriteScanJson(const CliWindow& window, JsonWriter& json);

@@ -61,28 +61,30 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
 
+    stowra::IgnoreClosedOutput();
+    int code = 1;
     try {
         if (scanCommand->parsed()) {
-            return stowra::cli::RunScanCommand(scan);
-        }
-        if (moveCommand->parsed()) {
-            return stowra::cli::RunMoveCommand(move);
-        }
-        if (drivesCommand->parsed()) {
-            return stowra::cli::RunDrivesCommand(drives, stowra::MakeSystemTransport, std::cout, std::cerr);
-        }
-        if (probeCommand->parsed()) {
-            return stowra::cli::RunProbeCommand(probe, stowra::MakeSystemTransport, std::cout, std::cerr);
-        }
-        if (imageSizeCommand->parsed()) {
-            return stowra::cli::RunImageSizeCommand(imageSize, std::cout, std::cerr);
-        }
-        if (profilesCommand->parsed()) {
-            return stowra::cli::RunProfilesCommand(profiles);
+            code = stowra::cli::RunScanCommand(scan);
+        } else if (moveCommand->parsed()) {
+            code = stowra::cli::RunMoveCommand(move);
+        } else if (drivesCommand->parsed()) {
+            code = stowra::cli::RunDrivesCommand(drives, stowra::MakeSystemTransport, std::cout, std::cerr);
+        } else if (probeCommand->parsed()) {
+            code = stowra::cli::RunProbeCommand(probe, stowra::MakeSystemTransport, std::cout, std::cerr);
+        } else if (imageSizeCommand->parsed()) {
+            code = stowra::cli::RunImageSizeCommand(imageSize, std::cout, std::cerr);
+        } else if (profilesCommand->parsed()) {
+            code = stowra::cli::RunProfilesCommand(profiles);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 2;
     }
-    return 1;
+    std::cout.flush();
+    // Output that did not arrive whole (its reader went away) is a command cut short.
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || !std::cout) && code == 0) {
+        code = stowra::cli::kExitCancelled;
+    }
+    return code;
 }

@@ -41,23 +41,35 @@ struct BatchMoveResult {
 // - Within one file system a file moves by rename. Across file systems it is copied to a
 //   temporary name (starting with kBatchMoveTempPrefix) in its destination folder, flushed to
 //   disk, given the source's modification time and permission bits, renamed into place, and only
-//   then is the source removed: at every instant the file exists whole under a final name.
+//   then is the source removed: at every instant the file exists whole under a final name. A
+//   source that changed while it was copied (size, times, or another file under its name) is not
+//   moved: the copy goes, the source stays, and the file is reported as changed. A source that
+//   another process moved away meanwhile is reported so, and its copy goes too, so that no file
+//   ends up in two places.
 // - A transfer that fails leaves its source where it was and the batch goes on.
 // - The progress sink hears of every file, and of the bytes of the files that are copied to another
 //   file system (a rename takes the same time whatever the size, so those count as files only);
 //   returning false stops the batch. Nothing that was already moved is moved back.
+// - `ownFolder`, when given, is a folder that the caller has just created for this batch (see
+//   CreateNewFolder). Destinations below it are reached only through folders made or found below
+//   it, never through a symbolic link (or, on Windows, a junction): a link planted in a destination
+//   that other users can write leads the move nowhere.
 BatchMoveResult BatchMove(std::string_view sources, std::string_view destinations, Prompter& prompter,
-                          ProgressSink& progress);
+                          ProgressSink& progress, std::string_view ownFolder = {});
 
 // Names of unfinished copies start with this, then the copying process's id, "-" and a number.
+// The copying process holds its copy open and locked until the copy has its final name: a copy
+// that nobody holds was left by a process that was killed, whatever its id was.
 inline constexpr std::string_view kBatchMoveTempPrefix = ".stowra-tmp-";
+bool IsCopyName(std::string_view name);
 
-// The name of an unfinished copy left behind by a process that no longer runs. The batch move
-// removes such copies from every existing destination folder it writes into.
-bool IsStaleCopyName(std::string_view name);
-
-// Removes such copies in the folder and in every folder below it (links are not followed).
+// Removes the copies that no running move holds, in the folder and in every folder below it
+// (links are not followed); returns how many.
 std::uint64_t RemoveStaleCopies(const std::string& folder);
+
+// The reasons given for files that were left in place on purpose.
+inline constexpr char kChangedDuringMove[] = "移動中に変更されたため、移動しませんでした";
+inline constexpr char kMovedByOther[] = "移動中に他の処理によって移動されました";
 
 // The question asked before an existing file is replaced.
 inline constexpr char kReplaceCaption[] = "ファイルの置き換えの確認";

@@ -7,6 +7,7 @@
 // files the user never chose. They are counted, and listed only when asked for.
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -108,6 +109,17 @@ private:
 
 bool FolderExists(const std::string& path);
 bool FileExists(const std::string& path);
+// Anything at all stands at the path (a link is not followed).
+bool PathExists(const std::string& path);
+
+// Creates a folder that must not exist yet: a folder this program takes over as it stands could be
+// a link planted by someone else.
+enum class NewFolder { Created, Exists, Failed };
+NewFolder CreateNewFolder(const std::string& path);
+
+// Opens a new file for writing ("wb"); nullptr when the name exists already, even as a symbolic link
+// (so nothing is ever written through a link), or cannot be created.
+std::FILE* CreateNewFile(const std::string& path);
 
 struct LocalTime {
     int year, month, day, hour, minute, second;

@@ -9,14 +9,27 @@ namespace stowra {
 // only a few levels open, whatever the limit).
 void RaiseOpenFileLimit();
 
-// From now on, an interrupt (Ctrl-C) or a termination request only sets a flag that long work
-// polls, so that it can stop cleanly (no half-copied file left behind) instead of dying mid-way.
+// From now on, an interrupt (Ctrl-C), a termination request or a hang-up (the terminal closed)
+// only sets a flag that long work polls, so that it can stop cleanly (no half-copied file left
+// behind) instead of dying mid-way. A write to a closed pipe fails instead of ending the process;
+// the writer notices and stops the same way.
 void CatchInterrupts();
 bool Interrupted();
+// A write to a closed pipe fails instead of ending the program part-way; the writer notices.
+void IgnoreClosedOutput();
+// Stops long work as an interrupt would (the output it reports to has gone).
+void Interrupt();
 
-// This process's id, and whether the process with the id still runs (this one always does).
+// Whether the standard stream (0, 1 or 2) is a console a person reads or types at. On Windows the
+// C runtime's isatty is also true for NUL and other character devices; the console's own mode
+// tells.
+bool IsConsole(int stream);
+// Whether the standard output stream (1 or 2) leads to a pipe or socket whose reader has gone, so
+// that nothing written there will be read.
+bool OutputGone(int stream);
+
+// This process's id (part of the names of its unfinished copies).
 std::uint64_t ProcessId();
-bool ProcessRuns(std::uint64_t id);
 
 // Full path of the running program file.
 std::string ProgramPath();

@@ -3,29 +3,24 @@
 #include <algorithm>
 
 #include "platform/BatchMove.h"
-#include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
 
 namespace stowra {
 
-bool IsStaleCopyName(std::string_view name) {
+bool IsCopyName(std::string_view name) {
     if (name.substr(0, kBatchMoveTempPrefix.size()) != kBatchMoveTempPrefix) {
         return false;
     }
     name.remove_prefix(kBatchMoveTempPrefix.size());
     std::size_t dash = name.find('-');
-    if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size() || dash > 9) {
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size()) {
         return false;
     }
     auto digits = [](std::string_view t) {
         return std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
     };
-    if (!digits(name.substr(0, dash)) || !digits(name.substr(dash + 1))) {
-        return false;
-    }
-    // A copy of a process that still runs (another move right now) is not stale.
-    return !ProcessRuns(std::stoull(std::string(name.substr(0, dash))));
+    return digits(name.substr(0, dash)) && digits(name.substr(dash + 1));
 }
 
 std::string ReplaceQuestion(std::string_view destination) {

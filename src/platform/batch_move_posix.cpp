@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +38,11 @@ public:
             ::close(fd_);
         }
         fd_ = fd;
+    }
+    int Release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
     }
     // Closes now and reports the close's own failure, which for a written file can be the first
     // sign of a full disk.
@@ -84,6 +90,12 @@ public:
     }
     // Forgets the folder, so that the next Get opens it again.
     void Forget() { fd_.Reset(); }
+    // Keeps a folder that was opened some other way under the path.
+    int Adopt(std::string_view folder, int fd) {
+        path_.assign(folder);
+        fd_.Reset(fd);
+        return fd;
+    }
     bool Holds(std::string_view folder) const { return fd_ && folder == path_; }
 
 private:
@@ -107,7 +119,7 @@ struct Job {
     const char* toName;
 };
 
-enum class Copied { Done, Failed, Cancelled };
+enum class Copied { Done, Failed, Cancelled, Changed };
 
 // Creates the folder and every missing folder above it.
 bool MakeFolders(const std::string& path) {
@@ -175,7 +187,32 @@ bool WriteAllAt(int fd, const char* data, std::size_t size, std::uint64_t offset
     return true;
 }
 
-// Removes the unfinished copies of dead processes directly in the open folder; returns how many.
+// Whether a file's data and name are as they were: a file that changed in any of these while it
+// was copied is not moved.
+bool Unchanged(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// Removes the copy at the name when no running move holds it. A move holds its copy locked from
+// the moment it creates it until it has its final name, so a copy that can be locked was left by
+// a process that was killed, whatever its id (pids repeat across containers and reboots). A copy
+// of a link is made and renamed at once and holds no lock: one that is left over is stale.
+bool RemoveIfStale(int dirFd, const char* name) {
+    UniqueFd fd(::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
+        return errno == ELOOP && ::unlinkat(dirFd, name, 0) == 0;
+    }
+    struct stat held {
+    }, named{};
+    return ::fstat(fd.get(), &held) == 0 && S_ISREG(held.st_mode) &&
+           ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
+           ::fstatat(dirFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_ino == held.st_ino &&
+           named.st_dev == held.st_dev && ::unlinkat(dirFd, name, 0) == 0;
+}
+
+// Removes the stale copies directly in the open folder; returns how many.
 std::uint64_t RemoveStaleCopiesAt(int dirFd, std::vector<std::string>* subfolders = nullptr) {
     int dupFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* dir = dupFd < 0 ? nullptr : ::fdopendir(dupFd);
@@ -199,7 +236,7 @@ std::uint64_t RemoveStaleCopiesAt(int dirFd, std::vector<std::string>* subfolder
             if (subfolders != nullptr) {
                 subfolders->emplace_back(name);
             }
-        } else if (IsStaleCopyName(name) && ::unlinkat(dirFd, d->d_name, 0) == 0) {
+        } else if (IsCopyName(name) && RemoveIfStale(dirFd, d->d_name)) {
             ++removed;
         }
     }
@@ -207,24 +244,40 @@ std::uint64_t RemoveStaleCopiesAt(int dirFd, std::vector<std::string>* subfolder
     return removed;
 }
 
+// A copy under its temporary name, with what it was copied from.
+struct Copy {
+    std::string temp;
+    UniqueFd lock;          // keeps the copy locked (see RemoveIfStale) until it has its final name
+    struct stat source {};  // the source as it was when the copy began
+};
+
+enum class Source { Same, Changed, Gone, Unknown };
+
 class Mover : MoverBase {
 public:
-    Mover(Prompter& prompter, ProgressSink& progress) : MoverBase(prompter, progress) {}
+    Mover(Prompter& prompter, ProgressSink& progress, std::string_view ownFolder)
+        : MoverBase(prompter, progress), own_(ownFolder) {}
     BatchMoveResult Run(const std::vector<Transfer>& transfers);
 
 private:
     Flow MoveOne(const Transfer& t);
     int DestinationFolder(std::string_view folder);
+    int OwnFolder(std::string_view folder);
     Flow ReplaceByRename(const Job& job);
     Flow CopyAcross(const Job& job, bool replaceApproved);
-    Flow Place(const Job& job, const std::string& temp, bool replaceApproved);
-    Copied CopyFile(const Job& job, std::string& temp);
+    Flow Place(const Job& job, Copy& copy, bool replaceApproved);
+    Source CheckSource(const Job& job, const Copy& copy);
+    bool LeftInPlace(const Job& job, Source source, const char* copyName);
+    Copied CopyFile(const Job& job, Copy& copy);
     Copied CopyData(int in, int out, std::uint64_t size, const Transfer& t);
     Copied CopyRange(int in, int out, std::uint64_t from, std::uint64_t to, const Transfer& t);
-    Copied CopyLink(const Job& job, std::string& temp);
+    Copied CopyLink(const Job& job, Copy& copy);
     std::string NextTempName();
     void Fail(const Transfer& t, int error);
 
+    std::string own_;         // the folder the caller made for this batch; empty: none
+    UniqueFd ownFd_;          // that folder, opened once
+    bool shortRead_ = false;  // the source ended before its size while it was copied
     int lastError_ = 0;
     FolderCache sourceFolder_;
     FolderCache destinationFolder_;
@@ -244,6 +297,10 @@ void Mover::Fail(const Transfer& t, int error) {
 }
 
 int Mover::DestinationFolder(std::string_view folder) {
+    if (!own_.empty() && folder.size() >= own_.size() && folder.substr(0, own_.size()) == own_ &&
+        (folder.size() == own_.size() || folder[own_.size()] == '/')) {
+        return destinationFolder_.Holds(folder) ? destinationFolder_.Get(folder) : OwnFolder(folder);
+    }
     bool known = destinationFolder_.Holds(folder);
     int fd = destinationFolder_.Get(folder);
     if (fd < 0 && errno == ENOENT) {
@@ -258,6 +315,37 @@ int Mover::DestinationFolder(std::string_view folder) {
         RemoveStaleCopiesAt(fd);
     }
     return fd;
+}
+
+// A folder below the caller's own folder, made and opened a name at a time from there without
+// following a link at any step.
+int Mover::OwnFolder(std::string_view folder) {
+    if (!ownFd_) {
+        ownFd_.Reset(::open(own_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!ownFd_) {
+            return -1;
+        }
+    }
+    UniqueFd current(::dup(ownFd_.get()));
+    std::string_view rest = folder.substr(own_.size());
+    while (current && !rest.empty()) {
+        rest.remove_prefix(1);  // the delimiter
+        std::size_t end = std::min(rest.find('/'), rest.size());
+        std::string name(rest.substr(0, end));
+        rest.remove_prefix(end);
+        if (name.empty()) {
+            continue;
+        }
+        if (::mkdirat(current.get(), name.c_str(), 0777) != 0 && errno != EEXIST) {
+            return -1;
+        }
+        // ELOOP or ENOTDIR where a link or a file stands in the way.
+        current.Reset(::openat(current.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    if (!current) {
+        return -1;
+    }
+    return destinationFolder_.Adopt(folder, current.Release());
 }
 
 Flow Mover::MoveOne(const Transfer& t) {
@@ -331,17 +419,16 @@ Flow Mover::CopyAcross(const Job& job, bool replaceApproved) {
         }
         replaceApproved = true;
     }
-    struct stat st {};
-    if (::fstatat(job.fromDir, job.fromName, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    Copy copy;
+    if (::fstatat(job.fromDir, job.fromName, &copy.source, AT_SYMLINK_NOFOLLOW) != 0) {
         Fail(job.t, errno);
         return Flow::Go;
     }
-    std::string temp;
     Copied copied;
-    if (S_ISREG(st.st_mode)) {
-        copied = CopyFile(job, temp);
-    } else if (S_ISLNK(st.st_mode)) {
-        copied = CopyLink(job, temp);
+    if (S_ISREG(copy.source.st_mode)) {
+        copied = CopyFile(job, copy);
+    } else if (S_ISLNK(copy.source.st_mode)) {
+        copied = CopyLink(job, copy);
     } else {
         lastError_ = ENOTSUP;  // pipes, sockets and devices cannot be copied to another file system
         copied = Copied::Failed;
@@ -349,17 +436,55 @@ Flow Mover::CopyAcross(const Job& job, bool replaceApproved) {
     if (copied == Copied::Cancelled) {
         return Flow::Stop;
     }
+    if (copied == Copied::Changed) {
+        // A rename away touches the file too: tell a source that is gone from one that changed.
+        LeftInPlace(job, CheckSource(job, copy) == Source::Gone ? Source::Gone : Source::Changed, nullptr);
+        return Flow::Go;
+    }
     if (copied == Copied::Failed) {
         Fail(job.t, lastError_);
         return Flow::Go;
     }
-    return Place(job, temp, replaceApproved);
+    return Place(job, copy, replaceApproved);
+}
+
+// Whether the source is still what was copied: the same file under its name, neither written
+// nor resized since.
+Source Mover::CheckSource(const Job& job, const Copy& copy) {
+    struct stat now {};
+    if (::fstatat(job.fromDir, job.fromName, &now, AT_SYMLINK_NOFOLLOW) != 0) {
+        lastError_ = errno;
+        return errno == ENOENT ? Source::Gone : Source::Unknown;
+    }
+    return Unchanged(now, copy.source) ? Source::Same : Source::Changed;
+}
+
+// Reports a source that may not be let go of and removes the copy (under the given name; none
+// when the copy is gone already). True when the source was not the one copied.
+bool Mover::LeftInPlace(const Job& job, Source source, const char* copyName) {
+    if (source == Source::Same) {
+        return false;
+    }
+    if (copyName != nullptr) {
+        ::unlinkat(job.toDir, copyName, 0);
+    }
+    if (source == Source::Unknown) {
+        Fail(job.t, lastError_);
+    } else {
+        MoverBase::Fail(job.t.source, job.t.destination,
+                        Tr(source == Source::Gone ? kMovedByOther : kChangedDuringMove));
+    }
+    return true;
 }
 
 // The copy is whole and on disk under its temporary name: give it the final name, make that name
-// durable, and only then let go of the source.
-Flow Mover::Place(const Job& job, const std::string& temp, bool replaceApproved) {
-    const char* tmp = temp.c_str();
+// durable, and only then let go of the source, each step only while the source is still what was
+// copied.
+Flow Mover::Place(const Job& job, Copy& copy, bool replaceApproved) {
+    const char* tmp = copy.temp.c_str();
+    if (LeftInPlace(job, CheckSource(job, copy), tmp)) {
+        return Flow::Go;
+    }
     int rc = replaceApproved ? ::renameat(job.toDir, tmp, job.toDir, job.toName)
                              : RenameNew(job.toDir, tmp, job.toDir, job.toName);
     if (rc != 0 && errno == EEXIST && !IsFolder(job.toDir, job.toName)) {
@@ -377,10 +502,18 @@ Flow Mover::Place(const Job& job, const std::string& temp, bool replaceApproved)
         Fail(job.t, error);
         return Flow::Go;
     }
+    copy.lock.Reset();
     int error = ::fsync(job.toDir) == 0 ? 0 : errno;
-    // A source that someone else removed meanwhile now lives only at its destination: keep that.
-    if (error == 0 && ::unlinkat(job.fromDir, job.fromName, 0) != 0 && errno != ENOENT) {
+    if (error == 0 && LeftInPlace(job, CheckSource(job, copy), job.toName)) {
+        return Flow::Go;
+    }
+    // Gone since the last look: another process moved it, and its copy is the one to keep.
+    if (error == 0 && ::unlinkat(job.fromDir, job.fromName, 0) != 0) {
         error = errno;
+        if (error == ENOENT) {
+            LeftInPlace(job, Source::Gone, job.toName);
+            return Flow::Go;
+        }
     }
     if (error != 0) {
         // The source stays; the copy goes, so the file is not left in two places.
@@ -392,40 +525,65 @@ Flow Mover::Place(const Job& job, const std::string& temp, bool replaceApproved)
     return Flow::Go;
 }
 
-Copied Mover::CopyFile(const Job& job, std::string& temp) {
+Copied Mover::CopyFile(const Job& job, Copy& copy) {
     UniqueFd in(::openat(job.fromDir, job.fromName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat st {};
-    if (!in || ::fstat(in.get(), &st) != 0) {
+    if (!in || ::fstat(in.get(), &copy.source) != 0) {
         lastError_ = errno;
         return Copied::Failed;
     }
     UniqueFd out;
     for (int attempt = 0; attempt < 100 && !out; ++attempt) {
-        temp = NextTempName();
-        out.Reset(::openat(job.toDir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        copy.temp = NextTempName();
+        out.Reset(::openat(job.toDir, copy.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                           0600));
         if (!out && errno != EEXIST) {
             break;
+        }
+        // Locked before anyone may take it for stale; if another move's sweep got to the new name
+        // first, it is gone by now, and the next name is tried.
+        struct stat mine {
+        }, named{};
+        if (out && (::flock(out.get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(out.get(), &mine) != 0 ||
+                    ::fstatat(job.toDir, copy.temp.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+                    mine.st_ino != named.st_ino)) {
+            out.Reset();
         }
     }
     if (!out) {
         lastError_ = errno;
         return Copied::Failed;
     }
-    Copied copied = CopyData(in.get(), out.get(), static_cast<std::uint64_t>(st.st_size), job.t);
+    shortRead_ = false;
+    const auto size = static_cast<std::uint64_t>(copy.source.st_size);
+    Copied copied = CopyData(in.get(), out.get(), size, job.t);
+    if (copied == Copied::Done) {
+        // A file that ended early or goes on past its size was written meanwhile.
+        char more = 0;
+        struct stat after {};
+        if (shortRead_ || ::pread(in.get(), &more, 1, static_cast<off_t>(size)) != 0 ||
+            ::fstat(in.get(), &after) != 0 || !Unchanged(after, copy.source)) {
+            copied = Copied::Changed;
+        }
+    }
     if (copied == Copied::Done) {
         // Owner, permission bits and times as the source had them; a file system that cannot
         // keep them still gets the data.
+        const struct stat& st = copy.source;
         (void)::fchown(out.get(), st.st_uid, st.st_gid);
         (void)::fchmod(out.get(), st.st_mode & 07777);
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
         (void)::futimens(out.get(), times);
-        if (::fsync(out.get()) != 0 || out.Close() != 0) {
+        // The lock belongs to the open file, which the second descriptor keeps open past the close
+        // (whose own failure can be the first sign of a full disk).
+        copy.lock.Reset(::dup(out.get()));
+        if (::fsync(out.get()) != 0 || out.Close() != 0 || !copy.lock) {
             lastError_ = errno;
             copied = Copied::Failed;
         }
     }
     if (copied != Copied::Done) {
-        ::unlinkat(job.toDir, temp.c_str(), 0);
+        ::unlinkat(job.toDir, copy.temp.c_str(), 0);
+        copy.lock.Reset();
     }
     return copied;
 }
@@ -488,7 +646,8 @@ Copied Mover::CopyRange(int in, int out, std::uint64_t from, std::uint64_t to, c
             return Copied::Failed;
         }
         if (n == 0) {
-            break;  // the file became shorter while it was copied
+            shortRead_ = true;  // the file became shorter while it was copied
+            break;
         }
         pos += static_cast<std::uint64_t>(n);
         state_.bytesDone = fileStart_ + std::min(pos, t.size);
@@ -499,7 +658,7 @@ Copied Mover::CopyRange(int in, int out, std::uint64_t from, std::uint64_t to, c
     return Copied::Done;
 }
 
-Copied Mover::CopyLink(const Job& job, std::string& temp) {
+Copied Mover::CopyLink(const Job& job, Copy& copy) {
     std::string target(4096, '\0');
     ssize_t n;
     while ((n = ::readlinkat(job.fromDir, job.fromName, target.data(), target.size())) ==
@@ -511,17 +670,15 @@ Copied Mover::CopyLink(const Job& job, std::string& temp) {
         return Copied::Failed;
     }
     target.resize(static_cast<std::size_t>(n));
-    temp = NextTempName();
-    if (::symlinkat(target.c_str(), job.toDir, temp.c_str()) != 0) {
+    copy.temp = NextTempName();
+    if (::symlinkat(target.c_str(), job.toDir, copy.temp.c_str()) != 0) {
         lastError_ = errno;
         return Copied::Failed;
     }
-    struct stat st {};
-    if (::fstatat(job.fromDir, job.fromName, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        (void)::fchownat(job.toDir, temp.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
-        const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        (void)::utimensat(job.toDir, temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
-    }
+    const struct stat& st = copy.source;
+    (void)::fchownat(job.toDir, copy.temp.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    (void)::utimensat(job.toDir, copy.temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
     return Copied::Done;
 }
 
@@ -570,7 +727,7 @@ void Survey(std::vector<Transfer>& transfers) {
 }  // namespace
 
 BatchMoveResult BatchMove(std::string_view sources, std::string_view destinations, Prompter& prompter,
-                          ProgressSink& progress) {
+                          ProgressSink& progress, std::string_view ownFolder) {
     std::vector<const char*> from;
     std::vector<const char*> to;
     if (!SplitList(sources, from) || !SplitList(destinations, to) || from.size() != to.size()) {
@@ -585,27 +742,30 @@ BatchMoveResult BatchMove(std::string_view sources, std::string_view destination
         transfers[i].destination = to[i];
     }
     Survey(transfers);
-    return Mover(prompter, progress).Run(transfers);
+    return Mover(prompter, progress, ownFolder).Run(transfers);
 }
 
-std::uint64_t RemoveStaleCopies(const std::string& folder) {
-    std::uint64_t removed = 0;
-    std::vector<std::string> pending{folder};
-    while (!pending.empty()) {
-        std::string path = std::move(pending.back());
-        pending.pop_back();
-        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        std::vector<std::string> subfolders;
-        removed += RemoveStaleCopiesAt(fd, &subfolders);
-        ::close(fd);
-        for (std::string& sub : subfolders) {
-            pending.push_back(path + "/" + sub);
+namespace {
+
+// Folders are entered from their parent's descriptor, never by a path, so a folder swapped for a
+// link meanwhile leads nowhere. Deeper than any disc's tree is left alone.
+std::uint64_t RemoveStaleCopiesBelow(int fd, int depth) {
+    std::vector<std::string> subfolders;
+    std::uint64_t removed = RemoveStaleCopiesAt(fd, &subfolders);
+    for (const std::string& sub : subfolders) {
+        UniqueFd child(::openat(fd, sub.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (child && depth < 256) {
+            removed += RemoveStaleCopiesBelow(child.get(), depth + 1);
         }
     }
     return removed;
+}
+
+}  // namespace
+
+std::uint64_t RemoveStaleCopies(const std::string& folder) {
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    return fd ? RemoveStaleCopiesBelow(fd.get(), 0) : 0;
 }
 
 }  // namespace stowra

@@ -80,7 +80,17 @@ bool MakeFolders(const std::string& path) {
     return ::CreateDirectoryA(path.c_str(), nullptr) != 0 || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-// Removes the unfinished copies of dead processes directly in the folder; collects its subfolders.
+// Removes the copy when no running move holds it. A move keeps its copy open without sharing from
+// the moment it creates it until the data are on the disk, so a copy that can be deleted was left
+// by a process that was killed (or one that is about to rename it, which then fails that file and
+// leaves its source where it was), whatever its process id was: ids repeat (under wine the first
+// process of every session has the same one).
+bool RemoveIfStale(const std::string& path) {
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return ::DeleteFileA(path.c_str()) != 0;
+}
+
+// Removes the stale copies directly in the folder; collects its subfolders.
 std::uint64_t RemoveStaleCopiesIn(const std::string& folder, std::vector<std::string>* subfolders) {
     std::string root = AddTrailingBackslash(folder);
     WIN32_FIND_DATAA found{};
@@ -99,7 +109,7 @@ std::uint64_t RemoveStaleCopiesIn(const std::string& folder, std::vector<std::st
             if (subfolders != nullptr && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
                 subfolders->push_back(root + found.cFileName);
             }
-        } else if (IsStaleCopyName(name) && ::DeleteFileA((root + found.cFileName).c_str())) {
+        } else if (IsCopyName(name) && RemoveIfStale(root + found.cFileName)) {
             ++removed;
         }
     } while (::FindNextFileA(find, &found));
@@ -116,7 +126,8 @@ struct Transfer {
 
 class Mover : MoverBase {
 public:
-    Mover(Prompter& prompter, ProgressSink& progress) : MoverBase(prompter, progress) {}
+    Mover(Prompter& prompter, ProgressSink& progress, std::string_view ownFolder)
+        : MoverBase(prompter, progress), own_(ownFolder) {}
     BatchMoveResult Run(std::vector<Transfer>& transfers);
 
 private:
@@ -127,6 +138,9 @@ private:
     void Fail(const Transfer& t, DWORD error);
     DWORD CopyData(const char* source, const std::string& temp);
 
+    bool LinkBelowOwn(const std::string& folder) const;
+
+    std::string own_;  // the folder the caller made for this batch; empty: none
     bool copyCancelled_ = false;
     std::string lastFolder_;                 // the destination folder known to exist
     std::unordered_set<std::string> swept_;  // destination folders already cleared of stale copies
@@ -143,8 +157,36 @@ void Mover::Fail(const Transfer& t, DWORD error) {
     MoverBase::Fail(t.source, t.destination, SystemMessage(error));
 }
 
+// Whether a folder between the caller's own folder and this one is a junction or a link, which a
+// move must not write through.
+bool Mover::LinkBelowOwn(const std::string& folder) const {
+    if (own_.empty() || folder.size() <= own_.size() || folder.compare(0, own_.size(), own_) != 0 ||
+        folder[own_.size()] != '\\') {
+        return false;
+    }
+    for (std::string up = folder; up.size() > own_.size(); up = FolderOf(up.c_str())) {
+        DWORD a = Attributes(up);
+        if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool Mover::DestinationFolder(const std::string& folder) {
     if (folder == lastFolder_) {
+        return true;
+    }
+    if (!own_.empty() && folder.compare(0, own_.size(), own_) == 0) {
+        // Made by this batch below a folder made for it: no stale copies to look for.
+        if (!MakeFolders(folder)) {
+            return false;
+        }
+        if (LinkBelowOwn(folder)) {
+            ::SetLastError(ERROR_CANT_ACCESS_FILE);
+            return false;
+        }
+        lastFolder_ = folder;
         return true;
     }
     if (!IsFolder(folder)) {
@@ -408,7 +450,7 @@ void Survey(std::vector<Transfer>& transfers) {
 }  // namespace
 
 BatchMoveResult BatchMove(std::string_view sources, std::string_view destinations, Prompter& prompter,
-                          ProgressSink& progress) {
+                          ProgressSink& progress, std::string_view ownFolder) {
     std::vector<const char*> from;
     std::vector<const char*> to;
     if (!SplitList(sources, from) || !SplitList(destinations, to) || from.size() != to.size()) {
@@ -423,7 +465,7 @@ BatchMoveResult BatchMove(std::string_view sources, std::string_view destination
         transfers[i].destination = to[i];
     }
     Survey(transfers);
-    return Mover(prompter, progress).Run(transfers);
+    return Mover(prompter, progress, ownFolder).Run(transfers);
 }
 
 std::uint64_t RemoveStaleCopies(const std::string& folder) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <numeric>
@@ -145,6 +146,34 @@ bool FolderExists(const std::string& path) {
 bool FileExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
+NewFolder CreateNewFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) == 0) {
+        return NewFolder::Created;
+    }
+    return errno == EEXIST ? NewFolder::Exists : NewFolder::Failed;
+}
+
+std::FILE* CreateNewFile(const std::string& path) {
+    // O_EXCL with O_CREAT fails on a symbolic link as on any other existing name.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (file == nullptr) {
+        int error = errno;
+        ::close(fd);
+        ::unlink(path.c_str());
+        errno = error;
+    }
+    return file;
 }
 
 LocalTime NowLocal() {

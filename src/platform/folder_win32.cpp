@@ -1,6 +1,9 @@
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <string>
 
 #include "platform/Folder.h"
@@ -170,6 +173,38 @@ bool FolderExists(const std::string& path) {
 bool FileExists(const std::string& path) {
     DWORD a = path.empty() ? kNoAttributes : ::GetFileAttributesA(path.c_str());
     return a != kNoAttributes && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool PathExists(const std::string& path) {
+    return !path.empty() && ::GetFileAttributesA(path.c_str()) != kNoAttributes;
+}
+
+NewFolder CreateNewFolder(const std::string& path) {
+    if (::CreateDirectoryA(path.c_str(), nullptr)) {
+        return NewFolder::Created;
+    }
+    return ::GetLastError() == ERROR_ALREADY_EXISTS ? NewFolder::Exists : NewFolder::Failed;
+}
+
+std::FILE* CreateNewFile(const std::string& path) {
+    // CREATE_NEW fails on any existing name, a link among them, so nothing is written through one.
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        ::CloseHandle(h);
+        ::DeleteFileA(path.c_str());
+        return nullptr;
+    }
+    std::FILE* file = ::_fdopen(fd, "wb");
+    if (file == nullptr) {
+        ::_close(fd);
+        ::DeleteFileA(path.c_str());
+    }
+    return file;
 }
 
 LocalTime NowLocal() {

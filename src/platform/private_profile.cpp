@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/Folder.h"
 #include "platform/PrivateProfile.h"
 
 namespace stowra {
@@ -118,6 +119,10 @@ ProfileReader::ProfileReader(std::string_view text) {
 }
 
 ProfileReader ProfileReader::Load(const std::string& path) {
+    // A pipe or a device would keep the reader waiting for ever; a folder holds nothing to read.
+    if (PathExists(path) && !FileExists(path)) {
+        return ProfileReader(std::string_view());
+    }
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     std::string text;
     if (file) {

@@ -1,3 +1,4 @@
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -34,22 +35,34 @@ void CatchInterrupts() {
     action.sa_flags = 0;  // no restart: a question waiting for an answer returns at once
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
+    IgnoreClosedOutput();
+}
+
+void IgnoreClosedOutput() {
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 bool Interrupted() {
     return interrupted != 0;
 }
 
-std::uint64_t ProcessId() {
-    return static_cast<std::uint64_t>(::getpid());
+void Interrupt() {
+    interrupted = 1;
 }
 
-bool ProcessRuns(std::uint64_t id) {
-    auto pid = static_cast<pid_t>(id);
-    if (pid <= 0 || static_cast<std::uint64_t>(pid) != id) {
-        return false;
-    }
-    return pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH;
+bool IsConsole(int stream) {
+    return ::isatty(stream) != 0;
+}
+
+bool OutputGone(int stream) {
+    // A pipe whose read end is closed polls as an error at once, without a write.
+    pollfd p{stream, POLLOUT, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLERR | POLLHUP)) != 0 && ::isatty(stream) == 0;
+}
+
+std::uint64_t ProcessId() {
+    return static_cast<std::uint64_t>(::getpid());
 }
 
 std::string ProgramPath() {

@@ -36,18 +36,24 @@ bool Interrupted() {
     return interrupted;
 }
 
-bool ProcessRuns(std::uint64_t id) {
-    if (id == ::GetCurrentProcessId()) {
-        return true;
-    }
-    HANDLE h = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
-    if (h == nullptr) {
-        // Refused access means the process exists (someone else's); anything else, that it is gone.
-        return ::GetLastError() == ERROR_ACCESS_DENIED;
-    }
-    bool running = ::WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
-    ::CloseHandle(h);
-    return running;
+void IgnoreClosedOutput() {
+    // Windows sends no signal for it: the write fails.
+}
+
+void Interrupt() {
+    interrupted = true;
+}
+
+bool IsConsole(int stream) {
+    DWORD id = stream == 0 ? STD_INPUT_HANDLE : stream == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
+    DWORD mode = 0;
+    HANDLE h = ::GetStdHandle(id);
+    return h != nullptr && h != INVALID_HANDLE_VALUE && ::GetConsoleMode(h, &mode) != 0;
+}
+
+bool OutputGone(int /*stream*/) {
+    // A write to a pipe without a reader fails on Windows and is noticed where it is made.
+    return false;
 }
 
 std::uint64_t ProcessId() {

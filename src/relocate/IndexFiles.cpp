@@ -23,7 +23,9 @@ std::vector<std::string> WriteIndexFiles(const std::string& destinationRoot, con
         BuildFileList(media[n - 1], files);
         std::string name = IndexFileName(destinationRoot, state.scanStamp, n);
         try {
-            LFile file(name, "wt");
+            // A new file only: whatever stands at that name (a link planted in a shared destination, a file
+            // of the source named like it) is never written through or replaced.
+            LFile file(name, "wtx");
             for (const FileItem* f : files) {
                 file.printf("%.*s\n", static_cast<int>(f->pathSize), f->pathData);
             }

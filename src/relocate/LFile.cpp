@@ -4,6 +4,7 @@
 #include <exception>
 #include <string_view>
 
+#include "platform/Folder.h"
 #include "platform/Text.h"
 
 namespace stowra {
@@ -68,7 +69,12 @@ void LFile::open(const std::string& name, const char* mode) {
     name_ = name;
     std::string binary = BinaryMode(mode);
     text_ = std::string_view(mode).find('b') == std::string_view::npos;
-    stream_ = binary.empty() ? nullptr : std::fopen(name_.c_str(), binary.c_str());
+    // "x" after "w" (as C11 has it) creates a new file and never writes through an existing name,
+    // a planted link included; not every C library knows the letter, so the platform does it.
+    const bool exclusive = mode[0] == 'w' && std::string_view(mode).find('x') != std::string_view::npos;
+    stream_ = binary.empty() ? nullptr
+              : exclusive    ? CreateNewFile(name_)
+                             : std::fopen(name_.c_str(), binary.c_str());
     if (stream_ == nullptr) {
         Fail(" open failed");
     }

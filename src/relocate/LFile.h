@@ -23,7 +23,8 @@ public:
     LFile& operator=(const LFile&) = delete;
 
     // Modes are those of fopen. Without "b" the file is a text file: every line feed written
-    // becomes CR LF, and CR LF read back becomes a line feed, on every platform alike.
+    // becomes CR LF, and CR LF read back becomes a line feed, on every platform alike. "x" with
+    // "w" fails when the name exists in any form, a symbolic link included.
     void open(const std::string& name, const char* mode);
     void close();
 

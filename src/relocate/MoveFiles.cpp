@@ -1,5 +1,6 @@
 #include "relocate/MoveFiles.h"
 
+#include "packing/DiscImage.h"
 #include "platform/Folder.h"
 #include "platform/PathInfo.h"
 #include "platform/Text.h"
@@ -24,6 +25,10 @@ constexpr const char* kMoved = "対象ファイルを移動しました";
 constexpr const char* kConfirmCaption = "確認";
 constexpr const char* kMessageCaption = "メッセージ";
 constexpr const char* kMovingLine = "\nファイルを移動しています・・・";
+constexpr const char* kIndexNameTaken =
+    "入力フォルダに、詰め込み一覧ファイルと同じ名前のファイルがあります。\n%s\n\n"
+    "名前を変えてから、もう一度詰め込み調査をしてください。";
+constexpr const char* kNoStampFolder = "移動先のフォルダを作成できませんでした。\n%s";
 
 std::string Resolved(const std::string& path) {
     std::optional<std::string> real = ResolvePath(path);
@@ -69,22 +74,60 @@ bool Confirmed(Prompter& prompter, const char* text) {
            MessageAnswer::Ok;
 }
 
-// A folder named like a scan's time stamp: "yyyymmdd-hhnnss".
+// A folder named like a scan's time stamp, "yyyymmdd-hhnnss", with the "-N" that a second move of
+// the same second adds.
 bool IsStampName(std::string_view name) {
-    if (name.size() != 15 || name[8] != '-') {
+    if (name.size() < 15 || name[8] != '-' || (name.size() > 15 && (name.size() == 16 || name[15] != '-'))) {
         return false;
     }
     for (std::size_t i = 0; i < name.size(); ++i) {
-        if (i != 8 && (name[i] < '0' || name[i] > '9')) {
+        if (i != 8 && i != 15 && (name[i] < '0' || name[i] > '9')) {
             return false;
         }
     }
     return true;
 }
 
+// A folder of this move's own below the destination: the stamp's name when it is free, else the
+// next free "stamp-N". Taking over a folder that exists would mix two moves on one disc, and in a
+// destination that others can write it could be a planted link. Empty when none can be made.
+std::string ClaimStampFolder(const std::string& destinationFolder, const std::string& stamp) {
+    const std::string root = AddTrailingBackslash(destinationFolder);
+    for (int n = 1; n <= 1000; ++n) {
+        std::string name = n == 1 ? stamp : stamp + "-" + std::to_string(n);
+        switch (CreateNewFolder(root + name)) {
+            case NewFolder::Created:
+                return name;
+            case NewFolder::Exists:
+                continue;
+            case NewFolder::Failed:
+                return {};
+        }
+    }
+    return {};
+}
+
+// A file at the top of a disc named like that disc's index file, which the index would have to
+// replace.
+const FileItem* IndexNameTaken(const ScanState& state) {
+    std::vector<const FileItem*> files;
+    for (std::size_t n = 1; n <= state.result.media.size(); ++n) {
+        const std::string index = IndexLeafName(state.scanStamp, n);
+        BuildFileList(state.result.media[n - 1], files);
+        for (const FileItem* f : files) {
+            if (f->path() == index) {
+                return f;
+            }
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 // Copies left unfinished by a move that was killed lie in earlier disc folders of this
 // destination, where they would be burned: remove them before the next move.
-void SweepEarlierMoves(const std::string& destinationFolder) {
+void RemoveUnfinishedCopies(const std::string& destinationFolder) {
     std::string root = AddTrailingBackslash(destinationFolder);
     auto folder = Folder::Open(root);
     DirListing listing;
@@ -97,6 +140,8 @@ void SweepEarlierMoves(const std::string& destinationFolder) {
         }
     }
 }
+
+namespace {
 
 void AppendEntry(std::string& list, std::string_view a, std::string_view b) {
     list.append(a);
@@ -173,6 +218,14 @@ MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& windo
         report.outcome = MoveOutcome::Refused;
         return report;
     }
+    if ((input.options & OptionFlags::WriteIndex) != 0) {
+        if (const FileItem* taken = IndexNameTaken(state)) {
+            prompter.Ask(Format(Tr(kIndexNameTaken), (state.sourceRoot + std::string(taken->path())).c_str()),
+                         "", MessageIcon::Stop, MessageButtons::Ok);
+            report.outcome = MoveOutcome::Refused;
+            return report;
+        }
+    }
     if ((verdict.otherFileSystem && !Confirmed(prompter, kOtherDrive)) || !Confirmed(prompter, kMayMove)) {
         report.outcome = MoveOutcome::Declined;
         return report;
@@ -183,12 +236,22 @@ MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& windo
     log.Insert(Tr(kMovingLine));
     log.Repaint();
 
-    report.destinationRoot = DestinationRoot(input.destinationFolder, state.scanStamp);
-    SweepEarlierMoves(input.destinationFolder);
+    RemoveUnfinishedCopies(input.destinationFolder);
+    const std::string stampFolder = ClaimStampFolder(input.destinationFolder, state.scanStamp);
+    if (stampFolder.empty()) {
+        prompter.Ask(
+            Format(Tr(kNoStampFolder), DestinationRoot(input.destinationFolder, state.scanStamp).c_str()), "",
+            MessageIcon::Stop, MessageButtons::Ok);
+        report.outcome = MoveOutcome::Refused;  // nothing moved: the result stays for another try
+        return report;
+    }
+    report.destinationRoot = DestinationRoot(input.destinationFolder, stampFolder);
     BatchMoveResult moved;
     {
         TransferLists lists = BuildTransferLists(state, report.destinationRoot);
-        moved = BatchMove(lists.sources, lists.destinations, prompter, progress);
+        std::string own = report.destinationRoot;
+        own.pop_back();  // the delimiter
+        moved = BatchMove(lists.sources, lists.destinations, prompter, progress, own);
     }
     report.failures = std::move(moved.failures);
     if (moved.cancelled) {

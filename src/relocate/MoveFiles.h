@@ -60,6 +60,11 @@ struct TransferLists {
 };
 TransferLists BuildTransferLists(const ScanState& state, const std::string& destinationRoot);
 
+// Removes the unfinished copies that moves which were killed left in the folders of earlier moves
+// below the destination folder (folders named by a time stamp). A move does it first; a command
+// that packed nothing to move does it as well.
+void RemoveUnfinishedCopies(const std::string& destinationFolder);
+
 // AddTrailingBackslash(destination folder) + scan time stamp + delimiter.
 std::string DestinationRoot(const std::string& destinationFolder, const std::string& scanStamp);
 

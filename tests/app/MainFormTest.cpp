@@ -9,8 +9,11 @@
 #include <QRawFont>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 #include <QUrl>
+#include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "app/InterfaceFont.h"
 #include "app/MoveProgressDialog.h"
@@ -493,10 +496,27 @@ TEST(TMainForm, QuestionsShowTheNormalCursorAndTheMoveClosesItsProgressFirst) {
     QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
     w.EditSrc->SetNativeText(f.dir.Path("src"));
     QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
-    // The move asks before replacing a file; Cancel there stops it before its last file.
+    // The move asks before replacing a file that someone puts into its disc folder while it runs;
+    // Cancel there stops it before its last file.
+    std::string planted;
     auto move = [&](QMessageBox::StandardButton replace) {
         ASSERT_TRUE(w.ButtonMove->isEnabled());
-        f.dir.File("out/" + w.state.scanStamp + "/1/s50.bin", 1);
+        f.dir.Folder("out");
+        std::set<std::string> before;
+        for (const auto& e : std::filesystem::directory_iterator(f.dir.Path("out"))) {
+            before.insert(e.path().filename().string());
+        }
+        QTimer plant;
+        QObject::connect(&plant, &QTimer::timeout, [&] {
+            for (const auto& e : std::filesystem::directory_iterator(f.dir.Path("out"))) {
+                std::string name = e.path().filename().string();
+                if (!before.contains(name) && planted.find(name) == std::string::npos) {
+                    planted = "out/" + name + "/1/s50.bin";
+                    f.dir.File(planted, 1);
+                }
+            }
+        });
+        plant.start(0);
         boxes.answers = {QMessageBox::Ok, replace, QMessageBox::Ok};
         QTest::mouseClick(w.ButtonMove, Qt::LeftButton);
     };
@@ -523,7 +543,7 @@ TEST(TMainForm, QuestionsShowTheNormalCursorAndTheMoveClosesItsProgressFirst) {
         EXPECT_EQ(boxes.seen[i].progressShowing, expected[i].progressShowing) << i;
     }
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(f.dir.Read("out/" + w.state.scanStamp + "/1/s50.bin").size(), 50u * 2048);
+    EXPECT_EQ(f.dir.Read(planted).size(), 50u * 2048);
 }
 
 TEST(TMainForm, MoveProgressShowsTheNormalCursorOverItsCancel) {

@@ -4,6 +4,7 @@
 #else
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -14,6 +15,8 @@
 #include <set>
 
 #include "platform/BatchMove.h"
+#include "platform/Process.h"
+#include "platform/Translation.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"
 #include "support/TreeDigest.h"
@@ -438,26 +441,76 @@ TEST_P(BatchMoveBoth, CancelFromTheProgressDisplayStopsBetweenFiles) {
     }
 }
 
-#ifndef _WIN32
-TEST_P(BatchMoveBoth, UnfinishedCopiesOfDeadProcessesAreRemovedFromTheDestination) {
-    pid_t dead = ::fork();
-    if (dead == 0) {
-        ::_exit(0);
+// Holds a file as a running move holds its unfinished copy.
+class HeldCopy {
+public:
+    explicit HeldCopy(const std::string& path) {
+#ifdef _WIN32
+        handle_ = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(handle_, INVALID_HANDLE_VALUE);
+#else
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        EXPECT_EQ(::flock(fd_, LOCK_EX), 0);
+#endif
     }
-    ::waitpid(dead, nullptr, 0);
-    const std::string stale = std::string(kBatchMoveTempPrefix) + std::to_string(dead) + "-3";
-    const std::string live = std::string(kBatchMoveTempPrefix) + std::to_string(::getppid()) + "-1";
+    ~HeldCopy() {
+#ifdef _WIN32
+        ::CloseHandle(handle_);
+#else
+        ::close(fd_);
+#endif
+    }
+    HeldCopy(const HeldCopy&) = delete;
+    HeldCopy& operator=(const HeldCopy&) = delete;
+
+private:
+#ifdef _WIN32
+    HANDLE handle_;
+#else
+    int fd_;
+#endif
+};
+
+TEST_P(BatchMoveBoth, UnfinishedCopiesOfDeadProcessesAreRemovedFromTheDestination) {
+    // Whatever the process ids in the names (this very process's, the first process's of a
+    // container), a copy that no running move holds is left over from one that was killed.
+    const std::string prefix(kBatchMoveTempPrefix);
+    const std::string own = prefix + std::to_string(ProcessId()) + "-3", first = prefix + "1-1",
+                      live = prefix + std::to_string(ProcessId()) + "-9";
     Digests files = MakeFiles(from, {{"d/a", 10}});
-    MakeFiles(to, {{"d/" + stale, 5}, {"d/" + live, 5}, {"d/.stowra-tmp-notes", 5}, {"e/" + stale, 5}});
+    MakeFiles(to, {{"d/" + own, 5},
+                   {"d/" + first, 5},
+                   {"d/" + live, 5},
+                   {"d/.stowra-tmp-notes", 5},
+                   {"e/" + first, 5}});
+    HeldCopy held(to + "/d/" + live);
     test::ScriptedPrompter prompter;
     Sink sink;
     Lists lists = ListsFor(files, from, to);
     EXPECT_FALSE(BatchMove(lists.sources, lists.destinations, prompter, sink).failed);
-    EXPECT_FALSE(std::filesystem::exists(to + "/d/" + stale));
-    EXPECT_TRUE(std::filesystem::exists(to + "/d/" + live));  // its process still runs
+    EXPECT_FALSE(std::filesystem::exists(to + "/d/" + own));
+    EXPECT_FALSE(std::filesystem::exists(to + "/d/" + first));
+    EXPECT_TRUE(std::filesystem::exists(to + "/d/" + live));  // a running move holds it
     EXPECT_TRUE(std::filesystem::exists(to + "/d/.stowra-tmp-notes"));
-    EXPECT_TRUE(std::filesystem::exists(to + "/e/" + stale));  // not a folder of this move
+    EXPECT_TRUE(std::filesystem::exists(to + "/e/" + first));  // not a folder of this move
     EXPECT_EQ(RemoveStaleCopies(to), 1u);
+}
+
+#ifndef _WIN32
+TEST_P(BatchMoveBoth, NothingIsWrittenThroughALinkBelowTheMovesOwnFolder) {
+    Digests files = MakeFiles(from, {{"d/a", 10}, {"e/b", 20}});
+    t.Folder("elsewhere");
+    std::filesystem::create_directories(to + "/own");
+    std::filesystem::create_directory_symlink(t.Path("elsewhere"), to + "/own/d");
+    test::ScriptedPrompter prompter;
+    Sink sink;
+    Lists lists = ListsFor(files, from, to + "/own");
+    BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink, to + "/own");
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].source, from + "/d/a");
+    EXPECT_TRUE(test::DigestTree(t.Path("elsewhere")).empty());
+    EXPECT_TRUE(std::filesystem::exists(from + "/d/a"));
+    EXPECT_TRUE(std::filesystem::exists(to + "/own/e/b"));
 }
 #endif
 
@@ -485,6 +538,67 @@ TEST(BatchMove, CancelDuringALongCopyLeavesNoPartialFile) {
     EXPECT_TRUE(test::DigestTree(to).empty());
     EXPECT_EQ(test::DigestTree(t.Path("src")), files);
 }
+
+#ifndef _WIN32
+TEST(BatchMove, ASourceChangedOrMovedAwayDuringItsCopyIsNotMoved) {
+    // The change comes while the file is copied: at the first progress call inside its copy.
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& path, const std::string& elsewhere)> change;
+        const char* reason;
+        bool sourceStays;
+    } cases[] = {
+        {"shrunk", [](const std::string& p, const std::string&) { ::truncate(p.c_str(), 1 << 20); },
+         kChangedDuringMove, true},
+        {"grown", [](const std::string& p, const std::string&) { std::ofstream(p, std::ios::app) << "more"; },
+         kChangedDuringMove, true},
+        {"rewritten",
+         [](const std::string& p, const std::string&) {
+             std::string same(20u << 20, 'n');
+             std::ofstream(p, std::ios::binary | std::ios::in | std::ios::out).write(same.data(), 1000);
+         },
+         kChangedDuringMove, true},
+        {"replaced",
+         [](const std::string& p, const std::string&) {
+             std::ofstream(p + ".new") << "another file";
+             std::filesystem::rename(p + ".new", p);
+         },
+         kChangedDuringMove, true},
+        {"moved by another process",
+         [](const std::string& p, const std::string& elsewhere) { std::filesystem::rename(p, elsewhere); },
+         kMovedByOther, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempTree t;
+        OtherFileSystem other;
+        std::string to = other.Root(t);
+        if (to.empty()) {
+            GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) to move to";
+        }
+        Digests files = MakeFiles(t.Path("src"), {{"big", 20u << 20}, {"small", 5}});
+        const std::string big = t.Path("src/big"), elsewhere = t.Path("elsewhere");
+        test::ScriptedPrompter prompter;
+        Sink sink;
+        sink.onCall = [&](int call) {
+            if (call == 2) {
+                c.change(big, elsewhere);
+            }
+            return true;
+        };
+        Lists lists = ListsFor(files, t.Path("src"), to + "/dst");
+        BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
+        EXPECT_TRUE(r.failed);
+        EXPECT_EQ(r.moved, 1u);  // the rest of the batch goes on
+        ASSERT_EQ(r.failures.size(), 1u);
+        EXPECT_EQ(r.failures[0].source, big);
+        EXPECT_EQ(r.failures[0].reason, Tr(c.reason));
+        EXPECT_EQ(test::DigestTree(to + "/dst"), (Digests{{"small", files["small"]}}));  // no copy, no temp
+        EXPECT_EQ(std::filesystem::exists(big), c.sourceStays);
+        EXPECT_EQ(std::filesystem::exists(elsewhere), !c.sourceStays);
+    }
+}
+#endif
 
 #ifndef _WIN32
 TEST(BatchMove, HolesStayHolesAcrossFileSystems) {
@@ -522,7 +636,8 @@ TEST(BatchMove, HolesStayHolesAcrossFileSystems) {
 
 #ifndef _WIN32
 // Moves across file systems in a child that is killed part-way, then checks what is left.
-void KillAndCheck(const std::function<bool(int call)>& killAt, int delay_ms) {
+// A signal the move catches (a hang-up) stops it cleanly instead: nothing in two places, no copy.
+void KillAndCheck(const std::function<bool(int call)>& killAt, int delay_ms, int signal = SIGKILL) {
     test::TempTree t;
     OtherFileSystem other;
     std::string from = other.Root(t);
@@ -540,24 +655,28 @@ void KillAndCheck(const std::function<bool(int call)>& killAt, int delay_ms) {
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
+        if (signal != SIGKILL) {
+            CatchInterrupts();
+        }
         test::ScriptedPrompter prompter;
         Sink sink;
         sink.onCall = [&](int call) {
             if (killAt(call)) {
-                ::raise(SIGKILL);
+                ::raise(signal);
             }
-            return true;
+            return !Interrupted();
         };
         BatchMove(lists.sources, lists.destinations, prompter, sink);
         ::_exit(0);
     }
     if (delay_ms > 0) {
         ::usleep(static_cast<useconds_t>(delay_ms) * 1000);
-        ::kill(pid, SIGKILL);
+        ::kill(pid, signal);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    ExpectEachFileOnce(files, from, to, 1, 1);
+    const std::size_t leftovers = signal == SIGKILL ? 1 : 0;
+    ExpectEachFileOnce(files, from, to, leftovers, leftovers);
 }
 #endif
 
@@ -570,6 +689,10 @@ TEST(BatchMove, KilledPartWayAcrossFileSystemsLosesNothing) {
     for (int ms : {10, 60}) {
         SCOPED_TRACE("killed after " + std::to_string(ms) + " ms");
         KillAndCheck([](int) { return false; }, ms);
+    }
+    for (int call : {3, 6}) {
+        SCOPED_TRACE("hung up at progress call " + std::to_string(call));
+        KillAndCheck([call](int c) { return c == call; }, 0, SIGHUP);
     }
 }
 #endif

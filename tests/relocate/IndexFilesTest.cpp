@@ -22,11 +22,41 @@ TEST(IndexFiles, OneLinePerFileInListOrderEndingInCrLf) {
     ASSERT_EQ(s.media[0], (std::vector<std::string>{"a.txt", "docs/b.doc", "c.jpg"}));
     const std::string root = t.Path("out") + kPathDelimiter + s.stamp + kPathDelimiter;
     t.Folder("out/" + s.stamp + "/1");
-    t.Write("out/" + s.stamp + "/1/_index_" + s.stamp + "-1.txt", "an older, longer file of that name");
     s.window.log.Clear();
     WriteIndexFiles(root, s.window.state, s.window.log);
-    EXPECT_EQ(test::ReadAll(IndexFileName(root, s.stamp, 1)), test::Native("a.txt\r\ndocs/b.doc\r\nc.jpg\r\n"));
+    EXPECT_EQ(test::ReadAll(IndexFileName(root, s.stamp, 1)),
+              test::Native("a.txt\r\ndocs/b.doc\r\nc.jpg\r\n"));
     EXPECT_TRUE(s.window.log.Runs().empty());
+}
+
+TEST(IndexFiles, WhatStandsAtTheNameIsNeitherReplacedNorWrittenThrough) {
+    for (const char* planted : {"file", "link"}) {
+        SCOPED_TRACE(planted);
+#ifdef _WIN32
+        if (std::string_view(planted) == "link") {
+            continue;  // making a link needs a privilege the tests do not have
+        }
+#endif
+        test::TempTree t;
+        test::ScannedTree s(t.Path("src"), {{"a.txt", 10000}, {"docs/b.doc", 8000}, {"c.jpg", 100}});
+        const std::string root = t.Path("out") + kPathDelimiter + s.stamp + kPathDelimiter;
+        const std::string name = IndexFileName(root, s.stamp, 1);
+        t.Folder("out/" + s.stamp + "/1");
+        t.Write("target", "someone else's file");
+        if (std::string_view(planted) == "link") {
+            std::filesystem::create_symlink(t.Path("target"), name);
+        } else {
+            t.Write("out/" + s.stamp + "/1/_index_" + s.stamp + "-1.txt", "an older file of that name");
+        }
+        s.window.log.Clear();
+        EXPECT_EQ(WriteIndexFiles(root, s.window.state, s.window.log), std::vector<std::string>{name});
+        EXPECT_EQ(test::ReadAll(t.Path("target")), "someone else's file");
+        if (std::string_view(planted) == "file") {
+            EXPECT_EQ(test::ReadAll(name), "an older file of that name");
+        }
+        ASSERT_EQ(s.window.log.Runs().size(), 1u);
+        EXPECT_EQ(s.window.log.Runs()[0].color, LogColor::Red);
+    }
 }
 
 TEST(IndexFiles, AFailedMediumGetsARedLineAndTheOthersAreStillWritten) {

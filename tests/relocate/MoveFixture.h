@@ -75,6 +75,7 @@ public:
         in.options = OptionFlags::IncludeHidden;
         EXPECT_TRUE(RunScan(in, window.state, window));
         stamp = window.state.scanStamp;
+        folder = stamp;
         std::vector<const FileItem*> list;
         for (std::size_t n = 0; n < window.state.result.media.size(); ++n) {
             BuildFileList(window.state.result.media[n], list);
@@ -90,7 +91,7 @@ public:
 
     // Where a packed file goes ('/' between folders).
     std::string Destination(const std::string& destinationFolder, const std::string& rel) const {
-        return destinationFolder + "/" + stamp + "/" + std::to_string(mediumOf.at(rel)) + "/" + rel;
+        return destinationFolder + "/" + folder + "/" + std::to_string(mediumOf.at(rel)) + "/" + rel;
     }
 
     // Each file lies whole in the source or (packed files only) at its destination; at most
@@ -129,6 +130,7 @@ public:
     RecordingWindow window;
     Digests digests;  // by path relative to the source
     std::string stamp;
+    std::string folder;  // the folder below the destination that the move is expected to make
     std::vector<std::vector<std::string>> media;  // each medium's paths, in list order
     std::map<std::string, std::size_t> mediumOf;
 
