@@ -32,7 +32,8 @@ void AddScanOptions(CLI::App& command, ScanOptions& o) {
     command.add_flag("--system-files", o.systemFiles, "Include system files (the system attribute)");
 #else
     command.add_flag("--hidden", o.hidden, "Include hidden files (names starting with a dot)");
-    command.add_flag("--system-files", o.systemFiles, "Include entries that are neither files nor folders");
+    command.add_flag("--system-files", o.systemFiles,
+                     "No effect on Linux: pipes, sockets and devices hold no data and have size 0");
 #endif
     command.add_option("--group", o.group, "Grouping of a folder's files into one unit")
         ->check(CLI::IsMember({"none", "leaf", "subfolder"}))

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #ifndef _WIN32
+#include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -223,7 +225,17 @@ TEST(ScanCli, RefusalsGoToStandardErrorWithAFailingExitCode) {
          "システムサイズが総サイズ以上"},
         {"image size of a missing folder", {"image-size", t.Path("missing")}, "no such folder"},
         {"image size of a file", {"image-size", t.Path("a")}, "not a folder"},
+        {"a folder as the settings file", {"profiles", "--settings", t.Root()}, "通常のファイル"},
+#ifndef _WIN32
+        // A pipe would keep the reader waiting for a writer that never comes.
+        {"a pipe as the settings file",
+         {"scan", t.Root(), "--settings", t.Path("fifo"), "--profile", "CD-R 700MiB"},
+         "通常のファイル"},
+#endif
     };
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(t.Path("fifo").c_str(), 0600), 0);
+#endif
     for (const auto& c : cases) {
         CliResult r = RunCli(c.args);
         EXPECT_NE(r.exitCode, 0) << c.name;
@@ -234,6 +246,44 @@ TEST(ScanCli, RefusalsGoToStandardErrorWithAFailingExitCode) {
     EXPECT_NE(RunCli({"image-size", t.Root(), "--file-system", "none"}).exitCode, 0);
     EXPECT_NE(RunCli({"scan"}).exitCode, 0);
 }
+
+#ifndef _WIN32
+TEST(ScanCli, NamesReachATerminalWithTheirControlCharactersEscaped) {
+    TempTree t;
+    // Clear the screen, set the window title, write the clipboard, go back over the line.
+    const std::string name = "a\033[2J\033]0;title\007\033]52;c;ZXZpbA==\007\r\b\302\233x.bin";
+    t.File(name, 30000);
+    t.File("b.bin", 20000);
+    int master = -1;
+    pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::setenv("LANG", "C", 1);
+        ::execl(STOWRA_CLI, STOWRA_CLI, "scan", t.Root().c_str(), "--cluster", "2048", "--total", "10",
+                "--system", "0", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) {
+        shown.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+    EXPECT_NE(shown.find("a\\033[2J\\033]0;title\\007\\033]52;c;ZXZpbA==\\007\\015\\010\\302\\233x.bin"),
+              std::string::npos)
+        << shown;
+    for (char c : {'\033', '\007', '\b'}) {
+        EXPECT_EQ(shown.find(c), std::string::npos) << static_cast<int>(c);
+    }
+    // Into a pipe the name goes as it is.
+    EXPECT_NE(
+        RunCli({"scan", t.Root(), "--cluster", "2048", "--total", "10", "--system", "0"}).out.find(name),
+        std::string::npos);
+}
+#endif
 
 }  // namespace
 }  // namespace stowra::test
