@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "packing/ImageSize.h"
-
 namespace stowra::cli {
 
 struct ImageSizeOptions {
@@ -19,15 +17,10 @@ struct ImageSizeOptions {
 
 void AddImageSizeOptions(CLI::App& command, ImageSizeOptions& options);
 
-// The entries a folder puts on a disc: every file and folder below it, hidden ones included.
-// Symbolic links are left out, as the scan leaves them out, and so are entries that are neither
-// files nor folders. Paths are relative to the folder. Returns false, with the reason in `error`,
-// when the folder or a folder below it cannot be read.
-bool CollectDiscEntries(const std::string& folder, std::vector<std::string>& paths,
-                        std::vector<ImageEntry>& entries, std::string& error);
-
-// Prints one line per folder ("SECTORS<TAB>FOLDER") or, with --json, one document. Returns 0
-// only when every folder could be read.
+// Prints one line per folder ("SECTORS<TAB>FOLDER") or, with --json, one document: an array with
+// each folder's figure, or {"folder", "error"} for a folder that cannot be measured (the error
+// also goes to `err`). Symbolic links count as the image builders store them. Returns 0 only
+// when every folder could be read.
 int RunImageSizeCommand(const ImageSizeOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace stowra::cli

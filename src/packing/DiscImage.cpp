@@ -6,6 +6,7 @@
 #include <system_error>
 #include <thread>
 
+#include "packing/ImageTree.h"
 #include "platform/Text.h"
 
 namespace stowra {
@@ -25,12 +26,16 @@ std::string IndexLeafName(const std::string& scanStamp, std::size_t medium) {
     return "_index_" + scanStamp + "-" + std::to_string(medium) + ".txt";
 }
 
-std::uint64_t DiscImageSectors(FileSystem layout, const std::vector<FileItem*>& units,
-                               const DiscContents& contents, std::size_t medium) {
+namespace {
+
+// The entries of a disc's image; `rewritten` and `indexName` hold what the entries point to.
+std::vector<ImageEntry> DiscEntries(const std::vector<FileItem*>& units, const DiscContents& contents,
+                                    std::size_t medium, std::deque<std::string>& rewritten,
+                                    std::string& indexName) {
     std::vector<ImageEntry> entries;
     entries.reserve(units.size() + 1);
-    // The image builders take '/' between folders; other platforms' paths are rewritten here.
-    std::deque<std::string> rewritten;  // keeps each text in place while views point into it
+    // The image builders take '/' between folders; other platforms' paths are rewritten here,
+    // into `rewritten`, which keeps each text in place while views point into it.
     std::uint64_t indexBytes = 0;
     auto add = [&](const FileItem* f) {
         std::string_view path = f->path();
@@ -52,39 +57,68 @@ std::uint64_t DiscImageSectors(FileSystem layout, const std::vector<FileItem*>& 
             add(unit);
         }
     }
-    std::string indexName;
     if (contents.withIndex) {
         indexName = IndexLeafName(contents.scanStamp, medium);
         entries.push_back({indexName, indexBytes, false});
     }
-    return ImageSectors(layout, entries);
+    return entries;
 }
 
-std::vector<std::uint64_t> DiscImagesSectors(FileSystem layout, const std::vector<const std::vector<FileItem*>*>& discs,
-                                             const DiscContents& contents, unsigned threads) {
-    std::vector<std::uint64_t> sectors(discs.size());
+// Calls work(i) for every i below n, on several threads (0: one per core).
+template <class Work>
+void OnThreads(std::size_t n, unsigned threads, Work work) {
     if (threads == 0) {
         threads = std::max(1u, std::thread::hardware_concurrency());
     }
-    threads = static_cast<unsigned>(std::min<std::size_t>(threads, discs.size()));
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, n));
     std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i; (i = next++) < discs.size();) {
-            sectors[i] = DiscImageSectors(layout, *discs[i], contents, i + 1);
+    auto run = [&] {
+        for (std::size_t i; (i = next++) < n;) {
+            work(i);
         }
     };
     std::vector<std::thread> helpers;
     for (unsigned t = 1; t < threads; ++t) {
         try {
-            helpers.emplace_back(work);
+            helpers.emplace_back(run);
         } catch (const std::system_error&) {
             break;  // fewer threads: this one does the rest
         }
     }
-    work();
+    run();
     for (std::thread& t : helpers) {
         t.join();
     }
+}
+
+}  // namespace
+
+std::uint64_t DiscImageSectors(FileSystem layout, const std::vector<FileItem*>& units,
+                               const DiscContents& contents, std::size_t medium) {
+    std::deque<std::string> texts;
+    std::string indexName;
+    return ImageSectors(layout, DiscEntries(units, contents, medium, texts, indexName));
+}
+
+std::vector<std::uint64_t> DiscImagesSectors(FileSystem layout,
+                                             const std::vector<const std::vector<FileItem*>*>& discs,
+                                             const DiscContents& contents, unsigned threads) {
+    std::vector<std::uint64_t> sectors(discs.size());
+    OnThreads(discs.size(), threads,
+              [&](std::size_t i) { sectors[i] = DiscImageSectors(layout, *discs[i], contents, i + 1); });
+    return sectors;
+}
+
+std::vector<DiscLayouts> DiscImagesBothLayouts(const std::vector<const std::vector<FileItem*>*>& discs,
+                                               const DiscContents& contents, unsigned threads) {
+    std::vector<DiscLayouts> sectors(discs.size());
+    OnThreads(discs.size(), threads, [&](std::size_t i) {
+        std::deque<std::string> texts;
+        std::string indexName;
+        const image::BuilderSectors each =
+            image::EachBuilderSectors(DiscEntries(*discs[i], contents, i + 1, texts, indexName));
+        sectors[i] = {std::max(each.xorriso, each.genisoimage), each.udf};
+    });
     return sectors;
 }
 

@@ -32,7 +32,16 @@ std::uint64_t DiscImageSectors(FileSystem layout, const std::vector<FileItem*>& 
 
 // The image of every disc of a list, computed on several threads (0: one per core): the discs
 // are independent of each other. Entry i is disc i + 1's.
-std::vector<std::uint64_t> DiscImagesSectors(FileSystem layout, const std::vector<const std::vector<FileItem*>*>& discs,
+std::vector<std::uint64_t> DiscImagesSectors(FileSystem layout,
+                                             const std::vector<const std::vector<FileItem*>*>& discs,
                                              const DiscContents& contents, unsigned threads = 0);
+
+// Both layouts' images of every disc of a list, in one count of each disc (2048-byte sectors).
+struct DiscLayouts {
+    std::uint64_t iso9660 = 0;
+    std::uint64_t udf = 0;
+};
+std::vector<DiscLayouts> DiscImagesBothLayouts(const std::vector<const std::vector<FileItem*>*>& discs,
+                                               const DiscContents& contents, unsigned threads = 0);
 
 }  // namespace stowra

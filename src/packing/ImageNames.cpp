@@ -130,9 +130,6 @@ char32_t CodePoint(Ch c) {
 }  // namespace
 
 bool AppendDecodedName(std::string_view bytes, std::u32string& out) {
-#ifdef _WIN32
-    return AppendAnsiCodePoints(bytes, out);
-#endif
     Output<std::u32string> o(out, bytes.size());
     std::size_t i = 0;
     // Most names are ASCII: copied until the first byte that is not.

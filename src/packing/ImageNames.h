@@ -11,9 +11,9 @@
 
 namespace stowra::image {
 
-// Appends the code points of a name in the platform encoding (UTF-8; the ANSI code page on
-// Windows). A byte that does not start a valid sequence stands for one '_', as the builders count
-// it. Returns whether the name is all ASCII.
+// Appends the code points of a name in UTF-8 (names in another code page are converted before
+// they reach the model). A byte that does not start a valid sequence stands for one '_', as the
+// builders count it. Returns whether the name is all ASCII.
 bool AppendDecodedName(std::string_view bytes, std::u32string& out);
 
 // The name functions below take the name's code points, or for a name all in ASCII its bytes

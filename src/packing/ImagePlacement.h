@@ -133,28 +133,4 @@ private:
     std::uint64_t bytes_;
 };
 
-// Sizes of records whose order is not known. In a random order, the record that does not fit a
-// sector leaves unused a part of its size, about evenly spread, so each sector's unused end has a
-// variance of E[s²]/3 - E[s]²/4.
-struct Spread {
-    double count = 0;
-    double sum = 0;
-    double squares = 0;
-
-    void Add(const std::vector<std::uint64_t>& sizes) {
-        for (std::uint64_t s : sizes) {
-            count += 1;
-            sum += static_cast<double>(s);
-            squares += static_cast<double>(s) * static_cast<double>(s);
-        }
-    }
-    double WasteVariance() const {
-        if (count == 0) {
-            return 0;
-        }
-        const double mean = sum / count;
-        return std::max(0.0, squares / count / 3 - mean * mean / 4);
-    }
-};
-
 }  // namespace stowra::image

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +11,7 @@
 #include "packing/ImageNames.h"
 #include "packing/ImagePlacement.h"
 #include "packing/ImageTree.h"
+#include "platform/Text.h"
 
 namespace stowra {
 
@@ -24,7 +25,6 @@ using image::ImageTree;
 using image::kSector;
 using image::NamedEntry;
 using image::SectorsOf;
-using image::Spread;
 using image::TreeNode;
 
 // Directory records of one entry. A file of 4 GiB or more is stored as several extents of
@@ -82,8 +82,9 @@ Level1Record Level1RecordOf(std::uint64_t nameSize, std::uint64_t nameBytes, std
 struct Level1Input {
     std::string_view name;
     bool folder = false;
-    std::uint32_t extra = 0;   // relocation field in the record
-    bool inPathTable = false;  // a folder whose own directory is listed in the path table
+    std::uint32_t extra = 0;    // relocation field in the record
+    bool inPathTable = false;   // a folder whose own directory is listed in the path table
+    std::uint32_t symlink = 0;  // a symbolic link's record, counted with the Rock Ridge name
 };
 
 // A level 1 name (without ";1") packed for sorting and comparing: its characters big-endian in
@@ -245,7 +246,6 @@ private:
     void RenameLevel1Run(std::size_t first, std::size_t last, std::uint32_t run);
     void PlaceLevel1Records(std::uint64_t dots);
     bool RunStretch(std::size_t first);
-    void AddOrderAllowance(std::uint64_t excess, double waste);
 
     const ImageTree& tree_;
     const std::vector<TreeNode>& nodes_;
@@ -261,7 +261,6 @@ private:
     std::uint64_t gJolietPathTable_ = 10;
     std::uint64_t udfDirectories_ = 0;
     std::uint64_t gOrderExcess_ = 0;
-    double gOrderVariance_ = 0;
 
     std::vector<bool> relocated_;
     std::vector<std::uint32_t> relocatedFolders_;
@@ -327,11 +326,11 @@ std::uint64_t Model::Xorriso() const {
 }
 
 std::uint64_t Model::Genisoimage() const {
-    // Directories whose size depends on the listing order are counted in name order, plus the
-    // smaller of their worst-order excess and four standard deviations of a random order.
-    const auto allowance = static_cast<std::uint64_t>(std::ceil(4 * std::sqrt(gOrderVariance_)));
+    // Directories whose size depends on the listing order are counted for the worst order: the
+    // file systems list in orders of their own (hashed, reverse creation, creation), and the
+    // move creates a disc's files in an order of its own, so no order can be assumed.
     return 20 + 2 * Even(SectorsOf(gPathTable_)) + 2 * Even(SectorsOf(gJolietPathTable_)) + gDirectories_ +
-           std::min(gOrderExcess_, allowance) + 1  // the Rock Ridge extension reference
+           gOrderExcess_ + 1  // the Rock Ridge extension reference
            + dataSectors_ + 150;
 }
 
@@ -437,9 +436,9 @@ void Model::XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> chil
         const TreeNode& n = nodes_[e.node];
         const std::uint64_t id = e.size + (n.folder ? 0 : 2);  // ";1"
         const std::uint64_t d = Even(33 + id);
-        const std::uint64_t nameBytes = n.name.size();
-        // PX, TF and NM; when they do not fit, the record is filled to 254 bytes and the rest of
-        // the name goes to the continuation area.
+        const std::uint64_t nameBytes = n.name.size() + n.symlink;
+        // PX, TF and NM (and a link's SL, counted as more name); when they do not fit, the record is filled
+        // to 254 bytes and the rest of the name goes to the continuation area.
         std::uint64_t record = d + Even(67 + nameBytes);
         std::uint64_t part = 0;
         if (67 + nameBytes + d > 254) {
@@ -515,7 +514,7 @@ void Model::GenisoimageIso(std::uint32_t folder, std::span<const std::uint32_t> 
         if (n.folder && relocated_[c]) {
             level1Inputs_.push_back({n.name, true, kRelocatedLink, false});
         } else {
-            level1Inputs_.push_back({n.name, n.folder, 0, n.folder});
+            level1Inputs_.push_back({n.name, n.folder, 0, n.folder, n.symlink});
         }
     }
     const bool root = folder == ImageTree::kRoot;
@@ -540,7 +539,7 @@ void Model::Level1Directory(std::uint64_t dots) {
         unsigned char key[16] = {};
         const std::size_t keySize = image::Level1Chars(in.name, in.folder, 2, reinterpret_cast<char*>(key));
         const std::size_t size = keySize + (in.folder ? 0 : 2);
-        const Level1Record r = Level1RecordOf(size, in.name.size(), in.extra);
+        const Level1Record r = Level1RecordOf(size, in.name.size() + in.symlink, in.extra);
         level1Items_.push_back({Level1Key{BigEndian(key), BigEndian(key + 8)}, !in.folder,
                                 static_cast<std::uint32_t>(i), r.record, r.continuation,
                                 static_cast<std::uint32_t>(size), kNoRun, r.record});
@@ -609,14 +608,15 @@ void Model::RenameLevel1Run(std::size_t first, std::size_t last, std::uint32_t r
     for (std::size_t k = first; k <= last; ++k) {
         Level1Item& it = level1Items_[k];
         const Level1Input& in = level1Inputs_[it.input];
-        const Level1Record kept = Level1RecordOf(keptSize, in.name.size(), in.extra);
-        const Level1Record renamed = Level1RecordOf(renamedSize, in.name.size(), in.extra);
+        const Level1Record kept = Level1RecordOf(keptSize, in.name.size() + in.symlink, in.extra);
+        const Level1Record renamed = Level1RecordOf(renamedSize, in.name.size() + in.symlink, in.extra);
         it.record = k == first ? kept.record : renamed.record;
         it.worstRecord = std::max(kept.record, renamed.record);
         it.pathName = static_cast<std::uint32_t>(std::max(keptSize, renamedSize));
         it.run = run;
         it.version = anyFile;
-        varies = varies || in.name.size() != head.name.size() || in.extra != head.extra;
+        varies = varies || in.name.size() + in.symlink != head.name.size() + head.symlink ||
+                 in.extra != head.extra;
         if (k == first) {
             continue;
         }
@@ -641,9 +641,8 @@ void Model::RenameLevel1Run(std::size_t first, std::size_t last, std::uint32_t r
 
 // Places the records in name order. The stretch from the first to the last place of a renamed run
 // (runs that overlap merged) holds its members in the listing's order; where their records differ,
-// that order matters. Each such directory adds to the disc's allowance for it: the excess of a
-// bound for the worst order and a variance for a listing order that is as good as random, which
-// the file systems' hashed listings are (see Genisoimage()).
+// that order matters. Each such directory adds to the disc's allowance for it the excess of a
+// bound for the worst order (see Extent::AddInAnyOrder) over the name order.
 void Model::PlaceLevel1Records(std::uint64_t dots) {
     runEnd_.assign(runVaries_.size(), 0);
     for (std::size_t i = 0; i < level1Items_.size(); ++i) {
@@ -653,7 +652,6 @@ void Model::PlaceLevel1Records(std::uint64_t dots) {
     }
     Extent named(true, dots), worst(true, dots);
     Continuation namedParts(true, 0), worstParts(true, 0);
-    Spread recordSpread, partSpread;  // of the stretches whose order matters
     for (std::size_t i = 0; i < level1Items_.size();) {
         const bool varies = level1Items_[i].run != kNoRun && RunStretch(i);
         const std::size_t end = level1Items_[i].run != kNoRun ? stretchEnd_ : i;
@@ -667,8 +665,6 @@ void Model::PlaceLevel1Records(std::uint64_t dots) {
             }
         }
         if (varies) {
-            recordSpread.Add(records_);
-            partSpread.Add(parts_);
             worst.AddInAnyOrder(records_);
             worstParts.AddInAnyOrder(parts_);
         }
@@ -680,22 +676,7 @@ void Model::PlaceLevel1Records(std::uint64_t dots) {
     }
     const std::uint64_t inNameOrder = named.Sectors() + namedParts.Sectors();
     gDirectories_ += inNameOrder;
-    AddOrderAllowance(worst.Sectors() + worstParts.Sectors() - inNameOrder,
-                      static_cast<double>(named.Sectors()) * recordSpread.WasteVariance() +
-                          static_cast<double>(namedParts.Sectors()) * partSpread.WasteVariance());
-}
-
-// For a directory counted in name order whose count in the worst order is `excess` sectors more:
-// `waste` is the sum over its sectors of the variance of their unused ends in a random order.
-// Between two orders the byte position then spreads by d sectors, and the sector count moves by
-// one with a chance below d, by about d when d is large.
-void Model::AddOrderAllowance(std::uint64_t excess, double waste) {
-    if (excess == 0) {
-        return;
-    }
-    const double d = std::sqrt(2 * waste) / kSector;
-    gOrderExcess_ += excess;
-    gOrderVariance_ += std::min(d + d * d, static_cast<double>(excess * excess));
+    gOrderExcess_ += std::max(worst.Sectors() + worstParts.Sectors(), inNameOrder) - inNameOrder;
 }
 
 // Finds the stretch of places that starts at `first` with a renamed run: its last place goes to
@@ -786,7 +767,6 @@ void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
         return c != 0 ? c < 0 : nodes_[a.node].name < nodes_[b.node].name;
     });
     Extent named(true, 34 + 34), worst(true, 34 + 34);
-    Spread spread;
     for (std::size_t i = 0; i < named_.size();) {
         std::size_t j = i;
         while (j + 1 < named_.size() && compare(named_[i], named_[j + 1]) == 0) {
@@ -802,7 +782,6 @@ void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
             }
         }
         if (std::adjacent_find(records_.begin(), records_.end(), std::not_equal_to<>()) != records_.end()) {
-            spread.Add(records_);
             worst.AddInAnyOrder(records_);
         } else {
             for (std::uint64_t r : records_) {
@@ -812,16 +791,68 @@ void Model::GenisoimageJoliet(std::span<const std::uint32_t> children) {
         i = j + 1;
     }
     gDirectories_ += named.Sectors();
-    AddOrderAllowance(worst.Sectors() - named.Sectors(),
-                      static_cast<double>(named.Sectors()) * spread.WasteVariance());
+    gOrderExcess_ += std::max(worst.Sectors(), named.Sectors()) - named.Sectors();
 }
+
+// The builders write every name in UTF-8 (Rock Ridge, Joliet and UDF alike, and the 8.3 names
+// are made of its bytes), so names in another code page are counted as their UTF-8 form.
+class Utf8Entries {
+public:
+    explicit Utf8Entries(std::span<const ImageEntry> entries) : entries_(entries) {
+        if constexpr (kNativeCodepage != Codepage::Utf8) {
+            converted_.assign(entries.begin(), entries.end());
+            for (ImageEntry& e : converted_) {
+                if (!IsAscii(e.path)) {
+                    texts_.push_back(ToUtf8(e.path));
+                    e.path = texts_.back();
+                }
+            }
+            entries_ = converted_;
+        }
+    }
+    std::span<const ImageEntry> Entries() const { return entries_; }
+
+private:
+    static std::string ToUtf8(std::string_view native) {
+        std::string utf8;
+#ifdef _WIN32
+        if (AnsiToUtf8(native, utf8)) {
+            return utf8;
+        }
+        // Character by character: a byte that is no character stays as it is, and counts as one
+        // '_' as a byte that is not UTF-8 does.
+        utf8.clear();
+        std::string piece;
+        for (std::size_t i = 0; i < native.size();) {
+            const std::size_t n =
+                IsLeadByte(static_cast<unsigned char>(native[i]), kNativeCodepage) && i + 1 < native.size()
+                    ? 2
+                    : 1;
+            if (AnsiToUtf8(native.substr(i, n), piece)) {
+                utf8 += piece;
+            } else {
+                utf8.append(native.substr(i, n));
+            }
+            i += n;
+        }
+#else
+        utf8 = native;
+#endif
+        return utf8;
+    }
+
+    std::span<const ImageEntry> entries_;
+    std::vector<ImageEntry> converted_;
+    std::deque<std::string> texts_;  // keeps each text in place while views point into it
+};
 
 }  // namespace
 
 namespace image {
 
-BuilderSectors EachBuilderSectors(std::span<const ImageEntry> entries) {
-    const ImageTree tree(entries);
+BuilderSectors EachBuilderSectors(std::span<const ImageEntry> input) {
+    const Utf8Entries utf8(input);
+    const ImageTree tree(utf8.Entries());
     Model model(tree, true);
     model.Run();
     return {model.Xorriso(), model.Genisoimage(), model.Udf()};
@@ -837,7 +868,8 @@ std::uint64_t ImageSectors(FileSystem layout, std::span<const ImageEntry> entrie
         }
         return sectors;
     }
-    const ImageTree tree(entries);
+    const Utf8Entries utf8(entries);
+    const ImageTree tree(utf8.Entries());
     Model model(tree, layout == FileSystem::Iso9660);
     model.Run();
     if (layout == FileSystem::Udf) {

@@ -10,14 +10,16 @@ namespace stowra {
 
 enum class FileSystem : std::int32_t { None = 0, Iso9660 = 1, Udf = 2 };
 
-// One entry of a disc: a file (bytes = its size) or, with folder = true, a folder that must
-// exist even when empty. Paths are relative to the disc root, components separated by '/',
-// bytes in the platform encoding (UTF-8 on Linux; may be invalid UTF-8). Folders implied by
-// file paths need no entry of their own.
+// One entry of a disc: a file (bytes = its size), with folder = true a folder that must exist
+// even when empty, or with symlink > 0 a symbolic link (bytes 0), stored as a link: `symlink` is
+// what its link record adds to its Rock Ridge entry (SymlinkRecordBytes). Paths are relative to the disc
+// root, components separated by '/', bytes in the platform encoding (UTF-8 on Linux; may be invalid UTF-8).
+// Folders implied by file paths need no entry of their own.
 struct ImageEntry {
     std::string_view path;
     std::uint64_t bytes = 0;
     bool folder = false;
+    std::uint32_t symlink = 0;
 };
 
 // 2048-byte sectors of the image the layout's builders would make of these entries

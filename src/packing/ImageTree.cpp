@@ -73,7 +73,7 @@ public:
         return folder;
     }
 
-    void AddFile(std::string_view path, std::uint64_t bytes) {
+    void AddFile(std::string_view path, std::uint64_t bytes, std::uint32_t symlink) {
         path = WithoutTrailingDelimiters(path);
         std::string_view head, name;
         std::uint32_t parent = 0;
@@ -88,7 +88,8 @@ public:
             Split(path, head, name);
             parent = Folder(head);
         }
-        nodes_.push_back(TreeNode{name.empty() ? std::string_view("_") : name, bytes, parent, false});
+        nodes_.push_back(
+            TreeNode{name.empty() ? std::string_view("_") : name, bytes, parent, false, symlink});
     }
 
 private:
@@ -122,7 +123,7 @@ ImageTree::ImageTree(std::span<const ImageEntry> entries) {
             if (e.folder) {
                 builder.Folder(WithoutTrailingDelimiters(e.path));
             } else {
-                builder.AddFile(e.path, e.bytes);
+                builder.AddFile(e.path, e.symlink > 0 ? 0 : e.bytes, e.symlink);
             }
         }
     }

@@ -16,6 +16,7 @@ struct TreeNode {
     std::uint64_t bytes = 0;   // file size
     std::uint32_t parent = 0;  // the root is its own parent
     bool folder = false;
+    std::uint32_t symlink = 0;  // a symbolic link: the bytes of its link record
 };
 
 class ImageTree {

@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <optional>
 
+#include "packing/DiscFolder.h"
 #include "packing/DiscImage.h"
 #include "packing/PackingSearch.h"
 #include "packing/ScanSession.h"
@@ -121,14 +123,16 @@ void WriteReport(const ScanState& state, std::uint32_t cluster, LogPane& log) {
 
 // Chooses the units of the next disc: at most `limit` sectors of files and, with a file system,
 // a whole image that fits the disc. The search itself is the plain one; only its capacity is
-// tightened by what the image exceeded, and the disc searched again, until it fits.
+// searched for: the largest capacity whose selection's image still fits, closer than a thousandth
+// of the disc. Each capacity tried brackets that one from below (fits) or above (does not), and
+// the next is read off the straight line between the two, or halfway when that line is slow.
 class DiscChooser {
 public:
     DiscChooser(PackingSearch& search, const MediaProfile& profile, DiscContents contents)
         : search_(search), profile_(profile), contents_(std::move(contents)) {}
 
     // The units taken (marked Placed), empty when nothing fits; `image` gets the image's sectors
-    // (0 without a file system).
+    // in the profile's sectors (0 without a file system).
     std::vector<FileItem*> Next(std::size_t firstFit, std::uint32_t limit, std::size_t medium,
                                 std::uint32_t& image) {
         image = 0;
@@ -138,50 +142,82 @@ public:
         }
         const auto total = static_cast<std::uint64_t>(static_cast<std::uint32_t>(profile_.Total));
         const auto system = static_cast<std::uint64_t>(static_cast<std::uint32_t>(profile_.System));
-        // Start near the last disc's fit, whose structures were about as large, with a little
-        // to spare, so that the first try usually fits and the disc is searched once.
-        const std::uint64_t guess = overhead_ == 0 ? 0 : overhead_ + overhead_ / 16 + 16;
-        std::uint32_t capacity = limit > guess ? limit - static_cast<std::uint32_t>(guess) : limit;
+        const std::uint64_t room = total - system;  // for the whole image
+        const std::uint64_t close = total / 1000;
+        const auto cluster = static_cast<std::uint32_t>(profile_.Cluster);
+
+        struct Try {
+            std::uint64_t capacity = 0;
+            std::uint64_t image = 0;  // of the selection at that capacity
+            std::uint64_t files = 0;  // sectors of the selection's units
+        };
+        Try low;                  // the best capacity that fits so far (0: nothing, which always fits)
+        std::optional<Try> high;  // the smallest that does not
         std::vector<FileItem*> best;
-        std::uint64_t bestImage = 0;
-        std::uint32_t bestCapacity = 0, lastCapacity = 0;
-        for (int attempt = 0; capacity > 0; ++attempt) {
-            std::vector<FileItem*> chosen = search_.Choose(firstFit, capacity);
+        std::uint64_t lastCapacity = 0;
+        // The first capacity: the last disc's ratio of files to image, a little short, so that the
+        // first try fits and the second closes in; the limit itself for the first disc.
+        std::uint64_t capacity = limit;
+        if (ratio_ > 0) {
+            const auto expected = static_cast<std::uint64_t>(static_cast<double>(room) * ratio_);
+            capacity = std::min<std::uint64_t>(limit, expected > close / 2 ? expected - close / 2 : expected);
+        }
+        bool halve = false;
+        for (int attempt = 0; attempt < 64 && capacity > low.capacity && capacity >= 1; ++attempt) {
+            std::vector<FileItem*> chosen = search_.Choose(firstFit, static_cast<std::uint32_t>(capacity));
             lastCapacity = capacity;
-            if (chosen.empty()) {
-                break;
+            Try t{capacity, 0, SectorsOf(chosen)};
+            if (!chosen.empty()) {
+                t.image = ToProfileSectors(DiscImageSectors(fs, chosen, contents_, medium), cluster);
             }
-            std::uint64_t sectors = DiscImageSectors(fs, chosen, contents_, medium);
-            if (sectors + system <= total) {
-                if (SectorsOf(chosen) > SectorsOf(best)) {
-                    best = std::move(chosen);
-                    bestImage = sectors;
-                    bestCapacity = capacity;
-                }
-                // A disc that fits with room to spare gets one more try with that room added.
-                const std::uint64_t room = total - system - sectors;
-                if (attempt > 0 || capacity >= limit || room <= total / 2000) {
+            if (t.image <= room) {
+                // Capacities that fit only grow: this one is the best so far.
+                best = std::move(chosen);
+                low = t;
+                if (room - t.image <= close || capacity >= limit) {
                     break;
                 }
-                capacity = static_cast<std::uint32_t>(std::min<std::uint64_t>(limit, capacity + room));
-                continue;
+            } else {
+                high = t;
             }
-            if (!best.empty()) {
-                break;  // the wider try did not fit: keep the one that did
+            // The next capacity strictly between the two; none is left when they touch.
+            const std::uint64_t top = high ? high->capacity : std::uint64_t{limit} + 1;
+            if (top - low.capacity <= 1) {
+                break;
             }
-            const std::uint64_t excess = sectors + system - total;
-            capacity = excess >= capacity ? 0 : capacity - static_cast<std::uint32_t>(excess);
+            std::uint64_t next = 0;
+            if (halve) {
+                next = low.capacity + (top - low.capacity) / 2;
+            } else if (high && high->image > low.image) {
+                const double slope = static_cast<double>(high->capacity - low.capacity) /
+                                     static_cast<double>(high->image - low.image);
+                next =
+                    low.capacity + static_cast<std::uint64_t>(static_cast<double>(room - low.image) * slope);
+            } else if (low.image > 0) {
+                // Only fits so far: the files grow about as the image does.
+                const double slope = static_cast<double>(low.files) / static_cast<double>(low.image);
+                next =
+                    low.capacity + static_cast<std::uint64_t>(static_cast<double>(room - low.image) * slope);
+            } else {
+                next = top - 1;
+            }
+            next = std::clamp<std::uint64_t>(next, low.capacity + 1, top - 1);
+            // After a few steps on the line, every other one halves, so the search always ends.
+            halve = !halve && attempt > 1;
+            capacity = next;
         }
         if (best.empty()) {
             return best;
         }
-        if (lastCapacity != bestCapacity) {
-            // A wider try came after: the same search again gives the same selection to take.
-            best = search_.Choose(firstFit, bestCapacity);
+        if (lastCapacity != low.capacity) {
+            // A later try came after: the same search again gives the same selection to take.
+            best = search_.Choose(firstFit, static_cast<std::uint32_t>(low.capacity));
         }
         search_.Take(best);
-        overhead_ = static_cast<std::uint32_t>(bestImage - SectorsOf(best));
-        image = static_cast<std::uint32_t>(bestImage);
+        if (low.image > 0) {
+            ratio_ = static_cast<double>(low.files) / static_cast<double>(low.image);
+        }
+        image = static_cast<std::uint32_t>(std::min<std::uint64_t>(low.image, 0xFFFFFFFFu));
         return best;
     }
 
@@ -189,35 +225,63 @@ private:
     PackingSearch& search_;
     const MediaProfile& profile_;
     DiscContents contents_;
-    std::uint32_t overhead_ = 0;  // image sectors beyond the files on the last disc
+    double ratio_ = 0;  // sectors of files per sector of image on the last disc
 };
 
-// With no file system chosen, the discs are only checked: a red line when some disc's
-// ISO 9660 image would not fit beside the reserve.
+// With no file system chosen, the discs are only checked, under both file systems: in red the
+// discs whose image would not fit the disc at all (with how far past Total), and apart from them
+// the discs that fit but whose structures take more than the System reserve.
 void WarnOfDiscsThatWouldNotFit(const ScanState& state, const MediaProfile& profile,
                                 const DiscContents& contents, LogPane& log) {
     const auto total = static_cast<std::uint64_t>(static_cast<std::uint32_t>(profile.Total));
     const auto system = static_cast<std::uint64_t>(static_cast<std::uint32_t>(profile.System));
-    std::size_t over = 0;
-    std::uint64_t largest = 0;
+    const auto cluster = static_cast<std::uint32_t>(profile.Cluster);
     std::vector<const std::vector<FileItem*>*> discs;
     for (const PackedMedium& m : state.result.media) {
         discs.push_back(&m.units);
     }
-    for (std::uint64_t image : DiscImagesSectors(FileSystem::Iso9660, discs, contents)) {
-        if (image + system > total) {
-            ++over;
-            largest = std::max(largest, image + system - total);
+    struct Count {
+        FileSystem fs;
+        std::size_t over = 0;       // the image exceeds Total
+        std::uint64_t largest = 0;  // by this much at most
+        std::size_t inReserve = 0;  // within Total, but past Total - System
+    };
+    Count counts[] = {{FileSystem::Iso9660}, {FileSystem::Udf}};
+    for (const DiscLayouts& d : DiscImagesBothLayouts(discs, contents)) {
+        for (Count& c : counts) {
+            const std::uint64_t image =
+                ToProfileSectors(c.fs == FileSystem::Udf ? d.udf : d.iso9660, cluster);
+            if (image > total) {
+                ++c.over;
+                c.largest = std::max(c.largest, image - total);
+            } else if (image + system > total) {
+                ++c.inReserve;
+            }
         }
     }
-    if (over == 0) {
-        return;
+    bool any = false;
+    for (const Count& c : counts) {
+        if (c.over > 0) {
+            log.SetColor(LogColor::Red);
+            log.Insert(Format(Tr("\n%zu 枚のメディアは、ファイルシステム（%s）を含めると総サイズを最大 %llu "
+                                 "セクタ超え、書き込めません。"),
+                              c.over, Tr(FileSystemCaption(c.fs)),
+                              static_cast<unsigned long long>(c.largest)));
+            any = true;
+        }
+        if (c.inReserve > 0) {
+            log.SetColor(LogColor::WindowText);
+            log.Insert(
+                Format(Tr("\n%zu 枚のメディアは、ファイルシステム（%s）を含めても総サイズに収まりますが、"
+                          "システムサイズの余裕を使い切ります。"),
+                       c.inReserve, Tr(FileSystemCaption(c.fs))));
+            any = true;
+        }
     }
-    log.SetColor(LogColor::Red);
-    log.Insert(
-        Format(Tr("\n%zu 枚のメディアは、ファイルシステム（ISO9660 + Joliet）を含めると容量を最大 %llu "
-                  "セクタ超えます。メディア設定でファイルシステムを選ぶと、収まるように詰め込めます。"),
-               over, static_cast<unsigned long long>(largest)));
+    if (any) {
+        log.SetColor(LogColor::Red);
+        log.Insert(Tr("\nメディア設定でファイルシステムを選ぶと、収まるように詰め込めます。"));
+    }
 }
 
 }  // namespace
@@ -242,6 +306,7 @@ void PackMedia(const ScanInput& input, ScanState& state, ScanWindow& window) {
 
     PackResult& result = state.result;
     result.Clear();
+    state.packedOptions = input.options;
     const std::uint32_t capacity =
         static_cast<std::uint32_t>(profile.Total) - static_cast<std::uint32_t>(profile.System);
     std::uint64_t remainingTotal = state.inventory.totalSectors;
@@ -270,13 +335,19 @@ void PackMedia(const ScanInput& input, ScanState& state, ScanWindow& window) {
         minUsed = std::min(minUsed, s);
         remainingTotal -= std::min<std::uint64_t>(remainingTotal, s);
     }
-    if (remainingTotal >= minUsed) {
-        // The rest is then smaller than a medium and the search takes all of it (all that fits,
-        // with a file system).
+    // The rest is then smaller than a medium and the search takes all of it. With a file system
+    // it takes all that fits, and what the structures left over is again a last medium when it
+    // is not smaller than every medium filled so far.
+    while (remainingTotal >= minUsed && remainingTotal > 0) {
         std::uint32_t rest = static_cast<std::uint32_t>(std::min<std::uint64_t>(remainingTotal, capacity));
         std::vector<FileItem*> units = chooser.Next(firstFit, rest, result.media.size() + 1, image);
-        if (!units.empty()) {
-            RecordMedium(std::move(units), profile, result.media, image);
+        if (units.empty()) {
+            break;
+        }
+        remainingTotal -= std::min<std::uint64_t>(
+            remainingTotal, RecordMedium(std::move(units), profile, result.media, image));
+        if (profile.fileSystem == FileSystem::None) {
+            break;
         }
     }
 

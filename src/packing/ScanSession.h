@@ -31,6 +31,9 @@ public:
     std::string scanStamp;   // "yyyymmdd-hhnnss" of the last packing run; survives Clear()
     std::string sourceRoot;  // the folder the last scan walked, with its trailing delimiter
     MediaProfile profile;    // the profile the last scan used
+    // The options the result was packed with (index files counted on each disc or not, and the
+    // rest): what the move must go by, whatever the options are by the time it runs.
+    std::int32_t packedOptions = 1;
     std::vector<const FileItem*> fileList;
     bool cancelled = false;  // the last scan was stopped while it collected the files
 

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/CliRunner.h"
-#include "cli/ImageSizeCommand.h"
+#include "packing/DiscFolder.h"
 #include "support/TempTree.h"
 #include "support/Unprivileged.h"
 
@@ -45,7 +45,7 @@ TEST(ImageSizeCli, AFolderBelowThatCannotBeReadFailsTheFolder) {
                   std::vector<std::string> paths;
                   std::vector<ImageEntry> entries;
                   std::string error;
-                  const bool read = cli::CollectDiscEntries(t.Path("disc"), paths, entries, error);
+                  const bool read = CollectDiscEntries(t.Path("disc"), paths, entries, error);
                   return !read && error.find("closed") != std::string::npos ? 0 : 1;
               }),
               0);

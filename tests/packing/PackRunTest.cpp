@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "ExampleReport.h"
 #include "packing/ScanSession.h"
 #include "platform/Text.h"
 #include "support/Recorders.h"
@@ -78,7 +79,9 @@ TEST(PackMedia, EndToEndExample) {
             slack ? "平均詰め込み率 = 98.5000 % (スラックサイズによる下限 = 86.0000 %)"
                   : "平均詰め込み率 = 98.5000 %",
             "［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。",
-            test::kExampleDiscsWouldNotFit,
+            test::kExampleIsoWouldNotBurn,
+            test::kExampleUdfWouldNotBurn,
+            test::kExampleChooseAFileSystem,
         };
         EXPECT_EQ(w.log.Lines(), expected);
         EXPECT_EQ(w.shows, 1);

@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 
+#include "ExampleReport.h"
 #include "packing/ScanSession.h"
 #include "platform/Text.h"
 #include "support/Recorders.h"
@@ -392,7 +393,9 @@ TEST(RunScan, EndToEndExample) {
         "必要なメディア枚数 = 2",
         "平均詰め込み率 = 98.5000 %",
         "［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。",
-        test::kExampleDiscsWouldNotFit,
+        test::kExampleIsoWouldNotBurn,
+        test::kExampleUdfWouldNotBurn,
+        test::kExampleChooseAFileSystem,
     };
     // A second scan in the same window starts from nothing.
     for (int scan = 1; scan <= 2; ++scan) {
