@@ -119,5 +119,50 @@ for index in linux.index.*; do
   diff -u "$index" "windows.${index#linux.}"
 done
 echo "same: move (files moved, files left, $(ls linux.index.* | wc -l) index files)"
+
+# Folders typed with characters code page 932 lacks are refused, never taken for the look-alike
+# folder the ANSI command line would name ("café" for "cafe", "¥" for the delimiter).
+mkdir -p args/café args/cafe args/写真¥2024 args/写真/2024
+for d in args/café args/cafe args/写真¥2024 args/写真/2024; do head -c 5000 /dev/zero >"$d/f.bin"; done
+for typed in 'args\café' 'args\写真¥2024'; do
+  rc=0
+  wine "$windows_cli" move "$typed" args-out --yes >args.out 2>&1 || rc=$?
+  if [ "$rc" != 2 ] || ! iconv -f CP932 -t UTF-8 <args.out | grep -q 'code page\|文字コード'; then
+    echo "stowra-cli.exe took '$typed' (exit code $rc)" >&2
+    exit 1
+  fi
+done
+[ "$(find args -name f.bin | wc -l)" = 4 ] || { echo "a folder typed on the command line was moved" >&2; exit 1; }
+echo "same: arguments the code page cannot spell are refused"
+
+# Names Windows cannot address, seen through Z:, are left in place and counted, never packed.
+mkdir -p odd/nul.d odd/ok
+for n in 'dot.' 'blank ' CON AUX.txt 'star*.txt' 'q?.txt' nul.d/in ok/fine.txt; do
+  head -c 3000 /dev/zero >"odd/$n"
+done
+wine "$windows_cli" scan odd --json >odd.json 2>/dev/null
+skipped=$(grep -o '"skippedNames": *[0-9]*' odd.json | tr -dc '0-9')
+if [ "${skipped:-0}" -lt 6 ] || grep -q 'dot\.\"\|CON\|AUX\|star\|blank' odd.json; then
+  echo "names Windows cannot address were packed (skipped: ${skipped:-none})" >&2
+  cat odd.json >&2
+  exit 1
+fi
+echo "same: $skipped names Windows cannot address left in place"
+
+# A drive letter that leads below the source is inside the source, whatever its volume number.
+mkdir -p letter/src/sub
+for i in 1 2 3; do head -c 900000 /dev/zero >"letter/src/f$i.bin"; done
+ln -sfn "$PWD/letter/src/sub" "$WINEPREFIX/dosdevices/y:"
+for dst in 'Y:\' 'letter\src\sub'; do
+  rc=0
+  wine "$windows_cli" move letter/src "$dst" --total 1000 --system 10 --yes >letter.out 2>&1 || rc=$?
+  if [ "$rc" != 1 ] || [ -n "$(ls letter/src/sub)" ]; then
+    rm -f "$WINEPREFIX/dosdevices/y:"
+    echo "a move into $dst, inside the source through drive Y:, was not refused (exit code $rc)" >&2
+    exit 1
+  fi
+done
+rm -f "$WINEPREFIX/dosdevices/y:"
+echo "same: a destination inside the source through another drive letter is refused"
 cd - >/dev/null
 echo "Windows tests passed."

@@ -2,7 +2,10 @@
 
 #include <CLI/CLI.hpp>
 #include <clocale>
+#include <cstdio>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "Version.h"
 #include "cli/DriveCommands.h"
@@ -11,6 +14,8 @@
 #include "cli/ProfilesCommand.h"
 #include "cli/ScanCommand.h"
 #include "platform/Process.h"
+#include "platform/Text.h"
+#include "platform/Translation.h"
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
@@ -59,7 +64,24 @@ int main(int argc, char** argv) {
         app.add_subcommand("image-size", "Sectors of the disc image each folder makes, file system included");
     stowra::cli::AddImageSizeOptions(*imageSizeCommand, imageSize);
 
-    CLI11_PARSE(app, argc, argv);
+    std::vector<std::string> arguments;
+    std::string refused;
+    if (!stowra::ProgramArguments(argc, argv, arguments, refused)) {
+        std::fprintf(
+            stderr, "%s\n",
+            stowra::Format(stowra::Tr("この引数には、このシステムの文字コードで表せない文字があります: %s"),
+                           refused.c_str())
+                .c_str());
+        return 2;
+    }
+    std::vector<char*> pointers;
+    for (std::string& a : arguments) {
+        pointers.push_back(a.data());
+    }
+    pointers.push_back(nullptr);
+    int count = static_cast<int>(arguments.size());
+    char** values = pointers.data();
+    CLI11_PARSE(app, count, values);
 
     stowra::IgnoreClosedOutput();
     int code = 1;

@@ -27,6 +27,12 @@ struct FolderIdentity {
 };
 std::optional<FolderIdentity> IdentityOf(const std::string& path);
 
+// The folder above a drive's root, when the letter stands for a folder of another drive (under
+// wine every letter is a link to a Linux folder, and one letter may lead below another), and the
+// folder above what this function returned. Nothing for other paths, whose text names the folder
+// above, and where the system cannot tell.
+std::optional<std::string> FolderAboveRoot(const std::string& path);
+
 // Removes the folder if it is empty. Never follows a symbolic link: a link is not removed.
 bool RemoveFolder(const std::string& path);
 

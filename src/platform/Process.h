@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace stowra {
 
@@ -30,6 +31,13 @@ bool OutputGone(int stream);
 
 // This process's id (part of the names of its unfinished copies).
 std::uint64_t ProcessId();
+
+// The program's arguments as the system's text (argv[0] included). Windows hands `main` its command
+// line in the ANSI code page with look-alikes for what the code page lacks ("café" as "cafe", "¥"
+// as the delimiter), which would name other folders; the arguments are taken from the wide command
+// line instead. False, with the argument in `refused`, when one holds a character the code page
+// cannot spell exactly.
+bool ProgramArguments(int argc, char** argv, std::vector<std::string>& out, std::string& refused);
 
 // Full path of the running program file.
 std::string ProgramPath();

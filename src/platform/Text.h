@@ -38,6 +38,9 @@ bool AppendAnsiCodePoints(std::string_view bytes, std::u32string& out);
 // The text in UTF-8 (for formats that must be, like JSON); false when some byte is no character of
 // the ANSI code page.
 bool AnsiToUtf8(std::string_view text, std::string& utf8);
+// The text in the ANSI code page; false when it is not UTF-8 or holds a character the code page
+// cannot spell exactly (such characters then stand as the code page's default character).
+bool Utf8ToAnsi(std::string_view utf8, std::string& ansi);
 #endif
 
 // Replaces every delimiter character `from` by `to`; trail bytes of double-byte characters that

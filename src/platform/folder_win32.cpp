@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cwctype>
 #include <string>
+#include <string_view>
 
 #include "platform/Folder.h"
 #include "platform/Text.h"
@@ -55,6 +57,34 @@ bool Narrow(const wchar_t* name, std::string& out) {
     ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, out.data(), n, nullptr, &lossy);
     out.resize(static_cast<std::size_t>(n - 1));  // without the terminating NUL
     return !lossy;
+}
+
+// Whether Windows can reach an entry by this name through an ordinary path. Names seen through a
+// network share or a Linux file system may end in a dot or a blank (which Windows strips), hold
+// a character a path cannot carry, or be a device's name (CON, NUL, AUX.txt): such a file would
+// be packed and then fail to move, or another file would move in its place.
+bool Addressable(const wchar_t* name) {
+    std::wstring_view n(name);
+    if (n.empty() || n.back() == L'.' || n.back() == L' ') {
+        return false;
+    }
+    for (wchar_t c : n) {
+        if (c < 0x20 || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) {
+            return false;
+        }
+    }
+    std::wstring base(n.substr(0, n.find(L'.')));
+    while (!base.empty() && base.back() == L' ') {
+        base.pop_back();
+    }
+    for (wchar_t& c : base) {
+        c = static_cast<wchar_t>(::towupper(c));
+    }
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL") {
+        return false;
+    }
+    return !(base.size() == 4 && (base.starts_with(L"COM") || base.starts_with(L"LPT")) && base[3] >= L'1' &&
+             base[3] <= L'9');
 }
 
 void SetErrnoFromLastError() {
@@ -146,7 +176,9 @@ bool Folder::List(const AttributeFilter& filter, DirListing& out) const {
             out.CountSkippedLink();
             continue;
         }
-        if (!Narrow(w, name)) {
+        // A path the ordinary functions cannot take (MAX_PATH with its NUL) is left out here rather
+        // than packed and then failed at the move.
+        if (!Addressable(w) || !Narrow(w, name) || path_.size() + name.size() >= MAX_PATH) {
             out.CountSkippedName();
             continue;
         }

@@ -63,4 +63,8 @@ bool RemoveFolder(const std::string& path) {
     return ::rmdir(name.c_str()) == 0;
 }
 
+std::optional<std::string> FolderAboveRoot(const std::string& /*path*/) {
+    return std::nullopt;
+}
+
 }  // namespace stowra

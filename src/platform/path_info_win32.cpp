@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <string_view>
 #include <vector>
 
 #include "platform/PathInfo.h"
@@ -115,6 +116,40 @@ bool RemoveFolder(const std::string& path) {
         return false;
     }
     return ::RemoveDirectoryA(name.c_str()) != 0;
+}
+
+std::optional<std::string> FolderAboveRoot(const std::string& path) {
+    constexpr std::string_view kUnix = "\\\\?\\unix";
+    if (path.starts_with(kUnix)) {
+        return path + "/..";  // the Linux folder above, found by the Linux side itself
+    }
+    if (!(path.size() == 3 && path[1] == ':' && path[2] == '\\')) {
+        return std::nullopt;  // the text has the folder above in it
+    }
+    // Only wine knows the Linux path behind a drive letter; on Windows the letter's root is a root.
+    using UnixName = char*(CDECL*)(const WCHAR*);
+    auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path.c_str(), -1, nullptr, 0);
+    if (unixName == nullptr || n <= 0) {
+        return std::nullopt;
+    }
+    std::vector<wchar_t> wide(static_cast<std::size_t>(n));
+    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), n);
+    char* name = unixName(wide.data());
+    if (name == nullptr) {
+        return std::nullopt;
+    }
+    std::string unixPath(name);
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    std::string ansi;
+    if (unixPath.empty() || unixPath == "/" || !Utf8ToAnsi(unixPath, ansi)) {
+        return std::nullopt;
+    }
+    if (!ansi.ends_with('/')) {
+        ansi += '/';
+    }
+    return std::string(kUnix) + ansi + "..";
 }
 
 }  // namespace stowra

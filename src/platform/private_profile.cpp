@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 #include "platform/Folder.h"
 #include "platform/PrivateProfile.h"
+#include "platform/Text.h"
 
 namespace stowra {
 
@@ -132,6 +134,21 @@ ProfileReader ProfileReader::Load(const std::string& path) {
             text.append(chunk, n);
         }
     }
+#ifdef _WIN32
+    // Today's editors save UTF-8 (with a byte order mark or without): read as code page 932 its
+    // names would be garbled (表ソフト as 陦ｨ繧ｽ繝輔ヨ) and found by no --profile. A file of code
+    // page 932 with Japanese text in it is almost never valid UTF-8, so valid UTF-8 with non-ASCII
+    // bytes is taken for UTF-8 and converted.
+    const bool marked = text.starts_with("\xEF\xBB\xBF");
+    const bool nonAscii = std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
+    std::string ansi;
+    if (nonAscii) {
+        const bool exact = Utf8ToAnsi(std::string_view(text).substr(marked ? 3 : 0), ansi);
+        if (exact || (marked && !ansi.empty())) {
+            text = std::move(ansi);
+        }
+    }
+#endif
     return ProfileReader(text);
 }
 

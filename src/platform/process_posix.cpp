@@ -65,6 +65,11 @@ std::uint64_t ProcessId() {
     return static_cast<std::uint64_t>(::getpid());
 }
 
+bool ProgramArguments(int argc, char** argv, std::vector<std::string>& out, std::string& /*refused*/) {
+    out.assign(argv, argv + argc);
+    return true;
+}
+
 std::string ProgramPath() {
     std::vector<char> buf(4096);
     for (;;) {

@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <atomic>
 #include <vector>
@@ -58,6 +60,35 @@ bool OutputGone(int /*stream*/) {
 
 std::uint64_t ProcessId() {
     return ::GetCurrentProcessId();
+}
+
+bool ProgramArguments(int argc, char** argv, std::vector<std::string>& out, std::string& refused) {
+    int n = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &n);
+    if (wide == nullptr) {
+        out.assign(argv, argv + argc);
+        return true;
+    }
+    out.clear();
+    bool ok = true;
+    for (int i = 0; i < n && ok; ++i) {
+        BOOL lossy = FALSE;
+        int size =
+            ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide[i], -1, nullptr, 0, nullptr, &lossy);
+        std::string text(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
+        if (size > 0) {
+            ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide[i], -1, text.data(), size, nullptr,
+                                  &lossy);
+        }
+        text.resize(text.size() - 1);  // without the terminating NUL
+        if (size <= 0 || lossy) {
+            refused = text;  // with the default character where the code page has none
+            ok = false;
+        }
+        out.push_back(std::move(text));
+    }
+    ::LocalFree(wide);
+    return ok;
 }
 
 std::string ProgramPath() {

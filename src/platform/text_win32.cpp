@@ -41,7 +41,8 @@ bool AnsiToUtf8(std::string_view text, std::string& utf8) {
     if (text.empty()) {
         return true;
     }
-    int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                                  nullptr, 0);
     if (n <= 0) {
         return false;
     }
@@ -51,6 +52,27 @@ bool AnsiToUtf8(std::string_view text, std::string& utf8) {
     utf8.resize(static_cast<std::size_t>(m));
     ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, utf8.data(), m, nullptr, nullptr);
     return true;
+}
+
+bool Utf8ToAnsi(std::string_view utf8, std::string& ansi) {
+    ansi.clear();
+    if (utf8.empty()) {
+        return true;
+    }
+    int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                                  nullptr, 0);
+    if (n <= 0) {
+        return false;
+    }
+    std::vector<wchar_t> wide(static_cast<std::size_t>(n));
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    BOOL lossy = FALSE;
+    int m = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, nullptr, &lossy);
+    ansi.resize(static_cast<std::size_t>(m > 0 ? m : 0));
+    if (m > 0) {
+        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, ansi.data(), m, nullptr, &lossy);
+    }
+    return m > 0 && !lossy;
 }
 
 }  // namespace stowra

@@ -170,12 +170,20 @@ FolderVerdict CheckFolders(const std::string& sourceRoot, const std::string& des
     } else if (std::optional<FolderIdentity> src = IdentityOf(source)) {
         // The same folder may be reached under another path (a bind mount): compare the folders
         // themselves, the destination's and each one above it.
-        for (std::string up = destination; !up.empty(); up = Parent(up)) {
+        // Above a root, the folder a drive letter stands for may lie inside the source (under wine
+        // every letter is a link to a Linux folder, with a volume number of its own).
+        std::string up = destination;
+        for (int steps = 0; !up.empty() && steps < 4096; ++steps) {
             if (IdentityOf(up) == src) {
                 verdict.check =
                     up == destination ? FolderCheck::SameFolder : FolderCheck::DestinationInsideSource;
                 break;
             }
+            std::optional<std::string> above = FolderAboveRoot(up);
+            if (above && IdentityOf(*above) == IdentityOf(up)) {
+                break;  // the top of it all
+            }
+            up = above ? *above : Parent(up);
         }
     }
     std::optional<std::uint64_t> a = FileSystemOf(sourceRoot);

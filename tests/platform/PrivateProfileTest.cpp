@@ -146,6 +146,26 @@ TEST(ProfileReader, MissingFileHasNoSections) {
     EXPECT_TRUE(ProfileReader::Load(t.Root()).SectionNames().empty());  // a folder
 }
 
+TEST(ProfileReader, AFileInUtf8GivesTheNamesInTheSystemsText) {
+    // 表ソフト in UTF-8, as today's editors save it, with and without a byte order mark; a file in
+    // the system's own text stays as it is.
+    const std::string utf8 = "\xE8\xA1\xA8\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88";
+    test::TempTree t;
+    for (const std::string& head : {std::string("\xEF\xBB\xBF"), std::string()}) {
+        t.Write("u.ini", head + "[" + utf8 + "]\r\nTotal=5\r\n");
+        const ProfileReader r = ProfileReader::Load(t.Path("u.ini"));
+        EXPECT_EQ(r.SectionNames(), std::vector<std::string>{"表ソフト"}) << head.size();
+        EXPECT_EQ(r.ReadInteger("表ソフト", "Total", -1), 5);
+    }
+    t.Write("n.ini", "[表ソフト]\r\nTotal=6\r\n");
+    EXPECT_EQ(ProfileReader::Load(t.Path("n.ini")).ReadInteger("表ソフト", "Total", -1), 6);
+#ifndef _WIN32
+    // A pipe would keep the reader waiting for a writer that never comes.
+    ASSERT_EQ(::mkfifo(t.Path("fifo").c_str(), 0600), 0);
+    EXPECT_TRUE(ProfileReader::Load(t.Path("fifo")).SectionNames().empty());
+#endif
+}
+
 TEST(ProfileReader, RandomBytesNeverCrash) {
     std::mt19937 random(20240601);
     const std::string alphabet = "[]=;\r\n\t x0X9-\"'\xEF\x83\x41";
