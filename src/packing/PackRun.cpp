@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 #include "packing/DiscFolder.h"
@@ -124,8 +126,10 @@ void WriteReport(const ScanState& state, std::uint32_t cluster, LogPane& log) {
 // Chooses the units of the next disc: at most `limit` sectors of files and, with a file system,
 // a whole image that fits the disc. The search itself is the plain one; only its capacity is
 // searched for: the largest capacity whose selection's image still fits, closer than a thousandth
-// of the disc. Each capacity tried brackets that one from below (fits) or above (does not), and
-// the next is read off the straight line between the two, or halfway when that line is slow.
+// of the disc. Each capacity tried brackets that one from below (fits) or above (does not); the
+// next is read off the line through the last two tries (the image grows with the capacity, but
+// not in proportion: the greedy search takes the large units first, the small ones with their
+// many records last), halfway between the brackets when that line leads outside them.
 class DiscChooser {
 public:
     DiscChooser(PackingSearch& search, const MediaProfile& profile, DiscContents contents)
@@ -144,6 +148,8 @@ public:
         const auto system = static_cast<std::uint64_t>(static_cast<std::uint32_t>(profile_.System));
         const std::uint64_t room = total - system;  // for the whole image
         const std::uint64_t close = total / 1000;
+        // Aimed at the middle of the band that is close enough, so that a try lands in it.
+        const double aim = static_cast<double>(room) - static_cast<double>(close) / 2;
         const auto cluster = static_cast<std::uint32_t>(profile_.Cluster);
 
         struct Try {
@@ -151,19 +157,22 @@ public:
             std::uint64_t image = 0;  // of the selection at that capacity
             std::uint64_t files = 0;  // sectors of the selection's units
         };
-        Try low;                  // the best capacity that fits so far (0: nothing, which always fits)
-        std::optional<Try> high;  // the smallest that does not
+        Try low;  // the best capacity that fits so far (0: nothing, which always fits)
+        std::uint64_t high = std::uint64_t{limit} + 1;  // the smallest that does not
+        std::optional<Try> previous;
         std::vector<FileItem*> best;
         std::uint64_t lastCapacity = 0;
-        // The first capacity: the last disc's ratio of files to image, a little short, so that the
-        // first try fits and the second closes in; the limit itself for the first disc.
+        // The first capacity: the last disc's ratio of files to image, less what that ratio missed
+        // by on the last disc (the units left are smaller, and carry more records, disc by disc);
+        // the limit for the first disc.
         std::uint64_t capacity = limit;
+        std::uint64_t estimate = 0;
         if (ratio_ > 0) {
-            const auto expected = static_cast<std::uint64_t>(static_cast<double>(room) * ratio_);
-            capacity = std::min<std::uint64_t>(limit, expected > close / 2 ? expected - close / 2 : expected);
+            estimate = static_cast<std::uint64_t>(aim * ratio_);
+            capacity =
+                std::clamp<std::uint64_t>(estimate > drift_ ? estimate - drift_ : estimate / 2, 1, limit);
         }
-        bool halve = false;
-        for (int attempt = 0; attempt < 64 && capacity > low.capacity && capacity >= 1; ++attempt) {
+        for (int attempt = 0; attempt < 64; ++attempt) {
             std::vector<FileItem*> chosen = search_.Choose(firstFit, static_cast<std::uint32_t>(capacity));
             lastCapacity = capacity;
             Try t{capacity, 0, SectorsOf(chosen)};
@@ -178,33 +187,32 @@ public:
                     break;
                 }
             } else {
-                high = t;
+                high = capacity;
             }
-            // The next capacity strictly between the two; none is left when they touch.
-            const std::uint64_t top = high ? high->capacity : std::uint64_t{limit} + 1;
-            if (top - low.capacity <= 1) {
+            if (high - low.capacity <= 1) {
                 break;
             }
-            std::uint64_t next = 0;
-            if (halve) {
-                next = low.capacity + (top - low.capacity) / 2;
-            } else if (high && high->image > low.image) {
-                const double slope = static_cast<double>(high->capacity - low.capacity) /
-                                     static_cast<double>(high->image - low.image);
-                next =
-                    low.capacity + static_cast<std::uint64_t>(static_cast<double>(room - low.image) * slope);
-            } else if (low.image > 0) {
-                // Only fits so far: the files grow about as the image does.
-                const double slope = static_cast<double>(low.files) / static_cast<double>(low.image);
-                next =
-                    low.capacity + static_cast<std::uint64_t>(static_cast<double>(room - low.image) * slope);
-            } else {
-                next = top - 1;
+            double slope = 0;
+            if (previous && previous->image != t.image) {
+                slope = (static_cast<double>(t.capacity) - static_cast<double>(previous->capacity)) /
+                        (static_cast<double>(t.image) - static_cast<double>(previous->image));
+                slope_ = slope > 0 ? slope : slope_;
+            } else if (slope_ > 0) {
+                slope = slope_;
+            } else if (t.image > 0) {
+                slope = static_cast<double>(t.files) / static_cast<double>(t.image);
             }
-            next = std::clamp<std::uint64_t>(next, low.capacity + 1, top - 1);
-            // After a few steps on the line, every other one halves, so the search always ends.
-            halve = !halve && attempt > 1;
-            capacity = next;
+            const double next =
+                static_cast<double>(t.capacity) + (aim - static_cast<double>(t.image)) * slope;
+            // After a few tries on the line, every other one halves, so the search always ends.
+            const bool halve = attempt >= 6 && attempt % 2 == 0;
+            if (!halve && slope > 0 && next > static_cast<double>(low.capacity) &&
+                next < static_cast<double>(high)) {
+                capacity = static_cast<std::uint64_t>(next);
+            } else {
+                capacity = low.capacity + (high - low.capacity) / 2;
+            }
+            previous = t;
         }
         if (best.empty()) {
             return best;
@@ -217,6 +225,7 @@ public:
         if (low.image > 0) {
             ratio_ = static_cast<double>(low.files) / static_cast<double>(low.image);
         }
+        drift_ = estimate > low.capacity ? estimate - low.capacity : 0;
         image = static_cast<std::uint32_t>(std::min<std::uint64_t>(low.image, 0xFFFFFFFFu));
         return best;
     }
@@ -225,7 +234,9 @@ private:
     PackingSearch& search_;
     const MediaProfile& profile_;
     DiscContents contents_;
-    double ratio_ = 0;  // sectors of files per sector of image on the last disc
+    double ratio_ = 0;         // sectors of files per sector of image on the last disc
+    std::uint64_t drift_ = 0;  // how much that ratio's capacity was above the last disc's
+    double slope_ = 0;         // capacity per image sector between the last two tries that differed
 };
 
 // With no file system chosen, the discs are only checked, under both file systems: in red the
