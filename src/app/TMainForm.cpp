@@ -594,7 +594,13 @@ void TMainForm::MenuOptClick() {
         for (std::size_t b = 0; b < checks.size(); ++b) {
             checked[b] = checks[b]->isChecked();
         }
+        const std::int32_t before = settings.Options;
         settings.Options = ApplyOptionChecks(settings.Options, checked);
+        // The discs were packed with room for their index files, or without it: a result packed
+        // under the other choice would not fit what the move now puts onto them.
+        if (((before ^ settings.Options) & OptionFlags::WriteIndex) != 0 && state.HasResult()) {
+            ClearResults();
+        }
     }
 }
 

@@ -147,6 +147,7 @@ private:
 constexpr int kExitMoved = 0;
 constexpr int kExitNotMoved = 1;
 constexpr int kExitIndexFailed = 4;  // every file moved, but an index file could not be written
+constexpr int kExitOverfull = 5;     // every file moved, but a disc folder no longer fits its disc
 
 // A path as text, and beside it as raw bytes when it is not valid UTF-8.
 void WriteText(JsonWriter& json, const char* key, const std::string& text) {
@@ -257,12 +258,19 @@ int RunMoveCommand(const MoveOptions& o) {
             json.String(name);
         }
         json.EndArray();
+        json.Key("overfull").BeginArray();
+        for (std::size_t n : report.overfull) {
+            json.Unsigned(n);
+        }
+        json.EndArray();
         json.EndObject();
         json.Finish();
     }
     switch (report.outcome) {
         case MoveOutcome::Moved:
-            return report.indexFailures.empty() ? kExitMoved : kExitIndexFailed;
+            return !report.overfull.empty()       ? kExitOverfull
+                   : report.indexFailures.empty() ? kExitMoved
+                                                  : kExitIndexFailed;
         case MoveOutcome::Cancelled:
             return kExitCancelled;
         default:

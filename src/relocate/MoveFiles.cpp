@@ -1,5 +1,6 @@
 #include "relocate/MoveFiles.h"
 
+#include "packing/DiscFolder.h"
 #include "packing/DiscImage.h"
 #include "platform/Folder.h"
 #include "platform/PathInfo.h"
@@ -121,6 +122,34 @@ const FileItem* IndexNameTaken(const ScanState& state) {
         }
     }
     return nullptr;
+}
+
+// Measures every disc folder as it is now, its index file included, against the disc, and names in
+// red each one that no longer fits: the packing promised it would, from sizes taken at the scan.
+std::vector<std::size_t> CheckDiscFolders(const ScanState& state, const std::string& destinationRoot,
+                                          LogPane& log) {
+    std::vector<std::size_t> overfull;
+    const MediaProfile& p = state.profile;
+    const bool none = p.fileSystem == FileSystem::None;
+    // With no file system the files alone must leave the system's room free, as they were packed.
+    const std::uint64_t room =
+        static_cast<std::uint32_t>(p.Total) - (none ? static_cast<std::uint32_t>(p.System) : 0);
+    for (std::size_t n = 1; n <= state.result.media.size(); ++n) {
+        std::string error;
+        const std::string folder = destinationRoot + std::to_string(n);
+        std::optional<std::uint64_t> sectors = DiscFolderSectors(folder, p.fileSystem, p.Cluster, error);
+        if (!sectors || *sectors <= room) {
+            continue;  // a folder that cannot be read was reported by the move itself
+        }
+        overfull.push_back(n);
+        log.SetColor(LogColor::Red);
+        log.Insert(Format(Tr("メディア %zu は、移動の後で測ると %llu セクタで、容量 %llu セクタを %llu "
+                             "セクタ超えています。\n"),
+                          n, static_cast<unsigned long long>(*sectors), static_cast<unsigned long long>(room),
+                          static_cast<unsigned long long>(*sectors - room)));
+        log.Repaint();
+    }
+    return overfull;
 }
 
 }  // namespace
@@ -273,6 +302,7 @@ MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& windo
         if ((input.options & OptionFlags::WriteIndex) != 0) {
             report.indexFailures = WriteIndexFiles(report.destinationRoot, state, log);
         }
+        report.overfull = CheckDiscFolders(state, report.destinationRoot, log);
         if ((input.options & OptionFlags::RemoveEmptied) != 0) {
             RemoveEmptyFolders(state.sourceRoot);
         }

@@ -35,6 +35,9 @@ struct MoveReport {
     std::string destinationRoot;             // set once the batch move has run
     std::vector<BatchMoveFailure> failures;  // the files the batch could not move
     std::vector<std::string> indexFailures;  // index files that could not be written
+    // Discs (numbers from 1) whose folder, measured once everything is in it, no longer fits the
+    // disc: files that grew between the scan and the move, say.
+    std::vector<std::size_t> overfull;
 };
 
 // Runs the command: checks, questions, the batch move, index files, cleanup, the closing message,

@@ -678,6 +678,26 @@ TEST(TMainForm, OptionsDialogBits) {
     EXPECT_EQ(w.settings.Options, 0x10008 | 0x40 | 0x02);
 }
 
+TEST(TMainForm, ChangingTheIndexOptionClearsAResultPackedUnderTheOtherChoice) {
+    Fixture f;
+    WriteExample(f);
+    f.Open();
+    TMainForm& w = *f.form;
+    w.EditSrc->SetNativeText(f.dir.Path("src"));
+    QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
+    ASSERT_TRUE(w.state.HasResult());
+    // Hidden files change the next scan only; the index file changes what goes onto each disc.
+    for (bool index : {false, true}) {
+        test::WhenModal<TOptDialog>([index](TOptDialog& d) {
+            (index ? d.CheckIndex : d.CheckHidden)->toggle();
+            d.ButtonOk->click();
+        });
+        w.MenuOpt->trigger();
+        EXPECT_EQ(w.state.HasResult(), !index);
+        EXPECT_EQ(w.ButtonMove->isEnabled(), !index);
+    }
+}
+
 TEST(TMainForm, ClosingSavesTheSettings) {
     Fixture f;
     f.Open();

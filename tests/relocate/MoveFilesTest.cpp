@@ -382,15 +382,30 @@ TEST(MoveFiles, ASourceFileRemovedAfterTheScanFailsTheMove) {
 }
 
 TEST(MoveFiles, AFileChangedAfterTheScanMovesAsItIsNow) {
-    test::TempTree t;
-    ScannedTree s(t.Path("src"));
-    t.Folder("out");
-    const std::string changed = s.media[0][0];
-    t.Write("src/" + changed, "new and much shorter");
-    s.digests[changed] = test::Digest("new and much shorter");
-    test::Sink sink;
-    EXPECT_EQ(MoveFiles({t.Path("out"), 0}, s.window.state, s.window, sink).outcome, MoveOutcome::Moved);
-    s.ExpectEachFileOnce(t.Path("out"));
+    // Shorter, it still fits; grown past what its disc holds, the disc is named in red.
+    for (std::size_t size : {20u, 30000u}) {
+        SCOPED_TRACE(size);
+        test::TempTree t;
+        ScannedTree s(t.Path("src"));
+        t.Folder("out");
+        const std::string changed = s.media[0][0];
+        const std::string content = test::RandomContent(size, 9);
+        t.Write("src/" + changed, content);
+        s.digests[changed] = test::Digest(content);
+        test::Sink sink;
+        bool red = false;  // in the log while the closing message is shown
+        s.window.prompter.onAsk = [&] {
+            for (const auto& run : s.window.log.Runs()) {
+                red =
+                    red || (run.color == LogColor::Red && run.text.find("メディア 1 ") != std::string::npos);
+            }
+        };
+        MoveReport r = MoveFiles({t.Path("out"), 0}, s.window.state, s.window, sink);
+        EXPECT_EQ(r.outcome, MoveOutcome::Moved);
+        EXPECT_EQ(r.overfull, size > 20 ? std::vector<std::size_t>{1} : std::vector<std::size_t>{});
+        EXPECT_EQ(red, size > 20);
+        s.ExpectEachFileOnce(t.Path("out"));
+    }
 }
 
 #ifndef _WIN32

@@ -3,6 +3,7 @@
 // prompter keeps every question and answers from a script.
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,10 +30,14 @@ public:
     // Answers given in order; when they run out, OK (or Yes) is the answer.
     std::deque<MessageAnswer> answers;
     std::vector<Question> asked;
+    std::function<void()> onAsk;  // called with each question, while it is shown
 
     MessageAnswer Ask(std::string_view text, std::string_view caption, MessageIcon icon,
                       MessageButtons buttons) override {
         asked.push_back({std::string(text), std::string(caption), icon, buttons});
+        if (onAsk) {
+            onAsk();
+        }
         if (!answers.empty()) {
             MessageAnswer a = answers.front();
             answers.pop_front();
