@@ -8,9 +8,12 @@
 #include <optional>
 #include <random>
 
+#include "packing/DiscFolder.h"
 #include "packing/ImageNames.h"
 #include "packing/ImageSize.h"
 #include "packing/ImageTree.h"
+#include "packing/ScanSession.h"
+#include "support/Recorders.h"
 #include "support/TempTree.h"
 
 namespace stowra {
@@ -31,8 +34,8 @@ bool BuildersInstalled() {
 
 // The builder's -print-size figure; none when it makes no image of the folder.
 std::optional<std::uint64_t> PrintSize(const char* builder, const std::string& folder) {
-    const std::string command =
-        std::string("LC_ALL=C.UTF-8 ") + builder + " -print-size -quiet '" + folder + "' 2>/dev/null";
+    const std::string command = std::string("LC_ALL=C.UTF-8 timeout 300 ") + builder +
+                                " -print-size -quiet '" + folder + "' 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return std::nullopt;
@@ -322,6 +325,172 @@ TEST(ImageSectors, CoversXorrisoWhereGenisoimageRefuses) {
         const auto x = PrintSize(kXorriso, t.Root());
         ASSERT_TRUE(x) << c.name;
         ExpectCovers(ImageSectors(FileSystem::Iso9660, disc.entries), x, c.name);
+    }
+}
+
+// Symbolic links, which both builders store as links (Rock Ridge SL; an entry without data in UDF),
+// as a folder on disk measures. (genisoimage never ends on some targets of a few hundred bytes.)
+TEST(DiscFolderSectors, CountsSymbolicLinksAsTheBuildersStoreThem) {
+    if (!BuildersInstalled()) {
+        GTEST_SKIP() << "xorriso and genisoimage are not installed (scripts/setup.sh installs them)";
+    }
+    const std::pair<const char*, std::function<std::string(int)>> cases[] = {
+        {"short targets", [](int i) { return "a" + std::to_string(i); }},
+        {"absolute paths", [](int i) { return "/usr/share/doc/package-" + std::to_string(i) + "/README"; }},
+        {"parents and many components",
+         [](int i) { return Repeat("../", 1 + i % 9) + Repeat("d/", i % 40) + "x"; }},
+        {"long components", [](int i) { return "../" + Repeat("n", 20 + (i * 7) % 220); }},
+    };
+    for (const auto& [what, target] : cases) {
+        TempTree t;
+        t.Write("disc/a.txt", "ab\n");
+        for (int i = 0; i < 600; ++i) {
+            t.Link("disc/" + std::string(i % 2 ? "link" : "a longer name for link ") + std::to_string(i),
+                   target(i));
+        }
+        const std::string folder = t.Path("disc");
+        std::string error;
+        const auto iso = DiscFolderSectors(folder, FileSystem::Iso9660, 2048, error);
+        const auto udf = DiscFolderSectors(folder, FileSystem::Udf, 2048, error);
+        ASSERT_TRUE(iso && udf) << error;
+        const auto x = PrintSize(kXorriso, folder);
+        const auto g = PrintSize(kGenisoimage, folder);
+        ASSERT_TRUE(x && g) << what;
+        EXPECT_GE(*iso, std::max(*x, *g)) << what;
+        EXPECT_LE(*iso, std::max(*x, *g) + 16 + *iso / 50) << what;
+        const auto u = PrintSize(kGenisoimageUdf, folder);
+        ASSERT_TRUE(u) << what;
+        EXPECT_GE(*udf, *u) << what;
+        EXPECT_LE(*udf, *u + 16 + *udf / 50) << what;
+    }
+}
+
+// ---- packed discs against the builders ----------------------------------------------------------
+
+// A folder on tmpfs when the machine has one (it lists a folder in reverse creation order), else
+// in the temporary folder.
+std::string ScratchFolder() {
+    char base[] = "/dev/shm/stowra-fit-XXXXXX";
+    if (::mkdtemp(base) != nullptr) {
+        return base;
+    }
+    char other[] = "/tmp/stowra-fit-XXXXXX";
+    return ::mkdtemp(other) != nullptr ? other : "";
+}
+
+struct FitCase {
+    const char* what;
+    MediaProfile profile;
+    // Paths and sizes in the profile's sectors of the tree to pack.
+    std::function<void(std::vector<std::pair<std::string, std::uint32_t>>&)> tree;
+    bool wasteBound;  // every disc but the last wastes at most System + Total / 1000
+};
+
+// Each disc of the pack is written out (files in the order the move creates them, largest first,
+// which tmpfs lists last first) and measured by the builders: never above the pack's own figure,
+// always within Total - System, and close to it where the units are small.
+TEST(PackedDiscs, FitUnderTheImageBuilders) {
+    if (!BuildersInstalled()) {
+        GTEST_SKIP() << "xorriso and genisoimage are not installed (scripts/setup.sh installs them)";
+    }
+    const auto midFiles = [](std::uint32_t cluster) {
+        return [cluster](std::vector<std::pair<std::string, std::uint32_t>>& files) {
+            std::mt19937 rng(cluster);
+            for (int i = 0; i < 240; ++i) {
+                files.emplace_back("album " + std::to_string(i % 12) + "/photo " + std::to_string(i) + ".jpg",
+                                   static_cast<std::uint32_t>((50000 + rng() % 1500000) / cluster + 1));
+            }
+        };
+    };
+    const auto smallFiles = [](int count, int folders) {
+        return [=](std::vector<std::pair<std::string, std::uint32_t>>& files) {
+            std::mt19937 rng(static_cast<unsigned>(count));
+            for (int i = 0; i < count; ++i) {
+                files.emplace_back("node_modules/pkg-" + std::to_string(i % folders) + "/" +
+                                       std::string(1 + rng() % 30, 'm') + std::to_string(i) + ".js",
+                                   1 + rng() % 5);  // at most 9 KB (2048-byte sectors)
+            }
+        };
+    };
+    // Short and long Japanese names that are all ________.JPG in 8.3 form: which record lands
+    // where depends on the order the folder is listed in.
+    const auto albums = [](std::vector<std::pair<std::string, std::uint32_t>>& files) {
+        std::mt19937 rng(3);
+        for (int i = 0; i < 3000; ++i) {
+            files.emplace_back("アルバム" + std::to_string(i % 6) + "/" +
+                                   Repeat("写真", i % 3 == 0 ? 14 : 2) + std::to_string(i) + ".JPG",
+                               1 + rng() % 40);
+        }
+    };
+    const FitCase cases[] = {
+        {"512-byte sectors, ISO 9660", {512, 80000, 1024, 0, FileSystem::Iso9660}, midFiles(512), false},
+        {"512-byte sectors, UDF", {512, 80000, 1024, 0, FileSystem::Udf}, midFiles(512), false},
+        {"4096-byte sectors, ISO 9660", {4096, 10000, 64, 0, FileSystem::Iso9660}, midFiles(4096), false},
+        {"4096-byte sectors, UDF", {4096, 10000, 64, 0, FileSystem::Udf}, midFiles(4096), false},
+        {"40,000 small files, ISO 9660",
+         {2048, 50000, 256, 0, FileSystem::Iso9660},
+         smallFiles(40000, 5100),
+         true},
+        {"40,000 small files, UDF", {2048, 50000, 256, 0, FileSystem::Udf}, smallFiles(40000, 5100), true},
+        {"9,000 folders of a few small files, UDF",
+         {2048, 15000, 256, 0, FileSystem::Udf},
+         smallFiles(18000, 9000),
+         false},
+        {"album folders of short and long names, UDF", {2048, 20000, 256, 0, FileSystem::Udf}, albums, true},
+        {"album folders of short and long names, ISO 9660",
+         {2048, 20000, 256, 0, FileSystem::Iso9660},
+         albums,
+         true},
+    };
+    for (const FitCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::pair<std::string, std::uint32_t>> files;
+        c.tree(files);
+        test::RecordingWindow w;
+        for (const auto& [path, sectors] : files) {
+            w.state.inventory.Append(0, sectors, path);
+            w.state.inventory.totalSectors += sectors;
+            w.state.inventory.fileCount += 1;
+        }
+        ScanInput in;
+        in.profile = c.profile;
+        in.options = 0;
+        PackMedia(in, w.state, w);
+        const auto& media = w.state.result.media;
+        ASSERT_GE(media.size(), 1u) << w.log.Text();
+        const auto cluster = static_cast<std::uint32_t>(c.profile.Cluster);
+        const auto total = static_cast<std::uint64_t>(c.profile.Total);
+        const auto system = static_cast<std::uint64_t>(c.profile.System);
+        for (std::size_t n = 0; n < media.size(); ++n) {
+            const std::string folder = ScratchFolder();
+            ASSERT_FALSE(folder.empty());
+            for (const FileItem* f : media[n].units) {
+                const std::string path = folder + "/" + std::string(f->path());
+                std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+                std::FILE* out = std::fopen(path.c_str(), "w");
+                ASSERT_NE(out, nullptr);
+                std::fclose(out);
+                std::filesystem::resize_file(path, std::uint64_t{f->sectors} * cluster);
+            }
+            std::vector<std::optional<std::uint64_t>> built;
+            if (c.profile.fileSystem == FileSystem::Udf) {
+                built.push_back(PrintSize(kGenisoimageUdf, folder));
+            } else {
+                built.push_back(PrintSize(kXorriso, folder));
+                built.push_back(PrintSize(kGenisoimage, folder));
+            }
+            test::RemoveTree(folder);
+            for (const auto& b : built) {
+                ASSERT_TRUE(b) << "disc " << n + 1;
+                const std::uint64_t sectors = ToProfileSectors(*b, cluster);
+                EXPECT_LE(sectors, media[n].used) << "disc " << n + 1 << ": the pack's figure is below";
+                EXPECT_LE(sectors + system, total) << "disc " << n + 1 << " does not fit";
+                if (c.wasteBound && n + 1 < media.size()) {
+                    EXPECT_LE(total - media[n].used, system + total / 1000)
+                        << "disc " << n + 1 << " wastes room";
+                }
+            }
+        }
     }
 }
 
