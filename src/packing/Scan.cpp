@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -36,15 +37,52 @@ std::uint64_t SectorsOf(std::uint64_t size, std::uint32_t cluster) {
     return size / cluster + (size % cluster != 0 ? 1 : 0);
 }
 
+// The walk takes a folder's names in the order of their Unicode code points, which is UTF-8's
+// byte order and so the listing's own on Linux. In another code page the bytes sort otherwise
+// (code page 932 puts 予 after 貼, and half-width kana after every kanji), and the walk's order
+// decides which of equal files goes onto which disc and the order of a group's members: the same
+// tree packs the same discs on every system. Empty: the listing's order.
+std::vector<std::uint32_t> CodePointOrder(const DirListing& listing) {
+    std::vector<std::uint32_t> order;
+#ifdef _WIN32
+    const auto& entries = listing.Entries();
+    const bool ascii = std::all_of(entries.begin(), entries.end(), [&](const DirListing::Entry& e) {
+        const std::string_view name = listing.Name(e);
+        return std::all_of(name.begin(), name.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    });
+    if (ascii) {
+        return order;
+    }
+    std::vector<std::string> keys(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::string_view name = listing.Name(entries[i]);
+        if (!AnsiToUtf8(name, keys[i])) {
+            keys[i] = std::string(name);
+        }
+    }
+    order.resize(entries.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = static_cast<std::uint32_t>(i);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
+#else
+    (void)listing;
+#endif
+    return order;
+}
+
 // One folder being walked; the walk keeps these on an explicit stack, so the depth of the tree
 // never reaches the call stack.
 struct Level {
     Folder folder;  // closed for all but the deepest levels, reopened when needed
     FolderId id;
     DirListing listing;
-    std::size_t next = 0;     // next entry of the listing to handle
-    std::size_t start = 0;    // inventory length when this folder was entered
-    std::size_t relSize = 0;  // length of the relative folder text of this level
+    std::vector<std::uint32_t> order;  // CodePointOrder of the listing
+    std::size_t next = 0;              // next entry of the listing to handle
+    std::size_t start = 0;             // inventory length when this folder was entered
+    std::size_t relSize = 0;           // length of the relative folder text of this level
     bool sawFolder = false;
 };
 
@@ -144,7 +182,8 @@ public:
                 Leave();
                 continue;
             }
-            const DirListing::Entry& e = entries[level.next++];
+            const std::size_t at = level.next++;
+            const DirListing::Entry& e = entries[level.order.empty() ? at : level.order[at]];
             std::string_view name = level.listing.Name(e);
             if (e.kind == EntryKind::Folder) {
                 level.sawFolder = true;
@@ -172,6 +211,7 @@ private:
         level.id = folder.Id();
         level.folder = std::move(folder);
         level.folder.List(filter_, level.listing);  // an unlistable folder contributes nothing
+        level.order = CodePointOrder(level.listing);
         inventory_.skippedLinks += level.listing.SkippedLinks();
         inventory_.skippedNames += level.listing.SkippedNames();
         levels_.push_back(std::move(level));
@@ -288,7 +328,8 @@ private:
         FolderId id;
         bool opened = false;  // the folder could be opened (else it is left out, as unreadable)
         DirListing listing;
-        std::vector<std::unique_ptr<Node>> children;  // one per folder entry, in listing order
+        std::vector<std::uint32_t> order;             // CodePointOrder of the listing
+        std::vector<std::unique_ptr<Node>> children;  // one per folder entry, in the walk's order
         std::atomic<bool> claimed{false};
         std::atomic<bool> ready{false};
     };
@@ -316,10 +357,13 @@ private:
             }
             if (!loop) {
                 folder->List(filter_, node.listing);
+                node.order = CodePointOrder(node.listing);
             }
         }
         std::vector<Node*> queued;
-        for (const DirListing::Entry& e : node.listing.Entries()) {
+        const auto& entries = node.listing.Entries();
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const DirListing::Entry& e = entries[node.order.empty() ? i : node.order[i]];
             if (e.kind != EntryKind::Folder) {
                 continue;
             }
@@ -395,6 +439,7 @@ private:
                 // The listing is not needed any more: give its memory back as the walk goes. The
                 // node itself stays, as a helper may still hold it (queued before the walk took it).
                 level.node->listing = DirListing();
+                std::vector<std::uint32_t>().swap(level.node->order);
                 std::string().swap(level.node->relText);
                 levels.pop_back();
                 if (!levels.empty()) {
@@ -402,7 +447,8 @@ private:
                 }
                 continue;
             }
-            const DirListing::Entry& e = entries[level.next++];
+            const std::size_t at = level.next++;
+            const DirListing::Entry& e = entries[level.node->order.empty() ? at : level.node->order[at]];
             if (e.kind != EntryKind::Folder) {
                 AddFile(listing.Name(e), e.size);
                 continue;

@@ -197,6 +197,44 @@ std::string Describe(const FileInventory& inv) {
            std::to_string(inv.skippedLinks);
 }
 
+// Names in the order of their code points on every system (code page 932's byte order differs:
+// Ａ before 貼 before 予 before ｱ), so equal files go onto the same discs and a group's members
+// come in the same order, whatever the walk's threads.
+TEST(RunScan, NamesInCodePointOrderOnEverySystem) {
+    test::TempTree t;
+    for (const char* name : {"ｱ.dat", "予.dat", "z.dat", "Ａ.dat", "貼.dat", "a.dat"}) {
+        t.File(std::string("g/") + name, 2048);
+        t.File(name, 2048);
+    }
+    for (int threads : {1, 3}) {
+        test::RecordingWindow w;
+        ScanInput in = Input(t.Root(), OptionFlags::LeafFolderGrouping);
+        in.profile = {2048, 5, 2, 1};  // three files a disc; the group stays behind
+        in.threads = threads;
+        ASSERT_TRUE(RunScan(in, w.state, w));
+        std::vector<std::vector<std::string>> discs;
+        for (const PackedMedium& m : w.state.result.media) {
+            discs.emplace_back();
+            for (const FileItem* u : m.units) {
+                discs.back().emplace_back(u->path());
+            }
+        }
+        const std::vector<std::vector<std::string>> expected = {{"a.dat", "z.dat", "予.dat"},
+                                                                {"貼.dat", "Ａ.dat", "ｱ.dat"}};
+        EXPECT_EQ(discs, expected) << threads << " threads";
+        std::vector<std::string> members;
+        for (const FileItem* u : w.state.inventory.Items()) {
+            if (u->IsGroup()) {
+                for (const FileItem* m = u->link.group->first; m; m = m->link.nextMember) {
+                    members.emplace_back(m->path().substr(2));
+                }
+            }
+        }
+        EXPECT_EQ(members,
+                  (std::vector<std::string>{"a.dat", "z.dat", "予.dat", "貼.dat", "Ａ.dat", "ｱ.dat"}));
+    }
+}
+
 TEST(CollectFiles, AnyNumberOfThreadsGivesTheSameInventory) {
     for (unsigned seed : {1u, 2u, 3u, 4u}) {
         test::TempTree t;
