@@ -24,12 +24,10 @@ public:
                             bytesTotal = p.bytesTotal;
         auto now = std::chrono::steady_clock::now();
         // Nobody reads what follows once the output is gone (a pipe into `head`): the move stops
-        // after the current file, as on Ctrl-C, rather than going on unseen.
-        if (now - checked_ >= std::chrono::milliseconds(100)) {
-            checked_ = now;
-            if (OutputGone(1) || OutputGone(2)) {
-                Interrupt();
-            }
+        // after the current file, as on Ctrl-C, rather than going on unseen. (One poll without a
+        // wait per call: little beside a rename or a copied chunk.)
+        if (OutputGone(1) || OutputGone(2)) {
+            Interrupt();
         }
         bool last = files + p.filesFailed == filesTotal;
         if (last || now - shown_ >= (tty_ ? std::chrono::milliseconds(100) : std::chrono::seconds(2))) {
@@ -68,7 +66,6 @@ private:
     bool open_ = false;
     bool started_ = false;
     std::chrono::steady_clock::time_point shown_{};
-    std::chrono::steady_clock::time_point checked_{};
 };
 
 // The confirmations follow --yes; a question about replacing an existing file is always a real

@@ -130,10 +130,9 @@ std::vector<std::size_t> CheckDiscFolders(const ScanState& state, const std::str
                                           LogPane& log) {
     std::vector<std::size_t> overfull;
     const MediaProfile& p = state.profile;
-    const bool none = p.fileSystem == FileSystem::None;
-    // With no file system the files alone must leave the system's room free, as they were packed.
-    const std::uint64_t room =
-        static_cast<std::uint32_t>(p.Total) - (none ? static_cast<std::uint32_t>(p.System) : 0);
+    // With no file system the files alone are measured against the whole disc: the index files
+    // were never counted then, and the system's room is the file system's, not the files'.
+    const auto room = static_cast<std::uint64_t>(static_cast<std::uint32_t>(p.Total));
     for (std::size_t n = 1; n <= state.result.media.size(); ++n) {
         std::string error;
         const std::string folder = destinationRoot + std::to_string(n);
