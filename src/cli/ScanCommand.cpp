@@ -76,8 +76,9 @@ void ApplySettingsProfile(const ScanOptions& o, ScanInput& in) {
         for (const ProfileList::Entry& e : settings.profiles) {
             known += "\n  " + e.name;
         }
-        throw std::runtime_error(Format("no media profile named \"%s\" in %s; its profiles are:%s",
-                                        o.profileName.c_str(), path.c_str(), known.c_str()));
+        throw std::runtime_error(
+            Format(Tr("\"%s\" という名前のメディア設定は %s にありません。設定にあるのは次のメディアです:%s"),
+                   o.profileName.c_str(), path.c_str(), known.c_str()));
     }
     const MediaProfile& p = *settings.profiles[i].profile;
     in.profile.Cluster = Given(o, "cluster") ? o.profile.Cluster : p.Cluster;

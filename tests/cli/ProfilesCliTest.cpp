@@ -116,7 +116,7 @@ TEST(ProfilesCli, ScanTakesTheProfileOptionsAndMinimumSizeFromTheSettings) {
 
     CliResult unknown = RunCli({"scan", t.Path("files"), "--settings", t.Path("s.ini"), "--profile", "Nope"});
     EXPECT_NE(unknown.exitCode, 0);
-    EXPECT_NE(unknown.err.find("no media profile named \"Nope\""), std::string::npos) << unknown.err;
+    EXPECT_NE(unknown.err.find("\"Nope\" という名前のメディア設定は"), std::string::npos) << unknown.err;
     EXPECT_NE(unknown.err.find("CD-R 700MiB"), std::string::npos) << unknown.err;
     EXPECT_EQ(unknown.out, "");
 }
