@@ -63,8 +63,10 @@ TEST(ScanCli, EndToEndExampleLineForLine) {
         "Discs needed = 2\n"
         "Average fill rate = 98.5000 %{slack}\n"
         "Press [Move files] to move the packed files into the destination folder.\n"
-        "Discs that exceed their capacity once the file system (ISO9660 + Joliet) is counted: 2, by up "
-        "to 183 sectors. Choose a file system in the media settings to pack them so that they fit.\n"
+        "2 disc(s) would not burn with the file system (ISO9660 + Joliet): up to 173 sectors past the "
+        "total size.\n"
+        "2 disc(s) would not burn with the file system (UDF): up to 415 sectors past the total size.\n"
+        "Choose a file system in the media settings to pack the discs so that they fit.\n"
         "\nDisc 1: 2 file(s), 200.0000 KiB, 100.0000 %\n"
         "  s50.bin (100.0000 KiB)\n"
         "  s40.bin (80.0000 KiB)\n"
@@ -223,8 +225,8 @@ TEST(ScanCli, RefusalsGoToStandardErrorWithAFailingExitCode) {
         {"system not below total",
          {"scan", t.Root(), "--total", "10", "--system", "10"},
          "システムサイズが総サイズ以上"},
-        {"image size of a missing folder", {"image-size", t.Path("missing")}, "no such folder"},
-        {"image size of a file", {"image-size", t.Path("a")}, "not a folder"},
+        {"image size of a missing folder", {"image-size", t.Path("missing")}, "フォルダが見つかりません"},
+        {"image size of a file", {"image-size", t.Path("a")}, "フォルダではありません"},
         {"a folder as the settings file", {"profiles", "--settings", t.Root()}, "通常のファイル"},
 #ifndef _WIN32
         // A pipe would keep the reader waiting for a writer that never comes.

@@ -12,11 +12,13 @@
 
 namespace stowra::test {
 
-// The red line that ends the report of the example tree's toy discs (100 sectors cannot hold a
+// The red lines that end the report of the example tree's toy discs (100 sectors cannot hold a
 // file system's structures).
 inline constexpr const char* kExampleDiscsWouldNotFit =
-    "2 枚のメディアは、ファイルシステム（ISO9660 + Joliet）を含めると容量を最大 183 "
-    "セクタ超えます。メディア設定でファイルシステムを選ぶと、収まるように詰め込めます。";
+    "2 枚のメディアは、ファイルシステム（ISO9660 + Joliet）を含めると総サイズを最大 173 セクタ超え、"
+    "書き込めません。\n"
+    "2 枚のメディアは、ファイルシステム（UDF）を含めると総サイズを最大 415 セクタ超え、書き込めません。\n"
+    "メディア設定でファイルシステムを選ぶと、収まるように詰め込めます。";
 
 class ScriptedPrompter : public Prompter {
 public:
