@@ -95,6 +95,14 @@ compare scan-udf scan tree --settings s.ini --profile Small --file-system udf --
 compare profiles profiles --settings s.ini
 compare profiles-json profiles --settings s.ini --json
 compare drives drives
+# Names count as the image builders write them (UTF-8), whatever the system's code page.
+compare image-size image-size tree/写真 "tree/a b"
+compare image-size-udf image-size tree/写真 --file-system udf --json
+# Equal files go onto the same discs on both systems: names are ordered by their characters, not
+# by the bytes of either system's code page.
+mkdir -p order
+for n in 予 貼 Ａ ｱ a b; do head -c 300000 /dev/zero >"order/$n.dat"; done
+compare order scan order --cluster 2048 --total 300 --system 0 --json
 for side in linux windows; do
   make_tree "$side-src"
   mkdir "$side-out"

@@ -164,6 +164,9 @@ void WriteScanJson(const CliWindow& window, JsonWriter& json) {
     if (s.inventory.skippedNames > 0) {
         json.Key("skippedNames").Unsigned(s.inventory.skippedNames);
     }
+    if (s.inventory.skippedCopies > 0) {
+        json.Key("skippedCopies").Unsigned(s.inventory.skippedCopies);
+    }
     json.Key("fileSystem").String(FileSystemName(s.result.fileSystem));
     // What each disc's image takes under either file system, whatever it was packed for.
     DiscContents contents{static_cast<std::uint32_t>(s.profile.Cluster), window.writesIndex, s.scanStamp};

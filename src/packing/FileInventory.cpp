@@ -68,6 +68,7 @@ void FileInventory::Clear() {
     fileCount = 0;
     skippedLinks = 0;
     skippedNames = 0;
+    skippedCopies = 0;
 }
 
 }  // namespace stowra

@@ -69,6 +69,7 @@ public:
     std::uint64_t skippedLinks = 0;
     // Files and folders whose names the system's code page cannot spell (Windows), left in place.
     std::uint64_t skippedNames = 0;
+    std::uint64_t skippedCopies = 0;  // unfinished copies a killed move left, never packed
 
 private:
     const char* StorePath(std::string_view path);

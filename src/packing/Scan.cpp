@@ -97,7 +97,7 @@ protected:
     UnitBuilder(const ScanInput& input, FileInventory& inventory)
         : inventory_(inventory),
           filter_{(input.options & OptionFlags::IncludeHidden) != 0,
-                  (input.options & OptionFlags::IncludeSystem) != 0},
+                  (input.options & OptionFlags::IncludeSystem) != 0, false, true},
           leaf_((input.options & OptionFlags::LeafFolderGrouping) != 0),
           subfolder_((input.options & OptionFlags::SubfolderGrouping) != 0),
           minSize_(static_cast<std::uint32_t>(input.minSize)),
@@ -214,6 +214,7 @@ private:
         level.order = CodePointOrder(level.listing);
         inventory_.skippedLinks += level.listing.SkippedLinks();
         inventory_.skippedNames += level.listing.SkippedNames();
+        inventory_.skippedCopies += level.listing.SkippedCopies();
         levels_.push_back(std::move(level));
         CloseShallowLevels(kOpenLevels);
     }
@@ -436,6 +437,7 @@ private:
                 FinishFolder(level.start, level.sawFolder);
                 inventory_.skippedLinks += listing.SkippedLinks();
                 inventory_.skippedNames += listing.SkippedNames();
+                inventory_.skippedCopies += listing.SkippedCopies();
                 // The listing is not needed any more: give its memory back as the walk goes. The
                 // node itself stays, as a helper may still hold it (queued before the walk took it).
                 level.node->listing = DirListing();
@@ -540,6 +542,15 @@ bool RunScan(const ScanInput& input, ScanState& state, ScanWindow& window) {
     if (state.inventory.skippedLinks > 0) {
         log.Insert(Format(Tr("シンボリックリンク %llu 個は対象外です（元の場所に残ります）\n"),
                           static_cast<unsigned long long>(state.inventory.skippedLinks)));
+    }
+    if (state.inventory.skippedCopies > 0) {
+        log.SetColor(
+            LogColor::Red);  // a move into this folder was killed: its copies are no files of the user's
+        log.Insert(
+            Format(Tr("移動が途中で止まったときのコピー（.stowra-tmp-）%llu 個が入力フォルダにあります。"
+                      "対象外です（削除してかまいません）\n"),
+                   static_cast<unsigned long long>(state.inventory.skippedCopies)));
+        log.SetColor(LogColor::WindowText);
     }
     if (state.inventory.skippedNames > 0) {
         log.SetColor(LogColor::Red);  // files the user expects on the discs will not be there

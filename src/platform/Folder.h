@@ -22,6 +22,8 @@ struct AttributeFilter {
     bool includeHidden = false;
     bool includeSystem = false;
     bool includeLinks = false;  // list symbolic links themselves (as files), e.g. to see a folder's content
+    // Leave out (and count) the unfinished copies a killed move left: never data of the user's.
+    bool leaveOutCopies = false;
 };
 
 // Identity of a folder on disk, so that a walk can tell a folder it has already entered.
@@ -51,6 +53,9 @@ public:
     // the ANSI functions would only give with '?' or a look-alike in place of some character).
     std::uint64_t SkippedNames() const { return skippedNames_; }
     void CountSkippedName() { ++skippedNames_; }
+    // Unfinished copies of a killed move that were left out (filter with leaveOutCopies).
+    std::uint64_t SkippedCopies() const { return skippedCopies_; }
+    void CountSkippedCopy() { ++skippedCopies_; }
     void Clear();
     void Add(std::string_view name, EntryKind kind, bool isLink, std::uint64_t size);
     void SortByName();
@@ -60,6 +65,7 @@ private:
     std::vector<Entry> entries_;
     std::uint64_t skippedLinks_ = 0;
     std::uint64_t skippedNames_ = 0;
+    std::uint64_t skippedCopies_ = 0;
 };
 
 // An open folder handle (RAII). Children are opened relative to it, so deep trees never

@@ -9,6 +9,7 @@ void DirListing::Clear() {
     entries_.clear();
     skippedLinks_ = 0;
     skippedNames_ = 0;
+    skippedCopies_ = 0;
 }
 
 void DirListing::Add(std::string_view name, EntryKind kind, bool isLink, std::uint64_t size) {

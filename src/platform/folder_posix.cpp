@@ -9,6 +9,7 @@
 #include <ctime>
 #include <numeric>
 
+#include "platform/BatchMove.h"
 #include "platform/Folder.h"
 
 namespace stowra {
@@ -104,6 +105,10 @@ bool Folder::List(const AttributeFilter& filter, DirListing& out) const {
     while (dirent* d = ::readdir(dir)) {
         const char* name = d->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
+            continue;
+        }
+        if (filter.leaveOutCopies && IsCopyName(name)) {
+            out.CountSkippedCopy();
             continue;
         }
         if (name[0] == '.' && !filter.includeHidden) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/BatchMove.h"
 #include "platform/Folder.h"
 #include "platform/Text.h"
 
@@ -166,6 +167,11 @@ bool Folder::List(const AttributeFilter& filter, DirListing& out) const {
             continue;
         }
         DWORD a = found.dwFileAttributes;
+        if (filter.leaveOutCopies && (a & FILE_ATTRIBUTE_DIRECTORY) == 0 && w[0] == L'.' && Narrow(w, name) &&
+            IsCopyName(name)) {
+            out.CountSkippedCopy();
+            continue;
+        }
         if (((a & FILE_ATTRIBUTE_HIDDEN) != 0 && !filter.includeHidden) ||
             ((a & FILE_ATTRIBUTE_SYSTEM) != 0 && !filter.includeSystem)) {
             continue;

@@ -88,6 +88,17 @@ TEST(CollectFiles, HiddenEntries) {
     t.File(".top", 5);
     EXPECT_EQ(Collect(t.Root()), (std::map<std::string, std::string>{{"leaf" + D + "a", "1"}}));
     EXPECT_EQ(Collect(t.Root(), OptionFlags::IncludeHidden).size(), 3u);
+    // A killed move's unfinished copy is no file of the user's: never packed, counted, said in red.
+    t.File("leaf/.stowra-tmp-12-1", 5);
+    EXPECT_EQ(Collect(t.Root(), OptionFlags::IncludeHidden).size(), 3u);
+    test::RecordingWindow w;
+    ScanInput in;
+    in.sourceFolder = t.Root();
+    in.options = OptionFlags::IncludeHidden;
+    in.profile = MediaProfile{2048, 100, 10, 0};
+    ASSERT_TRUE(RunScan(in, w.state, w));
+    EXPECT_EQ(w.state.inventory.skippedCopies, 1u);
+    EXPECT_NE(w.log.Text().find("コピー（.stowra-tmp-）1 個"), std::string::npos) << w.log.Text();
     // A hidden subfolder that is not listed does not stop its parent from being a leaf.
     EXPECT_EQ(Collect(t.Root(), OptionFlags::LeafFolderGrouping),
               (std::map<std::string, std::string>{{"leaf" + D, "G1"}}));
