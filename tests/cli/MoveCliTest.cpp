@@ -235,6 +235,17 @@ TEST(MoveCli, InterruptHangUpOrAClosedOutputCancelsAndLeavesNoUnfinishedCopy) {
 }
 #endif
 
+TEST(MoveCli, ARunThatPacksNothingStillClearsAKilledMovesCopies) {
+    TempTree t;
+    t.Write("src/small", "too little for a disc");
+    t.Write("out/20000101-000000/1/.stowra-tmp-1-1", "half a copy");
+    t.Write("out/20000101-000000/1/kept", "a moved file");
+    CliResult r = RunCli(MoveArgs(t, {"--yes"}));
+    EXPECT_NE(r.err.find("何も移動しませんでした"), std::string::npos) << r.err;
+    EXPECT_EQ(DigestTree(t.Path("out")),
+              (std::map<std::string, std::uint64_t>{{"20000101-000000/1/kept", Digest("a moved file")}}));
+}
+
 TEST(MoveCli, PlainTextReportThenTheMove) {
     TempTree t;
     MakeTree(t);
