@@ -550,6 +550,7 @@ void TMainForm::ButtonAddClick() {
     dialog.EditTotal->value = 0;
     dialog.EditSystem->value = settings.DefaultSystem;
     dialog.EditSlack->value = settings.DefaultSlack;
+    dialog.SetFileSystem(FileSystem::Iso9660);  // a new disc type packs discs that fit
     if (dialog.exec() == QDialog::Accepted) {
         settings.profiles.Append(FromQt(dialog.EditName->text()),
                                  {dialog.EditCluster->value, dialog.EditTotal->value,

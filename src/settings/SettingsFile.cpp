@@ -38,7 +38,9 @@ MediaProfile ReadProfileSection(const ProfileReader& file, const std::string& na
 
 void AddBuiltin(AppSettings& s, const char* name, std::int32_t total) {
     if (s.profiles.FindIgnoringCase(name) == ProfileList::npos) {
-        s.profiles.Append(name, MediaProfile{2048, total, s.DefaultSystem, s.DefaultSlack});
+        // Packed for ISO 9660 + Joliet, the discs a newcomer gets burn as they are; a section the
+        // file already has keeps what it says.
+        s.profiles.Append(name, MediaProfile{2048, total, s.DefaultSystem, s.DefaultSlack, FileSystem::Iso9660});
     }
 }
 

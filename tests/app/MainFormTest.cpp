@@ -642,6 +642,7 @@ TEST(TMainForm, AddAndEditProfiles) {
     w.ButtonAddClick();
     EXPECT_EQ(w.ComboBox->currentText(), QStringLiteral("BD-R 25GB"));
     EXPECT_EQ(w.CurrentProfile()->Total, 12219392);
+    EXPECT_EQ(w.CurrentProfile()->fileSystem, FileSystem::Iso9660);  // a new disc type packs discs that fit
     EXPECT_FALSE(w.ButtonMove->isEnabled());
 }
 

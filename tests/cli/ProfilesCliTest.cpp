@@ -70,8 +70,8 @@ TEST(ProfilesCli, SaveWritesTheWholeFileAndIsStable) {
               "[Stowra]\r\nOption=0\r\nMinSize=0\r\nDefaultSystem=256\r\nDefaultSlack=3840\r\nMedia=1\r\n"
               "SrcFolder=/in\r\nDstFolder=\r\n"
               "[Mine]\r\nCluster=2048\r\nTotal=1000\r\nSystem=256\r\nSlack=3840\r\n"
-              "[CD-R 700MiB]\r\nCluster=2048\r\nTotal=359850\r\nSystem=256\r\nSlack=3840\r\n"
-              "[DVD-R 4.7GB(4.38GiB)]\r\nCluster=2048\r\nTotal=2298496\r\nSystem=256\r\nSlack=3840\r\n");
+              "[CD-R 700MiB]\r\nCluster=2048\r\nTotal=359850\r\nSystem=256\r\nSlack=3840\r\nFileSystem=1\r\n"
+              "[DVD-R 4.7GB(4.38GiB)]\r\nCluster=2048\r\nTotal=2298496\r\nSystem=256\r\nSlack=3840\r\nFileSystem=1\r\n");
     EXPECT_NE(first.out.find("* CD-R 700MiB: Cluster=2048 Total=359850 System=256 Slack=3840"),
               std::string::npos)
         << first.out;

@@ -66,7 +66,7 @@ TEST(ScanCli, EndToEndExampleLineForLine) {
         "2 disc(s) would not burn with the file system (ISO9660 + Joliet): up to 173 sectors past the "
         "total size.\n"
         "2 disc(s) would not burn with the file system (UDF): up to 415 sectors past the total size.\n"
-        "Choose a file system in the media settings to pack the discs so that they fit.\n"
+        "Open the disc type with [Edit] and choose its \"File system\" to pack the discs so that they fit.\n"
         "\nDisc 1: 2 file(s), 200.0000 KiB, 100.0000 %\n"
         "  s50.bin (100.0000 KiB)\n"
         "  s40.bin (80.0000 KiB)\n"

@@ -10,6 +10,6 @@ inline constexpr const char* kExampleIsoWouldNotBurn =
 inline constexpr const char* kExampleUdfWouldNotBurn =
     "2 枚のメディアは、ファイルシステム（UDF）を含めると総サイズを最大 415 セクタ超え、書き込めません。";
 inline constexpr const char* kExampleChooseAFileSystem =
-    "メディア設定でファイルシステムを選ぶと、収まるように詰め込めます。";
+    "［編集］でメディア設定を開き、「ファイルシステム」を選ぶと、収まるように詰め込めます。";
 
 }  // namespace stowra::test

@@ -38,9 +38,10 @@ std::string Describe(const AppSettings& s) {
 }
 
 const char* const kDefaults = "Options=1 MinSize=0 System=256 Slack=3840 Media=0 Src=[] Dst=[]\n";
+// Built-ins added at load pack for ISO 9660 + Joliet; a section read from the file keeps its own.
 const char* const kBuiltins =
-    "CD-R 700MiB 2048/359850/256/3840\n"
-    "DVD-R 4.7GB(4.38GiB) 2048/2298496/256/3840\n";
+    "CD-R 700MiB 2048/359850/256/3840 iso\n"
+    "DVD-R 4.7GB(4.38GiB) 2048/2298496/256/3840 iso\n";
 
 struct LoadCase {
     const char* title;
@@ -67,23 +68,23 @@ const LoadCase kLoadCases[] = {
      "Options=1 MinSize=0 System=100 Slack=200 Media=1 Src=[] Dst=[]\n"
      "DVD-R 4.7GB(4.38GiB) 2048/2298496/256/3840\n"
      "My disc 2048/1000/10/5\n"
-     "CD-R 700MiB 2048/359850/100/200\n"},
+     "CD-R 700MiB 2048/359850/100/200 iso\n"},
     {"defaults as they stand when each section is read",
      "[Before]\nTotal=1000\n[Stowra]\nOption=0x41\nDefaultSystem=300\nDefaultSlack=4000\n[After]\nTotal="
      "2000\n",
      "Options=65 MinSize=0 System=300 Slack=4000 Media=0 Src=[] Dst=[]\n"
      "Before 2048/1000/256/3840\n"
      "After 2048/2000/300/4000\n"
-     "CD-R 700MiB 2048/359850/300/4000\n"
-     "DVD-R 4.7GB(4.38GiB) 2048/2298496/300/4000\n"},
+     "CD-R 700MiB 2048/359850/300/4000 iso\n"
+     "DVD-R 4.7GB(4.38GiB) 2048/2298496/300/4000 iso\n"},
     {"built-in test ignores letter case; hexadecimal total", "[cd-r 700MIB]\r\nTotal=0x57DAA\r\n",
      std::string(kDefaults) + "cd-r 700MIB 2048/359850/256/3840\n"
-                              "DVD-R 4.7GB(4.38GiB) 2048/2298496/256/3840\n"},
+                              "DVD-R 4.7GB(4.38GiB) 2048/2298496/256/3840 iso\n"},
     {"empty profile section", "[Stowra]\nOption=1\nDefaultSystem=50\nDefaultSlack=60\n[Empty]\n",
      "Options=1 MinSize=0 System=50 Slack=60 Media=0 Src=[] Dst=[]\n"
      "Empty 2048/359850/50/60\n"
-     "CD-R 700MiB 2048/359850/50/60\n"
-     "DVD-R 4.7GB(4.38GiB) 2048/2298496/50/60\n"},
+     "CD-R 700MiB 2048/359850/50/60 iso\n"
+     "DVD-R 4.7GB(4.38GiB) 2048/2298496/50/60 iso\n"},
     {"folders byte for byte, all 32 option bits",
      "[Stowra]\nOption=-1\nMinSize=0xFFFFFFFF\nSrcFolder=/データ/in \"x\"\nDstFolder=C:\\out\\\n",
      std::string(
@@ -131,8 +132,8 @@ TEST(LoadSettings, WithoutTheSectionTheFieldsKeepTheirValues) {
               "Options=65 MinSize=7 System=10 Slack=3840 Media=0 Src=[] Dst=[]\n"
               "Mine 2048/500/10/3840\n"
               "stowra 2048/359850/10/3840\n"
-              "CD-R 700MiB 2048/359850/10/3840\n"
-              "DVD-R 4.7GB(4.38GiB) 2048/2298496/10/3840\n");
+              "CD-R 700MiB 2048/359850/10/3840 iso\n"
+              "DVD-R 4.7GB(4.38GiB) 2048/2298496/10/3840 iso\n");
 }
 
 TEST(SaveSettings, WritesStowraFirstThenTheProfilesInListOrder) {
@@ -146,8 +147,8 @@ TEST(SaveSettings, WritesStowraFirstThenTheProfilesInListOrder) {
     EXPECT_EQ(t.Read("s.ini"),
               "[Stowra]\r\nOption=1\r\nMinSize=0\r\nDefaultSystem=256\r\nDefaultSlack=3840\r\nMedia=2\r\n"
               "SrcFolder=\"/in \"\r\nDstFolder=\r\n"
-              "[CD-R 700MiB]\r\nCluster=2048\r\nTotal=359850\r\nSystem=256\r\nSlack=3840\r\n"
-              "[DVD-R 4.7GB(4.38GiB)]\r\nCluster=2048\r\nTotal=2298496\r\nSystem=256\r\nSlack=3840\r\n"
+              "[CD-R 700MiB]\r\nCluster=2048\r\nTotal=359850\r\nSystem=256\r\nSlack=3840\r\nFileSystem=1\r\n"
+              "[DVD-R 4.7GB(4.38GiB)]\r\nCluster=2048\r\nTotal=2298496\r\nSystem=256\r\nSlack=3840\r\nFileSystem=1\r\n"
               "[Blu-ray]\r\nCluster=2048\r\nTotal=12219392\r\nSystem=256\r\nSlack=3840\r\nFileSystem=2\r\n");
 }
 

@@ -18,7 +18,7 @@ inline constexpr const char* kExampleDiscsWouldNotFit =
     "2 枚のメディアは、ファイルシステム（ISO9660 + Joliet）を含めると総サイズを最大 173 セクタ超え、"
     "書き込めません。\n"
     "2 枚のメディアは、ファイルシステム（UDF）を含めると総サイズを最大 415 セクタ超え、書き込めません。\n"
-    "メディア設定でファイルシステムを選ぶと、収まるように詰め込めます。";
+    "［編集］でメディア設定を開き、「ファイルシステム」を選ぶと、収まるように詰め込めます。";
 
 class ScriptedPrompter : public Prompter {
 public:
