@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/QtPrompter.h"
+#include "packing/DiscPresets.h"
 #include "packing/PackResult.h"
 #include "platform/Text.h"
 
@@ -87,19 +88,30 @@ TMediaDialog::TMediaDialog(Prompter& messages, QWidget* parent) : QDialog(parent
         b->setFocusPolicy(Qt::TabFocus);
     }
 
+    LabelPreset = new QLabel(QTr("メディアの種類"), this);
+    ComboPreset = new QComboBox(this);
+    ComboPreset->addItem(QTr("（一覧から選ぶと、名前と大きさが入ります）"));
+    for (const DiscPreset& p : kDiscPresets) {
+        ComboPreset->addItem(QString::fromUtf8(p.name));
+    }
+    ComboPreset->setToolTip(
+        QTr("よく使われる記録型メディアの標準の容量です。自動取得は、ドライブにある空のメディアを読みます"));
+
     auto* grid = new QGridLayout;
-    grid->addWidget(LabelName, 0, 0);
-    grid->addWidget(EditName, 0, 1, 1, 2);
+    grid->addWidget(LabelPreset, 0, 0);
+    grid->addWidget(ComboPreset, 0, 1, 1, 2);
+    grid->addWidget(LabelName, 1, 0);
+    grid->addWidget(EditName, 1, 1, 1, 2);
     QLabel* labels[] = {LabelCluster, LabelTotal, LabelSystem, Label8};
     QLabel* units[] = {LabelClusterUnit, LabelTotalUnit, LabelSystemUnit, Label9};
     auto fields = NumericFields();
     for (int i = 0; i < 4; ++i) {
-        grid->addWidget(labels[i], i + 1, 0);
-        grid->addWidget(fields[static_cast<std::size_t>(i)], i + 1, 1);
-        grid->addWidget(units[i], i + 1, 2);
+        grid->addWidget(labels[i], i + 2, 0);
+        grid->addWidget(fields[static_cast<std::size_t>(i)], i + 2, 1);
+        grid->addWidget(units[i], i + 2, 2);
     }
-    grid->addWidget(LabelFileSystem, 5, 0);
-    grid->addWidget(ComboFileSystem, 5, 1, 1, 2);
+    grid->addWidget(LabelFileSystem, 6, 0);
+    grid->addWidget(ComboFileSystem, 6, 1, 1, 2);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(ButtonOk);
     buttons->addWidget(ButtonCancel);
@@ -122,7 +134,22 @@ TMediaDialog::TMediaDialog(Prompter& messages, QWidget* parent) : QDialog(parent
     connect(ButtonOk, &QPushButton::clicked, this, &TMediaDialog::ButtonOkClick);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ButtonGet, &QPushButton::clicked, this, &TMediaDialog::ButtonGetClick);
+    connect(ComboPreset, &QComboBox::activated, this, &TMediaDialog::ComboPresetChange);
     SetToolTipDurations(this);
+}
+
+void TMediaDialog::ComboPresetChange(int index) {
+    if (index < 1 || static_cast<std::size_t>(index) > kDiscPresets.size()) {
+        return;
+    }
+    const DiscPreset& p = kDiscPresets[static_cast<std::size_t>(index - 1)];
+    // The name, the sector size and the total as the disc's standard has them; System and Slack
+    // stay the user's, and every field stays editable.
+    EditName->setText(QString::fromUtf8(p.name));
+    EditCluster->value = p.cluster;
+    EditCluster->setText(QString::number(p.cluster));
+    EditTotal->value = p.total;
+    EditTotal->setText(QString::number(p.total));
 }
 
 void TMediaDialog::SetSlackEnabled(bool enabled) {

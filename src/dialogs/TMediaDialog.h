@@ -38,6 +38,8 @@ public:
     // The file system the discs are burned with: list only, in FileSystem order.
     QLabel* LabelFileSystem;
     QComboBox* ComboFileSystem;
+    QLabel* LabelPreset;
+    QComboBox* ComboPreset;  // common discs: picking one fills the name, sector size and total
     QPushButton* ButtonOk;
     QPushButton* ButtonCancel;
     QPushButton* ButtonGet;
@@ -56,6 +58,7 @@ public:
 
     // Enables or greys the slack field with its labels.
     void SetSlackEnabled(bool enabled);
+    void ComboPresetChange(int index);
 
     // Leave handling of a numeric field; false when its text is not an integer.
     bool EditClusterExit(FieldEdit* field);

@@ -40,7 +40,8 @@ void AddBuiltin(AppSettings& s, const char* name, std::int32_t total) {
     if (s.profiles.FindIgnoringCase(name) == ProfileList::npos) {
         // Packed for ISO 9660 + Joliet, the discs a newcomer gets burn as they are; a section the
         // file already has keeps what it says.
-        s.profiles.Append(name, MediaProfile{2048, total, s.DefaultSystem, s.DefaultSlack, FileSystem::Iso9660});
+        s.profiles.Append(name,
+                          MediaProfile{2048, total, s.DefaultSystem, s.DefaultSlack, FileSystem::Iso9660});
     }
 }
 

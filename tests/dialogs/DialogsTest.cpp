@@ -13,7 +13,9 @@
 #include "dialogs/TGroupDialog.h"
 #include "dialogs/TMediaDialog.h"
 #include "dialogs/TOptDialog.h"
+#include "packing/DiscPresets.h"
 #include "packing/MediaProfile.h"
+#include "settings/SettingsFile.h"
 #include "support/Recorders.h"
 
 namespace stowra {
@@ -184,6 +186,38 @@ TEST(TMediaDialog, AddDialogDefaults) {
     EXPECT_EQ(d.LabelComment->text().count(QLatin1Char('\n')), 13);
     EXPECT_EQ(d.LabelComment->palette().color(QPalette::WindowText), QColor(0, 0, 255));
     EXPECT_EQ(d.EditTotal->toolTipDuration(), 5000);
+}
+
+TEST(TMediaDialog, EachPresetFillsItsExactNumbers) {
+    AddDialog a;
+    TMediaDialog& d = a.d;
+    ASSERT_EQ(d.ComboPreset->count(), static_cast<int>(kDiscPresets.size()) + 1);
+    const struct {
+        const char* name;
+        std::int32_t total;
+    } expected[] = {{"CD-R 650MB (74 min)", 333000},
+                    {"CD-R 700MB (80 min)", 360000},
+                    {"CD-R 800MB (90 min)", 405000},
+                    {"DVD-R 4.7GB", 2298496},
+                    {"DVD+R 4.7GB", 2295104},
+                    {"DVD-R DL 8.5GB", 4171712},
+                    {"DVD+R DL 8.5GB", 4173824},
+                    {"BD-R 25GB", 12219392},
+                    {"BD-R DL 50GB", 24438784},
+                    {"BD-R XL 100GB (3 layers)", 48878592},
+                    {"BD-R XL 128GB (4 layers)", 62500864}};
+    d.EditSystem->setText(QStringLiteral("300"));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        d.ComboPreset->setCurrentIndex(static_cast<int>(i) + 1);
+        d.ComboPresetChange(static_cast<int>(i) + 1);
+        EXPECT_EQ(d.EditName->text(), QString::fromUtf8(expected[i].name));
+        EXPECT_EQ(d.EditCluster->value, 2048) << i;
+        EXPECT_EQ(d.EditTotal->value, expected[i].total) << i;
+        EXPECT_EQ(d.EditTotal->text(), QString::number(expected[i].total)) << i;
+        EXPECT_EQ(d.EditSystem->text(), QStringLiteral("300")) << "the user's own figures stay";
+    }
+    // The DVD-R preset is the built-in DVD-R, sector for sector.
+    EXPECT_EQ(kDiscPresets[3].total, kBuiltinDvdTotal);
 }
 
 TEST(TMediaDialog, NumericFields) {

@@ -144,12 +144,14 @@ TEST(SaveSettings, WritesStowraFirstThenTheProfilesInListOrder) {
     s.profiles.Append("Blu-ray", MediaProfile{2048, 12219392, 256, 3840, FileSystem::Udf});
     s.selected = 2;
     SaveSettings(t.Path("s.ini"), s);
-    EXPECT_EQ(t.Read("s.ini"),
-              "[Stowra]\r\nOption=1\r\nMinSize=0\r\nDefaultSystem=256\r\nDefaultSlack=3840\r\nMedia=2\r\n"
-              "SrcFolder=\"/in \"\r\nDstFolder=\r\n"
-              "[CD-R 700MiB]\r\nCluster=2048\r\nTotal=359850\r\nSystem=256\r\nSlack=3840\r\nFileSystem=1\r\n"
-              "[DVD-R 4.7GB(4.38GiB)]\r\nCluster=2048\r\nTotal=2298496\r\nSystem=256\r\nSlack=3840\r\nFileSystem=1\r\n"
-              "[Blu-ray]\r\nCluster=2048\r\nTotal=12219392\r\nSystem=256\r\nSlack=3840\r\nFileSystem=2\r\n");
+    EXPECT_EQ(
+        t.Read("s.ini"),
+        "[Stowra]\r\nOption=1\r\nMinSize=0\r\nDefaultSystem=256\r\nDefaultSlack=3840\r\nMedia=2\r\n"
+        "SrcFolder=\"/in \"\r\nDstFolder=\r\n"
+        "[CD-R 700MiB]\r\nCluster=2048\r\nTotal=359850\r\nSystem=256\r\nSlack=3840\r\nFileSystem=1\r\n"
+        "[DVD-R "
+        "4.7GB(4.38GiB)]\r\nCluster=2048\r\nTotal=2298496\r\nSystem=256\r\nSlack=3840\r\nFileSystem=1\r\n"
+        "[Blu-ray]\r\nCluster=2048\r\nTotal=12219392\r\nSystem=256\r\nSlack=3840\r\nFileSystem=2\r\n");
 }
 
 TEST(SaveSettings, LoadSaveLoadIsStableAndSavingTwiceGivesTheSameBytes) {
