@@ -1,24 +1,24 @@
 #pragma once
-// The results list as a virtual table: it holds a row count and answers each visible row's texts
-// when the view asks, so a medium of a hundred thousand files costs no per-row objects.
+// The results list as a virtual table over the window model's list: it answers each visible row's
+// texts when the view asks, so a medium of a hundred thousand files costs no per-row objects.
 
 #include <QAbstractTableModel>
 
-#include "packing/ScanSession.h"
+#include "ui/ResultView.h"
 
 namespace stowra {
 
 class ResultListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum class Mode { Empty, Summary, Files };
+    using Mode = ListMode;
 
-    explicit ResultListModel(const ScanState& state, QObject* parent = nullptr)
-        : QAbstractTableModel(parent), state_(state) {}
+    explicit ResultListModel(const ResultList& list, QObject* parent = nullptr)
+        : QAbstractTableModel(parent), list_(list) {}
 
-    // Shows the media summary, the files of the state's file list, or nothing.
-    void Show(Mode mode);
-    Mode CurrentMode() const { return mode_; }
+    // The list shows something else now: every row is read again.
+    void Reset();
+    Mode CurrentMode() const { return list_.Mode(); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -29,8 +29,7 @@ public:
     QStringList ListViewData(int row) const;
 
 private:
-    const ScanState& state_;
-    Mode mode_ = Mode::Empty;
+    const ResultList& list_;
 };
 
 }  // namespace stowra

@@ -16,16 +16,11 @@
 #include "app/MoveProgressDialog.h"
 #include "dialogs/BusyCursor.h"
 #include "dialogs/MediaProbeView.h"
-#include "dialogs/OptionBits.h"
 #include "dialogs/TGroupDialog.h"
 #include "dialogs/TMediaDialog.h"
 #include "dialogs/TOptDialog.h"
 #include "platform/Folder.h"
-#include "relocate/FolderChooser.h"
 #include "relocate/LExcept.h"
-#include "relocate/MoveFiles.h"
-#include "settings/ProfileName.h"
-#include "settings/SettingsFile.h"
 
 namespace stowra {
 
@@ -40,25 +35,6 @@ QString BrowseForFolder(QWidget* owner, const QString& title, const QString& sta
 const char* const kUnreadableFolderName =
     "フォルダ名に文字として読めないバイトが含まれているため、ここでは選択できません\n"
     "（フォルダを入力欄へドロップすると指定できます）";
-
-// Narrows the wanted widths towards the least ones, each in proportion to what it can give, until
-// together they fit the room; never below the least, which keep every text readable.
-std::array<int, 4> FitWidths(const std::array<int, 4>& wanted, const std::array<int, 4>& least, int room) {
-    const int sumWanted = wanted[0] + wanted[1] + wanted[2] + wanted[3];
-    const int sumLeast = least[0] + least[1] + least[2] + least[3];
-    if (sumWanted <= room) {
-        return wanted;
-    }
-    if (sumLeast >= room) {
-        return least;
-    }
-    const double share = static_cast<double>(room - sumLeast) / (sumWanted - sumLeast);
-    std::array<int, 4> widths{};
-    for (std::size_t c = 0; c < widths.size(); ++c) {
-        widths[c] = least[c] + static_cast<int>((wanted[c] - least[c]) * share);
-    }
-    return widths;
-}
 
 // A folder browser as the engine asks for it.
 class ServiceChooser : public FolderChooser {
@@ -75,6 +51,7 @@ private:
 
 TMainForm::TMainForm(Services services, QWidget* parent)
     : QMainWindow(parent),
+      model(*this),
       services_(std::move(services)),
       ownPrompter_(this),
       prompter_(services_.prompter != nullptr ? services_.prompter : &ownPrompter_),
@@ -157,7 +134,7 @@ void TMainForm::BuildControls() {
     TreeView->setSelectionMode(QAbstractItemView::SingleSelection);
     TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
-    listModel_ = new ResultListModel(state, this);
+    listModel_ = new ResultListModel(model.List(), this);
     ListView = new QTreeView(central);
     ListView->setModel(listModel_);
     ListView->setRootIsDecorated(false);
@@ -190,12 +167,9 @@ void TMainForm::BuildControls() {
 
     MenuOpt = menuBar()->addAction(QTr("オプション(&O)"));
 
-    connect(ComboBox, &QComboBox::activated, this, [this](int index) {
-        // Picking the entry that is already current changes no profile, so the results stay.
-        if (index != static_cast<int>(settings.selected)) {
-            Guarded([this] { ComboBoxChange(); });
-        }
-    });
+    // The model keeps the selection; the box mirrors it and reports what the user picks (the
+    // box's own changes while it is refilled are kept from the model).
+    connect(ComboBox, &QComboBox::currentIndexChanged, this, [this] { Guarded([this] { ComboBoxChange(); }); });
     for (FolderEdit* e : {EditSrc, EditDst}) {
         connect(e, &QLineEdit::textChanged, this, [this, e] { EditSrcChange(e); });
     }
@@ -231,21 +205,17 @@ void TMainForm::Guarded(const std::function<void()>& handler) {
 
 void TMainForm::FormCreate() {
     SetToolTipDurations(this);
-    Guarded([this] { LoadSettings(services_.settingsPath, settings); });
-    EditSrc->SetNativeText(settings.SrcFolder);
-    EditDst->SetNativeText(settings.DstFolder);
-    FillComboBox();
-    ComboBoxChange();
+    Guarded([this] { model.Load(services_.settingsPath); });
+    EditSrc->SetNativeText(model.settings.SrcFolder);
+    EditDst->SetNativeText(model.settings.DstFolder);
+    model.ClearResults();
     EditSrcChange(EditSrc);
     EditSrcChange(EditDst);
 }
 
 void TMainForm::FormDestroy() {
-    settings.SrcFolder = EditSrc->NativeText();
-    settings.DstFolder = EditDst->NativeText();
-    settings.selected = static_cast<std::size_t>(std::max(ComboBox->currentIndex(), 0));
-    Guarded([this] { SaveSettings(services_.settingsPath, settings); });
-    state.Clear();
+    Guarded([this] { model.Save(services_.settingsPath, EditSrc->NativeText(), EditDst->NativeText()); });
+    model.state.Clear();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -253,25 +223,17 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void TMainForm::FillComboBox() {
+void TMainForm::ShowProfiles(const std::vector<std::string>& names, std::size_t selected) {
+    const QSignalBlocker quiet(ComboBox);
     ComboBox->clear();
-    for (const auto& entry : settings.profiles) {
-        ComboBox->addItem(ToQt(entry.name));
+    for (const std::string& name : names) {
+        ComboBox->addItem(ToQt(name));
     }
-    ComboBox->setCurrentIndex(static_cast<int>(settings.selected));
-}
-
-const MediaProfile* TMainForm::CurrentProfile() const {
-    int i = ComboBox->currentIndex();
-    if (i < 0 || static_cast<std::size_t>(i) >= settings.profiles.size()) {
-        return nullptr;
-    }
-    return settings.profiles[static_cast<std::size_t>(i)].profile.get();
+    ComboBox->setCurrentIndex(static_cast<int>(selected));
 }
 
 void TMainForm::ComboBoxChange() {
-    settings.selected = static_cast<std::size_t>(std::max(ComboBox->currentIndex(), 0));
-    ClearResults();
+    model.SelectProfile(static_cast<std::size_t>(std::max(ComboBox->currentIndex(), 0)));
 }
 
 void TMainForm::EditSrcChange(FolderEdit* edit) {
@@ -302,7 +264,7 @@ void TMainForm::ButtonSrcClick() {
     ServiceChooser chooser(
         [this](std::string_view title) { return ChooseFolder(std::string(title), *EditSrc); });
     std::string text = EditSrc->NativeText();
-    if (ChooseSourceFolder(chooser, text, *this)) {
+    if (model.ChooseSource(chooser, text)) {
         // The results were cleared; the text is set after, so the field shows the new folder.
         EditSrc->SetNativeText(text);
     }
@@ -312,20 +274,9 @@ void TMainForm::ButtonDstClick() {
     ServiceChooser chooser(
         [this](std::string_view title) { return ChooseFolder(std::string(title), *EditDst); });
     std::string text = EditDst->NativeText();
-    if (ChooseDestinationFolder(chooser, text)) {
+    if (model.ChooseDestination(chooser, text)) {
         EditDst->SetNativeText(text);
     }
-}
-
-ScanInput TMainForm::CurrentScanInput() const {
-    ScanInput in;
-    in.sourceFolder = EditSrc->NativeText();
-    in.options = settings.Options;
-    in.minSize = settings.MinSize;
-    if (const MediaProfile* p = CurrentProfile()) {
-        in.profile = *p;
-    }
-    return in;
 }
 
 void TMainForm::ButtonScanClick() {
@@ -340,7 +291,7 @@ void TMainForm::ButtonScanClick() {
     scanCancelRequested_ = false;
     scanPoll_.invalidate();
     hold.OnEscape([this] { scanCancelRequested_ = true; });
-    RunScan(CurrentScanInput(), state, *this);
+    model.Scan(EditSrc->NativeText());
 }
 
 bool TMainForm::ScanCancelled() {
@@ -364,78 +315,61 @@ void TMainForm::ButtonMoveClick() {
         ~Restore() {
             form->centralWidget()->setEnabled(true);
             form->menuBar()->setEnabled(true);
-            form->ButtonMove->setEnabled(form->state.HasResult());
+            form->ButtonMove->setEnabled(form->model.state.HasResult());
         }
     } restore{this};
     InputHold hold(this);
     MoveProgressDialog progress(this, *prompter_);
-    moveMessages_ = &progress;
-    struct Unhook {
-        Prompter*& messages;
-        ~Unhook() { messages = nullptr; }
-    } unhook{moveMessages_};
-    MoveFiles({EditDst->NativeText(), settings.Options}, state, *this, progress);
+    model.Move(EditDst->NativeText(), progress, progress);
 }
 
-void TMainForm::ClearResults() {
-    state.Clear();
+void TMainForm::ShowTree(const std::vector<TreeNode>& nodes) {
     TreeView->clear();
-    listModel_->Show(ResultListModel::Mode::Empty);
-    ListView->header()->setHidden(true);
-    log_.Clear();
-    ButtonMove->setEnabled(false);
-}
-
-void TMainForm::ShowResult() {
+    if (nodes.empty()) {
+        return;
+    }
     QIcon folder;
     folder.addPixmap(style()->standardPixmap(QStyle::SP_DirClosedIcon), QIcon::Normal);
     folder.addPixmap(style()->standardPixmap(QStyle::SP_DirOpenIcon), QIcon::Selected);
-    auto* root = new QTreeWidgetItem(TreeView, {ToQt(state.scanStamp)});
-    root->setIcon(0, folder);
-    root->setData(0, kNodeIndexRole, 0);
-    int index = 1;
-    for (std::size_t i = 0; i < state.result.media.size(); ++i, ++index) {
-        auto* node = new QTreeWidgetItem(root, {QString::number(i + 1)});
-        node->setIcon(0, folder);
-        node->setData(0, kNodeIndexRole, index);
+    std::vector<QTreeWidgetItem*> items;
+    for (const TreeNode& node : nodes) {
+        QTreeWidgetItem* parent =
+            node.parent >= 0 && static_cast<std::size_t>(node.parent) < items.size() ? items[node.parent] : nullptr;
+        auto* item = parent != nullptr ? new QTreeWidgetItem(parent, {ToQt(node.caption)})
+                                       : new QTreeWidgetItem(TreeView, {ToQt(node.caption)});
+        item->setIcon(0, folder);
+        item->setData(0, kNodeIndexRole, node.index);
+        items.push_back(item);
     }
-    auto* rest = new QTreeWidgetItem(TreeView, {QTr("残り")});
-    rest->setIcon(0, folder);
-    rest->setData(0, kNodeIndexRole, index);
     TreeView->expandAll();
-    TreeView->setCurrentItem(root);
+    TreeView->setCurrentItem(items.front());
 }
 
 void TMainForm::TreeViewChange() {
-    listModel_->Show(ResultListModel::Mode::Empty);
-    ListView->header()->setHidden(false);
-    QList<QTreeWidgetItem*> selected = TreeView->selectedItems();
-    if (selected.isEmpty()) {
-        return;
-    }
-    const int i = selected.front()->data(0, kNodeIndexRole).toInt();
-    const int n = static_cast<int>(state.result.media.size());
-    QHeaderView* header = ListView->header();
-    if (i == 0) {
-        listModel_->Show(ResultListModel::Mode::Summary);
+    const QList<QTreeWidgetItem*> selected = TreeView->selectedItems();
+    model.SelectNode(selected.isEmpty() ? -1 : selected.front()->data(0, kNodeIndexRole).toInt());
+}
+
+void TMainForm::ShowList(ListMode mode) {
+    listModel_->Reset();
+    ListView->header()->setHidden(mode == ListMode::Empty);
+    if (mode == ListMode::Summary) {
         SizeSummaryColumns();
-        return;
+    } else if (mode == ListMode::Files) {
+        SizeFileColumns();
     }
-    if (i <= n) {
-        BuildFileList(state.result.media[static_cast<std::size_t>(i - 1)], state.fileList);
-    } else {
-        BuildFileList(state.result.remainder, state.fileList);
-    }
-    listModel_->Show(ResultListModel::Mode::Files);
-    header->resizeSection(0, std::max(ListView->viewport()->width() - Px(100), 0));
-    header->resizeSection(1, Px(84));
+}
+
+void TMainForm::SizeFileColumns() {
+    const std::array<int, 2> widths = FileColumnWidths(ListView->viewport()->width(), DigitWidth());
+    ListView->header()->resizeSection(0, widths[0]);
+    ListView->header()->resizeSection(1, widths[1]);
 }
 
 void TMainForm::SizeSummaryColumns() {
     // The design's widths, scaled to the font, are narrowed where the list is too small to show
     // them all, down to what the header and the texts need: "詰め込み率" is the column users look
     // for, and it is the last one.
-    static constexpr std::array<int, 4> kDesign = {30, 80, 100, 100};
     QHeaderView* header = ListView->header();
     QStyle* style = ListView->style();
     const QFontMetrics metrics = ListView->fontMetrics();
@@ -461,7 +395,7 @@ void TMainForm::SizeSummaryColumns() {
     }
     std::array<int, 4> wanted{};
     for (int c = 0; c < 4; ++c) {
-        wanted[c] = std::max(Px(kDesign[c]), least[c]);
+        wanted[c] = std::max(ScaledWidth(kSummaryDesignWidths[static_cast<std::size_t>(c)], DigitWidth()), least[c]);
     }
     // Room for a vertical scroll bar is kept whether or not one shows.
     const int room =
@@ -473,15 +407,14 @@ void TMainForm::SizeSummaryColumns() {
 }
 
 void TMainForm::TreeViewCollapsed(QTreeWidgetItem* item) {
-    // A selection hidden inside a collapsed node would leave its files listed with nothing
-    // selected in sight; the collapsed node takes the selection, and the list follows it.
     const QTreeWidgetItem* current = TreeView->currentItem();
-    for (const QTreeWidgetItem* p = current != nullptr ? current->parent() : nullptr; p != nullptr;
-         p = p->parent()) {
-        if (p == item) {
-            TreeView->setCurrentItem(item);
-            return;
-        }
+    if (current == nullptr) {
+        return;
+    }
+    const int target = model.NodeToSelectAfterCollapse(current->data(0, kNodeIndexRole).toInt(),
+                                                       item->data(0, kNodeIndexRole).toInt());
+    if (target != current->data(0, kNodeIndexRole).toInt()) {
+        TreeView->setCurrentItem(item);
     }
 }
 
@@ -491,126 +424,77 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TMainForm::FormResize() {
-    if (Closing || listModel_ == nullptr || listModel_->CurrentMode() != ResultListModel::Mode::Files) {
+    if (Closing || listModel_ == nullptr || listModel_->CurrentMode() != ListMode::Files) {
         return;
     }
-    ListView->header()->resizeSection(0, std::max(ListView->viewport()->width() - Px(100), 0));
+    SizeFileColumns();
 }
 
-int TMainForm::Px(int designPixels) const {
-    // The widths were laid out for a font whose digits are 6 pixels wide; larger fonts and screens
-    // widen the columns in proportion, so sizes are never cut off.
-    const double digit = ListView->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    return static_cast<int>(designPixels * std::max(1.0, digit / 6.0) + 0.5);
+double TMainForm::DigitWidth() const {
+    return ListView->fontMetrics().horizontalAdvance(QLatin1Char('0'));
 }
 
-void TMainForm::PrepareMediaDialog(TMediaDialog& dialog, bool addMode) {
-    dialog.AddMode = addMode;
-    dialog.selectedIndex = ComboBox->currentIndex();
-    for (const auto& entry : settings.profiles) {
-        dialog.profileNames.push_back(entry.name);
-    }
-    dialog.nameProblem = [this, addMode](const std::string& name) {
-        return ProfileNameProblem(
-            name, settings.profiles,
-            addMode ? ProfileList::npos : static_cast<std::size_t>(ComboBox->currentIndex()));
-    };
-    dialog.probe = [this](TMediaDialog& d) {
+bool TMainForm::EditMedia(MediaForm& form) {
+    TMediaDialog dialog(*prompter_, this);
+    dialog.form = form;
+    dialog.SetValues(form.values);
+    dialog.SetSlackEnabled(form.slackEnabled);
+    dialog.probe = [this, readAtip = form.readAtip](TMediaDialog& d) {
         MediaProbeView view(d);
-        ProbeBlankMedia(view, services_.makeTransport, (settings.Options & OptionFlags::ReadAtip) != 0);
+        ProbeBlankMedia(view, services_.makeTransport, readAtip);
     };
-    dialog.SetSlackEnabled((settings.Options & OptionFlags::UseSlack) != 0);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    form.values = dialog.Values();
+    return true;
+}
+
+bool TMainForm::EditOptions(OptionsForm& form) {
+    TOptDialog dialog(*prompter_, this);
+    dialog.EditMin->setText(QString::number(form.minSize));
+    const auto checks = dialog.Checks();
+    for (std::size_t b = 0; b < checks.size(); ++b) {
+        checks[b]->setChecked(form.checks[b]);
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    form.minSize = dialog.EditMin->value;
+    for (std::size_t b = 0; b < checks.size(); ++b) {
+        form.checks[b] = checks[b]->isChecked();
+    }
+    return true;
+}
+
+bool TMainForm::EditGrouping(int& item) {
+    TGroupDialog dialog(this);
+    dialog.SetItemIndex(item);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    item = dialog.ItemIndex();
+    return true;
 }
 
 void TMainForm::ButtonEdtClick() {
-    const int i = ComboBox->currentIndex();
-    if (i < 0)
-        return;
-    auto& entry = settings.profiles[static_cast<std::size_t>(i)];
-    TMediaDialog dialog(*prompter_, this);
-    PrepareMediaDialog(dialog, false);
-    dialog.EditName->setText(ToQt(entry.name));
-    dialog.EditCluster->value = entry.profile->Cluster;
-    dialog.EditTotal->value = entry.profile->Total;
-    dialog.EditSystem->value = entry.profile->System;
-    dialog.EditSlack->value = entry.profile->Slack;
-    dialog.SetFileSystem(entry.profile->fileSystem);
-    if (dialog.exec() == QDialog::Accepted) {
-        *entry.profile = {dialog.EditCluster->value, dialog.EditTotal->value, dialog.EditSystem->value,
-                          dialog.EditSlack->value, dialog.fileSystem()};
-        entry.name = FromQt(dialog.EditName->text());
-        ComboBox->setItemText(i, dialog.EditName->text());
-    }
+    model.EditProfile();
 }
 
 void TMainForm::ButtonAddClick() {
-    TMediaDialog dialog(*prompter_, this);
-    PrepareMediaDialog(dialog, true);
-    dialog.EditCluster->value = 2048;
-    dialog.EditTotal->value = 0;
-    dialog.EditSystem->value = settings.DefaultSystem;
-    dialog.EditSlack->value = settings.DefaultSlack;
-    dialog.SetFileSystem(FileSystem::Iso9660);  // a new disc type packs discs that fit
-    if (dialog.exec() == QDialog::Accepted) {
-        settings.profiles.Append(FromQt(dialog.EditName->text()),
-                                 {dialog.EditCluster->value, dialog.EditTotal->value,
-                                  dialog.EditSystem->value, dialog.EditSlack->value, dialog.fileSystem()});
-        ComboBox->addItem(dialog.EditName->text());
-        ComboBox->setCurrentIndex(ComboBox->count() - 1);
-        ComboBoxChange();
-    }
+    model.AddProfile();
 }
 
 void TMainForm::ButtonDelClick() {
-    if (settings.profiles.size() < 2) {
-        prompter_->Ask(Tr("最低でも１つのメディア情報が必要です"), "", MessageIcon::Exclamation,
-                       MessageButtons::Ok);
-        return;
-    }
-    const int i = ComboBox->currentIndex();
-    if (i < 0)
-        return;
-    const std::string name = settings.profiles[static_cast<std::size_t>(i)].name;
-    if (prompter_->Ask(Tr("このメディア情報を削除してよいですか？"), name, MessageIcon::Exclamation,
-                       MessageButtons::YesNo) != MessageAnswer::Yes) {
-        return;
-    }
-    // The entry before the deleted one, or the one after it when the first goes.
-    ComboBox->setCurrentIndex(i == 0 ? 1 : i - 1);
-    settings.profiles.Remove(static_cast<std::size_t>(i));
-    ComboBox->removeItem(i);
-    ComboBoxChange();
+    model.DeleteProfile();
 }
 
 void TMainForm::MenuOptClick() {
-    TOptDialog dialog(*prompter_, this);
-    dialog.EditMin->setText(QString::number(settings.MinSize));
-    auto checks = dialog.Checks();
-    for (std::size_t b = 0; b < checks.size(); ++b) {
-        checks[b]->setChecked((settings.Options & kOptionDialogBits[b]) != 0);
-    }
-    if (dialog.exec() == QDialog::Accepted) {
-        settings.MinSize = dialog.EditMin->value;
-        std::array<bool, 6> checked{};
-        for (std::size_t b = 0; b < checks.size(); ++b) {
-            checked[b] = checks[b]->isChecked();
-        }
-        const std::int32_t before = settings.Options;
-        settings.Options = ApplyOptionChecks(settings.Options, checked);
-        // The discs were packed with room for their index files, or without it: a result packed
-        // under the other choice would not fit what the move now puts onto them.
-        if (((before ^ settings.Options) & OptionFlags::WriteIndex) != 0 && state.HasResult()) {
-            ClearResults();
-        }
-    }
+    model.EditOptions();
 }
 
 void TMainForm::ButtonGroupClick() {
-    TGroupDialog dialog(this);
-    dialog.SetItemIndex(GroupItemOf(settings.Options));
-    if (dialog.exec() == QDialog::Accepted) {
-        settings.Options = ApplyGroupItem(settings.Options, dialog.ItemIndex());
-    }
+    model.EditGrouping();
 }
 
 }  // namespace stowra

@@ -1,6 +1,7 @@
 #pragma once
-// The main window: owns the settings, the profiles, the option bits and the scan's state, wires
-// its controls to the engine, and shows the result. The engine does the work.
+// The main window: lays out its controls, hands each of their events to the window's model and
+// draws what the model shows. The model owns the settings, the profiles and the scan's state and
+// holds the window's rules; the engine does the work.
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -20,14 +21,11 @@
 #include "app/RichEditPane.h"
 #include "dialogs/QtPrompter.h"
 #include "drive/SCSI.h"
-#include "packing/ScanSession.h"
-#include "settings/AppSettings.h"
+#include "ui/MainWindowModel.h"
 
 namespace stowra {
 
-class TMediaDialog;
-
-class TMainForm : public QMainWindow, public ScanWindow {
+class TMainForm : public QMainWindow, public MainWindowView {
     Q_OBJECT
 public:
     struct Services {
@@ -66,10 +64,8 @@ public:
     QAction* MenuOpt;
 
     // State.
-    AppSettings settings;  // option bits, minimum size, defaults, folders, profiles, selection
-    ScanState state;
+    MainWindowModel model;
     bool Closing = false;
-    const MediaProfile* CurrentProfile() const;
     ResultListModel& ListModel() { return *listModel_; }
 
     // Handlers.
@@ -86,17 +82,18 @@ public:
     void ButtonGroupClick();
     void TreeViewChange();
     void FormResize();
-    // A width given in pixels at the design resolution and font, scaled to the list's font.
-    int Px(int designPixels) const;
-
-    // ScanWindow.
-    LogPane& Log() override { return log_; }
-    Prompter& Messages() override { return moveMessages_ != nullptr ? *moveMessages_ : *prompter_; }
-    void ClearResults() override;
-    void ShowResult() override;
+    // MainWindowView.
+    void ShowProfiles(const std::vector<std::string>& names, std::size_t selected) override;
+    void ShowTree(const std::vector<TreeNode>& nodes) override;
+    void ShowList(ListMode mode) override;
     void SetMoveEnabled(bool enabled) override { ButtonMove->setEnabled(enabled); }
+    LogPane& Log() override { return log_; }
+    Prompter& Messages() override { return *prompter_; }
     // Keeps the window painted during the scan and lets Escape stop it.
     bool ScanCancelled() override;
+    bool EditMedia(MediaForm& form) override;
+    bool EditOptions(OptionsForm& form) override;
+    bool EditGrouping(int& item) override;
 
     // Runs a handler; an error that escapes it is shown in a message box and the program goes on.
     void Guarded(const std::function<void()>& handler);
@@ -111,9 +108,9 @@ private:
     void BuildControls();
     void FormCreate();
     void FormDestroy();
-    void FillComboBox();
-    ScanInput CurrentScanInput() const;
-    void PrepareMediaDialog(TMediaDialog& dialog, bool addMode);
+    // The list's font: its digits' width, which the column widths are scaled by.
+    double DigitWidth() const;
+    void SizeFileColumns();
     void SizeSummaryColumns();
     void TreeViewCollapsed(QTreeWidgetItem* item);
     std::string ChooseFolder(const std::string& title, const FolderEdit& field);
@@ -121,7 +118,6 @@ private:
     Services services_;
     QtPrompter ownPrompter_;
     Prompter* prompter_;
-    Prompter* moveMessages_ = nullptr;  // the move's progress while it runs
     RichEditPane log_;
     ResultListModel* listModel_;
 };

@@ -19,27 +19,17 @@ public:
     using QValidator::QValidator;
     State validate(QString& input, int& /*pos*/) const override {
         for (QChar& c : input) {
-            std::optional<QChar> digit = AsciiDigit(c);
+            std::optional<char> digit = AsciiDigit(c.unicode());
             if (!digit) {
                 return Invalid;
             }
-            c = *digit;
+            c = QLatin1Char(*digit);
         }
         return input.isEmpty() ? Intermediate : Acceptable;
     }
 };
 
 }  // namespace
-
-std::optional<QChar> AsciiDigit(QChar c) {
-    if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
-        return c;
-    }
-    if (c.unicode() >= 0xFF10 && c.unicode() <= 0xFF19) {
-        return QChar(u'0' + (c.unicode() - 0xFF10));
-    }
-    return std::nullopt;
-}
 
 FieldEdit::FieldEdit(Keys keys, QWidget* parent) : QLineEdit(parent), keys_(keys) {
     if (keys_ != Keys::Text) {
@@ -86,7 +76,7 @@ void FieldEdit::keyPressEvent(QKeyEvent* event) {
     if (keys_ != Keys::Text) {
         const QString t = event->text();
         bool character = !t.isEmpty() && t.at(0).isPrint();
-        bool digit = t.size() == 1 && AsciiDigit(t.at(0)).has_value();
+        bool digit = t.size() == 1 && AsciiDigit(t.at(0).unicode()).has_value();
         if (character && !digit) {
             event->accept();
             return;  // letters, signs and spaces never reach a numeric field
@@ -113,26 +103,20 @@ void FieldEdit::focusOutEvent(QFocusEvent* event) {
 }
 
 bool FieldEdit::TakeValue(Prompter& errors) {
-    if (text().isEmpty()) {
-        setText(QStringLiteral("0"));
-    }
-    auto v = ParseInt32(text());
-    if (!v) {
-        errors.Ask(Format(Tr("'%s' は整数ではありません"), FromQt(text()).c_str()), "", MessageIcon::Stop,
-                   MessageButtons::Ok);
-        return false;
-    }
-    value = *v;
-    return true;
+    return TakeValue(errors, TakeNumber);
 }
 
-std::optional<std::int32_t> ParseInt32(const QString& text) {
-    bool ok = false;
-    qlonglong v = text.trimmed().toLongLong(&ok, 10);
-    if (!ok || text.trimmed() != text || v < INT32_MIN || v > INT32_MAX) {
-        return std::nullopt;
+bool FieldEdit::TakeValue(Prompter& errors, NumberTaken (*take)(std::string_view)) {
+    const NumberTaken taken = take(FromQt(text()));
+    if (ToQt(taken.text) != text()) {
+        setText(ToQt(taken.text));
     }
-    return static_cast<std::int32_t>(v);
+    if (!taken.value) {
+        errors.Ask(taken.problem, "", MessageIcon::Stop, MessageButtons::Ok);
+        return false;
+    }
+    value = *taken.value;
+    return true;
 }
 
 }  // namespace stowra

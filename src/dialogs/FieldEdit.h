@@ -7,8 +7,10 @@
 #include <QLineEdit>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "platform/FrontEnd.h"
+#include "ui/NumberText.h"
 
 namespace stowra {
 
@@ -25,6 +27,8 @@ public:
     // Leaving a numeric field: an empty text becomes "0", then the text becomes the value. Text
     // that is not a signed 32-bit integer is reported through `errors` and the value stays.
     bool TakeValue(Prompter& errors);
+    // The same with the rule of a particular field (TakeNumber or TakeMinimumSize).
+    bool TakeValue(Prompter& errors, NumberTaken (*take)(std::string_view));
 
     std::int32_t value = 0;
 
@@ -40,12 +44,5 @@ protected:
 private:
     Keys keys_;
 };
-
-// The text as a signed 32-bit integer, or nothing when it is not one.
-std::optional<std::int32_t> ParseInt32(const QString& text);
-
-// The digit a character stands for: "0" to "9", and the full-width "０" to "９" that a Japanese
-// input method gives, as the ASCII digit. Nothing for any other character.
-std::optional<QChar> AsciiDigit(QChar c);
 
 }  // namespace stowra

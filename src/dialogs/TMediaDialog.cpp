@@ -5,8 +5,6 @@
 #include <QVBoxLayout>
 
 #include "dialogs/QtPrompter.h"
-#include "packing/DiscPresets.h"
-#include "packing/PackResult.h"
 #include "platform/Text.h"
 
 namespace stowra {
@@ -90,9 +88,8 @@ TMediaDialog::TMediaDialog(Prompter& messages, QWidget* parent) : QDialog(parent
 
     LabelPreset = new QLabel(QTr("メディアの種類"), this);
     ComboPreset = new QComboBox(this);
-    ComboPreset->addItem(QTr("（一覧から選ぶと、名前と大きさが入ります）"));
-    for (const DiscPreset& p : kDiscPresets) {
-        ComboPreset->addItem(QString::fromUtf8(p.name));
+    for (const std::string& item : PresetItems()) {
+        ComboPreset->addItem(ToQt(item));
     }
     ComboPreset->setToolTip(
         QTr("よく使われる記録型メディアの標準の容量です。自動取得は、ドライブにある空のメディアを読みます"));
@@ -139,17 +136,46 @@ TMediaDialog::TMediaDialog(Prompter& messages, QWidget* parent) : QDialog(parent
 }
 
 void TMediaDialog::ComboPresetChange(int index) {
-    if (index < 1 || static_cast<std::size_t>(index) > kDiscPresets.size()) {
+    MediaForm picked;
+    picked.values = Values();
+    if (!picked.PickPreset(index)) {
         return;
     }
-    const DiscPreset& p = kDiscPresets[static_cast<std::size_t>(index - 1)];
-    // The name, the sector size and the total as the disc's standard has them; System and Slack
-    // stay the user's, and every field stays editable.
-    EditName->setText(QString::fromUtf8(p.name));
-    EditCluster->value = p.cluster;
-    EditCluster->setText(QString::number(p.cluster));
-    EditTotal->value = p.total;
-    EditTotal->setText(QString::number(p.total));
+    EditName->setText(ToQt(picked.values.name));
+    EditCluster->value = picked.values.cluster;
+    EditCluster->setText(QString::number(picked.values.cluster));
+    EditTotal->value = picked.values.total;
+    EditTotal->setText(QString::number(picked.values.total));
+}
+
+void TMediaDialog::SetValues(const MediaValues& values) {
+    EditName->setText(ToQt(values.name));
+    EditCluster->value = values.cluster;
+    EditTotal->value = values.total;
+    EditSystem->value = values.system;
+    EditSlack->value = values.slack;
+    SetFileSystem(values.fileSystem);
+}
+
+MediaValues TMediaDialog::Values() const {
+    return {FromQt(EditName->text()), EditCluster->value, EditTotal->value, EditSystem->value, EditSlack->value,
+            fileSystem()};
+}
+
+FieldEdit* TMediaDialog::Field(MediaField field) const {
+    switch (field) {
+        case MediaField::Name:
+            return EditName;
+        case MediaField::Cluster:
+            return EditCluster;
+        case MediaField::Total:
+            return EditTotal;
+        case MediaField::System:
+            return EditSystem;
+        case MediaField::Slack:
+            return EditSlack;
+    }
+    return EditName;
 }
 
 void TMediaDialog::SetSlackEnabled(bool enabled) {
@@ -174,8 +200,7 @@ void TMediaDialog::showEvent(QShowEvent* event) {
 }
 
 QString TMediaDialog::SizeTip(const FieldEdit* field) const {
-    return ToQt(
-        SizeText(static_cast<std::uint32_t>(field->value), static_cast<std::uint32_t>(EditCluster->value)));
+    return ToQt(stowra::SizeTip(field->value, EditCluster->value));
 }
 
 bool TMediaDialog::EditClusterExit(FieldEdit* field) {
@@ -206,21 +231,11 @@ void TMediaDialog::EditClusterChange(FieldEdit* field) {
     if (ownTip) {
         // While typing, a number too long to convert keeps the previous value; leaving the field
         // reports it.
-        if (auto v = ParseInt32(field->text())) {
+        if (auto v = ParseInt32(FromQt(field->text()))) {
             field->value = *v;
         }
         field->setToolTip(SizeTip(field));
     }
-}
-
-bool TMediaDialog::Fails(bool failed, const char* message, FieldEdit* focus) {
-    if (failed) {
-        messages_.Ask(message, "", MessageIcon::Exclamation, MessageButtons::Ok);
-        if (focus->isEnabled()) {
-            focus->setFocus();
-        }
-    }
-    return failed;
 }
 
 void TMediaDialog::ButtonOkClick() {
@@ -234,32 +249,12 @@ void TMediaDialog::ButtonOkClick() {
             return;
         }
     }
-    const std::string name = FromQt(EditName->text());
-    bool taken = false;
-    for (std::size_t i = 0; i < profileNames.size(); ++i) {
-        if (!AddMode && static_cast<int>(i) == selectedIndex) {
-            continue;
+    form.values = Values();
+    if (const std::optional<FormProblem> problem = form.Validate()) {
+        messages_.Ask(problem->message, "", MessageIcon::Exclamation, MessageButtons::Ok);
+        if (FieldEdit* focus = Field(problem->focus); focus->isEnabled()) {
+            focus->setFocus();
         }
-        taken = taken || profileNames[i] == name;
-    }
-    if (Fails(name.empty(), Tr("メディア名を入れてください"), EditName) ||
-        Fails(name == "Stowra", Tr("そのメディア名は使用できません"), EditName) ||
-        Fails(taken, Tr("そのメディア名はすでに使用されています"), EditName)) {
-        return;
-    }
-    if (nameProblem) {
-        std::string problem = nameProblem(name);
-        if (Fails(!problem.empty(), problem.c_str(), EditName)) {
-            return;
-        }
-    }
-    if (Fails(EditCluster->value == 0, Tr("クラスタサイズを入れてください"), EditCluster) ||
-        Fails(EditTotal->value == 0, Tr("総サイズを入れてください"), EditTotal) ||
-        Fails(EditSystem->value == 0, Tr("システムサイズはゼロより大きくしてください"), EditSystem) ||
-        Fails(EditSystem->value >= EditTotal->value,
-              Tr("システムサイズは総サイズより小さくなければいけません"), EditSystem) ||
-        Fails(EditSlack->value >= EditTotal->value,
-              Tr("スラックサイズは総サイズより小さくなければいけません"), EditSlack)) {
         return;
     }
     accept();

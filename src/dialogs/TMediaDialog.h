@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "dialogs/FieldEdit.h"
-#include "packing/ImageSize.h"
 #include "platform/FrontEnd.h"
+#include "ui/MediaForm.h"
 
 namespace stowra {
 
-// "メディア設定": a profile's name and four numbers, validated on OK.
+// "メディア設定": a profile's name, four numbers and the file system. The rules (the checks on OK,
+// the list of common discs, the tooltips' texts) are the form's; the dialog draws it.
 class TMediaDialog : public QDialog {
     Q_OBJECT
 public:
@@ -44,17 +45,18 @@ public:
     QPushButton* ButtonCancel;
     QPushButton* ButtonGet;
 
-    bool AddMode = false;
-    // Names of the profile list, and the entry being edited (skipped by the name check in edit mode).
-    std::vector<std::string> profileNames;
-    int selectedIndex = -1;
-    // Further name rules of the settings file (empty text when the name can be stored).
-    std::function<std::string(const std::string& name)> nameProblem;
+    // The rules, and the values: those to show before the dialog opens, those shown when OK
+    // closed it.
+    MediaForm form;
     // The blank media probe behind "自動取得".
     std::function<void(TMediaDialog&)> probe;
 
     FileSystem fileSystem() const { return static_cast<FileSystem>(ComboFileSystem->currentIndex()); }
     void SetFileSystem(FileSystem fs) { ComboFileSystem->setCurrentIndex(static_cast<int>(fs)); }
+    // Puts values into the fields, as they are shown when the dialog opens.
+    void SetValues(const MediaValues& values);
+    // The values of the fields as taken over last.
+    MediaValues Values() const;
 
     // Enables or greys the slack field with its labels.
     void SetSlackEnabled(bool enabled);
@@ -74,7 +76,7 @@ protected:
 
 private:
     QString SizeTip(const FieldEdit* field) const;
-    bool Fails(bool failed, const char* message, FieldEdit* focus);
+    FieldEdit* Field(MediaField field) const;
     std::vector<FieldEdit*> NumericFields() const { return {EditCluster, EditTotal, EditSystem, EditSlack}; }
 
     Prompter& messages_;

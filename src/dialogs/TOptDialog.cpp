@@ -62,14 +62,7 @@ void TOptDialog::EditMinChange() {
 }
 
 bool TOptDialog::EditMinExit() {
-    if (!EditMin->TakeValue(errors_)) {
-        return false;
-    }
-    if (EditMin->value < 0) {
-        EditMin->value = 0;
-        EditMin->setText(QStringLiteral("0"));
-    }
-    return true;
+    return EditMin->TakeValue(errors_, TakeMinimumSize);
 }
 
 void TOptDialog::ButtonOkClick() {

@@ -166,6 +166,23 @@ void ExpectSummaryVisible(TMainForm& w) {
     }
 }
 
+// Both columns of a file list lie within the list's visible width, every name and size fits its
+// column, and together they fill most of the width.
+void ExpectFilesVisible(TMainForm& w) {
+    QHeaderView* h = w.ListView->header();
+    ASSERT_EQ(h->count(), 2);
+    const int width = w.ListView->viewport()->width();
+    EXPECT_LE(h->sectionViewportPosition(1) + h->sectionSize(1), width);
+    EXPECT_GE(h->sectionViewportPosition(1) + h->sectionSize(1), width - width / 8);
+    for (int r = 0; r < w.ListModel().rowCount(); ++r) {
+        for (int c = 0; c < 2; ++c) {
+            EXPECT_GT(h->sectionSize(c),
+                      w.ListView->fontMetrics().horizontalAdvance(w.ListModel().ListViewData(r)[c]))
+                << r << " " << c;
+        }
+    }
+}
+
 // The worked example: eight files and a profile of 100 sectors with 10 for the file system.
 void WriteExample(Fixture& f) {
     for (int s : {95, 50, 45, 40, 30, 20, 12, 8}) {
@@ -190,7 +207,7 @@ TEST(TMainForm, FirstStartWithoutSettings) {
     EXPECT_TRUE(IsYellow(w.EditDst));
     EXPECT_FALSE(w.ButtonMove->isEnabled());
     EXPECT_TRUE(w.ListView->header()->isHidden());
-    EXPECT_EQ(w.settings.Options, 1);
+    EXPECT_EQ(w.model.settings.Options, 1);
     EXPECT_EQ(w.MenuOpt->text(), QStringLiteral("オプション(&O)"));
     EXPECT_EQ(QFontInfo(w.RichEdit->font()).family(), QStringLiteral("Noto Sans CJK JP"));
     // Qt's own buttons speak the program's language: Japanese from Qt's catalog, English as they are.
@@ -245,8 +262,8 @@ TEST(TMainForm, ScanShowsTheWorkedExample) {
     EXPECT_EQ(f.Row(2), (QStringList{"s12.bin", "24.0000 KiB"}));
     EXPECT_EQ(w.ListModel().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("ファイル名"));
-    EXPECT_EQ(w.ListView->header()->sectionSize(1), w.Px(84));
-    EXPECT_EQ(w.ListView->header()->sectionSize(0), w.ListView->viewport()->width() - w.Px(100));
+    ExpectFilesVisible(w);
+    const int nameWidth = header->sectionSize(0), listWidth = w.ListView->viewport()->width();
 
     f.Select(3);
     ASSERT_EQ(w.ListModel().rowCount(), 3);
@@ -256,7 +273,8 @@ TEST(TMainForm, ScanShowsTheWorkedExample) {
 
     // The file-name column follows the window's width; the summary's widths never change.
     w.resize(700, 512);
-    EXPECT_EQ(w.ListView->header()->sectionSize(0), w.ListView->viewport()->width() - w.Px(100));
+    ExpectFilesVisible(w);
+    EXPECT_EQ(header->sectionSize(0) - nameWidth, w.ListView->viewport()->width() - listWidth);
     f.Select(0);
     ExpectSummaryVisible(w);
     const int fill = header->sectionSize(3);
@@ -329,7 +347,7 @@ TEST(TMainForm, WhatClearsTheResultsAndWhatKeepsThem) {
         d.ButtonOk->click();
     });
     w.ButtonGroup->click();
-    EXPECT_EQ(w.settings.Options & 0x88, 0x80);
+    EXPECT_EQ(w.model.settings.Options & 0x88, 0x80);
     EXPECT_TRUE(w.ButtonMove->isEnabled());
 
     // Cancelling the folder browser changes nothing; choosing a source folder clears.
@@ -598,7 +616,7 @@ TEST(TMainForm, DeletingProfilesMovesTheSelection) {
     w.ButtonDel->click();
     EXPECT_EQ(w.ComboBox->count(), 1);
     EXPECT_EQ(f.prompter.asked.back().text, "最低でも１つのメディア情報が必要です");
-    EXPECT_EQ(w.settings.profiles.size(), 1u);
+    EXPECT_EQ(w.model.settings.profiles.size(), 1u);
 }
 
 TEST(TMainForm, AddAndEditProfiles) {
@@ -622,7 +640,7 @@ TEST(TMainForm, AddAndEditProfiles) {
     });
     w.ButtonEdtClick();
     EXPECT_EQ(w.ComboBox->currentText(), QStringLiteral("Example 2"));
-    EXPECT_EQ(w.CurrentProfile()->fileSystem, FileSystem::Udf);
+    EXPECT_EQ(w.model.CurrentProfile()->fileSystem, FileSystem::Udf);
     test::WhenModal<TMediaDialog>([](TMediaDialog& d) {
         EXPECT_EQ(d.ComboFileSystem->currentText(), QStringLiteral("UDF"));  // shown as stored
         d.ButtonCancel->click();
@@ -632,7 +650,7 @@ TEST(TMainForm, AddAndEditProfiles) {
 
     // Adding selects the new entry and clears the results.
     test::WhenModal<TMediaDialog>([](TMediaDialog& d) {
-        EXPECT_TRUE(d.AddMode);
+        EXPECT_TRUE(d.form.addMode);
         EXPECT_EQ(d.EditSystem->text(), QStringLiteral("256"));
         d.EditName->setText(QStringLiteral("BD-R 25GB"));
         d.EditTotal->setText(QStringLiteral("12219392"));
@@ -641,8 +659,8 @@ TEST(TMainForm, AddAndEditProfiles) {
     });
     w.ButtonAddClick();
     EXPECT_EQ(w.ComboBox->currentText(), QStringLiteral("BD-R 25GB"));
-    EXPECT_EQ(w.CurrentProfile()->Total, 12219392);
-    EXPECT_EQ(w.CurrentProfile()->fileSystem, FileSystem::Iso9660);  // a new disc type packs discs that fit
+    EXPECT_EQ(w.model.CurrentProfile()->Total, 12219392);
+    EXPECT_EQ(w.model.CurrentProfile()->fileSystem, FileSystem::Iso9660);  // a new disc type packs discs that fit
     EXPECT_FALSE(w.ButtonMove->isEnabled());
 }
 
@@ -660,15 +678,15 @@ TEST(TMainForm, OptionsDialogBits) {
         d.ButtonOk->click();
     });
     w.MenuOpt->trigger();
-    EXPECT_EQ(w.settings.Options, 0x10088 | 0x40 | 0x02);
-    EXPECT_EQ(w.settings.MinSize, 1024);
+    EXPECT_EQ(w.model.settings.Options, 0x10088 | 0x40 | 0x02);
+    EXPECT_EQ(w.model.settings.MinSize, 1024);
 
     test::WhenModal<TOptDialog>([](TOptDialog& d) {
         d.CheckSlack->setChecked(false);
         d.ButtonCancel->click();
     });
     w.MenuOpt->trigger();
-    EXPECT_EQ(w.settings.Options, 0x10088 | 0x40 | 0x02);
+    EXPECT_EQ(w.model.settings.Options, 0x10088 | 0x40 | 0x02);
 
     // Both grouping bits set: the dialog opens on item 1, and OK clears bit 7.
     test::WhenModal<TGroupDialog>([](TGroupDialog& d) {
@@ -676,7 +694,7 @@ TEST(TMainForm, OptionsDialogBits) {
         d.ButtonOk->click();
     });
     w.ButtonGroup->click();
-    EXPECT_EQ(w.settings.Options, 0x10008 | 0x40 | 0x02);
+    EXPECT_EQ(w.model.settings.Options, 0x10008 | 0x40 | 0x02);
 }
 
 TEST(TMainForm, ChangingTheIndexOptionClearsAResultPackedUnderTheOtherChoice) {
@@ -686,7 +704,7 @@ TEST(TMainForm, ChangingTheIndexOptionClearsAResultPackedUnderTheOtherChoice) {
     TMainForm& w = *f.form;
     w.EditSrc->SetNativeText(f.dir.Path("src"));
     QTest::mouseClick(w.ButtonScan, Qt::LeftButton);
-    ASSERT_TRUE(w.state.HasResult());
+    ASSERT_TRUE(w.model.state.HasResult());
     // Hidden files change the next scan only; the index file changes what goes onto each disc.
     for (bool index : {false, true}) {
         test::WhenModal<TOptDialog>([index](TOptDialog& d) {
@@ -694,7 +712,7 @@ TEST(TMainForm, ChangingTheIndexOptionClearsAResultPackedUnderTheOtherChoice) {
             d.ButtonOk->click();
         });
         w.MenuOpt->trigger();
-        EXPECT_EQ(w.state.HasResult(), !index);
+        EXPECT_EQ(w.model.state.HasResult(), !index);
         EXPECT_EQ(w.ButtonMove->isEnabled(), !index);
     }
 }
@@ -734,7 +752,7 @@ TEST(TMainForm, MoveThroughTheWindow) {
     TMainForm& w = *f.form;
     w.ButtonScan->click();
     ASSERT_TRUE(w.ButtonMove->isEnabled());
-    const std::string stamp = w.state.scanStamp;
+    const std::string stamp = w.model.state.scanStamp;
 
     // A missing destination refuses the move and keeps the result.
     w.EditDst->setText(QString::fromStdString(f.dir.Path("missing")));
@@ -795,7 +813,7 @@ TEST(TMainForm, AutoGetFillsTheMediaDialog) {
     w.ButtonAddClick();
     EXPECT_EQ(lines, (QStringList{"/dev/sr0 QEMU QEMU DVD-ROM 2.5+", "/dev/sr1 QEMU QEMU DVD-ROM 2.5+"}));
     EXPECT_EQ(w.ComboBox->currentText(), QStringLiteral("DVD-R / CMC MAG. AM3"));
-    EXPECT_EQ(w.CurrentProfile()->Total, 2298496);
+    EXPECT_EQ(w.model.CurrentProfile()->Total, 2298496);
     EXPECT_TRUE(f.prompter.asked.empty());
 }
 

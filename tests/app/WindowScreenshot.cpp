@@ -21,7 +21,7 @@
 #include "dialogs/TMediaDialog.h"
 #include "dialogs/TOptDialog.h"
 #include "platform/BatchMove.h"
-#include "relocate/FolderChooser.h"
+#include "ui/FolderChooser.h"
 
 int main(int argc, char** argv) {
     if (argc < 4) {

@@ -11,7 +11,6 @@
 
 #include "platform/Folder.h"
 #include "platform/Text.h"
-#include "relocate/FolderChooser.h"
 #include "relocate/FolderCleanup.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"
@@ -116,44 +115,6 @@ TEST(RemoveEmptyFolders, AFileTheCodePageCannotSpellKeepsItsFolder) {
     EXPECT_TRUE(FolderExists(folder));
 }
 #endif
-
-class ScriptedChooser : public FolderChooser {
-public:
-    std::string answer;
-    std::vector<std::string> titles;
-    std::string SelectFolder(std::string_view title) override {
-        titles.emplace_back(title);
-        return answer;
-    }
-};
-
-TEST(SelectFolder, ChoosingASourceClearsTheResultsChoosingADestinationDoesNot) {
-    struct Case {
-        bool source;
-        std::string answer;
-        std::string text;  // the field afterwards
-        int clears;
-    } cases[] = {
-        {true, "/chosen", "/chosen", 1},
-        {true, "", "typed", 0},
-        {false, "/chosen", "/chosen", 0},
-        {false, "", "typed", 0},
-    };
-    for (const Case& c : cases) {
-        ScriptedChooser chooser;
-        chooser.answer = c.answer;
-        test::RecordingWindow w;
-        std::string field = "typed";
-        bool chosen =
-            c.source ? ChooseSourceFolder(chooser, field, w) : ChooseDestinationFolder(chooser, field);
-        EXPECT_EQ(chosen, !c.answer.empty());
-        EXPECT_EQ(field, c.text);
-        EXPECT_EQ(w.clears, c.clears);
-        ASSERT_EQ(chooser.titles.size(), 1u);
-        EXPECT_EQ(chooser.titles[0],
-                  c.source ? "入力フォルダを指定してください" : "出力フォルダを指定してください");
-    }
-}
 
 }  // namespace
 }  // namespace stowra

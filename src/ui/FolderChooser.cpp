@@ -1,4 +1,4 @@
-#include "relocate/FolderChooser.h"
+#include "ui/FolderChooser.h"
 
 #include "platform/Translation.h"
 

@@ -1,4 +1,4 @@
-#include "dialogs/OptionBits.h"
+#include "ui/OptionBits.h"
 
 #include "packing/MediaProfile.h"
 

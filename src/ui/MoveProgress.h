@@ -1,0 +1,44 @@
+#pragma once
+// The move's progress as every front end shows it, and the rule for its messages: the question
+// about replacing a file belongs to the file operation and is asked over the progress, while any
+// other message comes after the operation has ended, so the progress closes before it. Nothing is
+// left to cancel then.
+
+#include <string>
+
+#include "platform/FrontEnd.h"
+
+namespace stowra {
+
+// A front end's progress window with Cancel.
+class ProgressView {
+public:
+    virtual ~ProgressView() = default;
+    // Shows the window (the first call opens it) with a label and a position of 0 to 1000, lets
+    // the window system run, and returns whether the user asked to cancel.
+    virtual bool ShowProgress(const std::string& label, int permille) = 0;
+    virtual void CloseProgress() = 0;
+};
+
+// The label under the progress bar.
+std::string MoveProgressLabel(const MoveProgress& progress);
+// How far the batch has come, 0 to 1000: by bytes when bytes are copied, else by files.
+int MoveProgressPermille(const MoveProgress& progress);
+
+class MoveProgressModel : public ProgressSink, public Prompter {
+public:
+    MoveProgressModel(ProgressView& view, Prompter& messages) : view_(view), messages_(messages) {}
+    bool Progress(const MoveProgress& progress) override;
+    MessageAnswer Ask(std::string_view text, std::string_view caption, MessageIcon icon,
+                      MessageButtons buttons) override;
+    // Closes the progress for good; later reports of the same move show nothing.
+    void Close();
+
+private:
+    ProgressView& view_;
+    Prompter& messages_;
+    bool shown_ = false;
+    bool ended_ = false;
+};
+
+}  // namespace stowra

@@ -1,0 +1,367 @@
+#include <gtest/gtest.h>
+
+#include "support/Recorders.h"
+#include "support/TempTree.h"
+#include "ui/FolderChooser.h"
+#include "ui/MainWindowModel.h"
+#include "ui/MoveProgress.h"
+#include "ui/NumberText.h"
+#include "ui/OptionBits.h"
+
+namespace stowra {
+namespace {
+
+TEST(NumberText, WhatLeavingANumericFieldMakesOfItsText) {
+    const struct {
+        const char* text;
+        bool minimumSize;
+        const char* shown;
+        std::optional<std::int32_t> value;
+    } cases[] = {
+        {"", false, "0", 0},
+        {"2048", false, "2048", 2048},
+        {"+7", false, "+7", 7},
+        {"-5", false, "-5", -5},
+        {"-5", true, "0", 0},
+        {"2147483647", false, "2147483647", 2147483647},
+        {"-2147483648", false, "-2147483648", INT32_MIN},
+        {"2147483648", false, "2147483648", std::nullopt},
+        {"99999999999999999999999", true, "99999999999999999999999", std::nullopt},
+        {" 5", false, " 5", std::nullopt},
+        {"5 ", false, "5 ", std::nullopt},
+        {"-", false, "-", std::nullopt},
+        {"1,000", false, "1,000", std::nullopt},
+        {"１２", false, "１２", std::nullopt},  // the field turns them into ASCII before this
+    };
+    for (const auto& c : cases) {
+        const NumberTaken t = c.minimumSize ? TakeMinimumSize(c.text) : TakeNumber(c.text);
+        EXPECT_EQ(t.text, c.shown) << c.text;
+        EXPECT_EQ(t.value, c.value) << c.text;
+        EXPECT_EQ(t.problem.empty(), c.value.has_value()) << c.text;
+    }
+    EXPECT_EQ(TakeNumber("4294967296").problem, "'4294967296' は整数ではありません");
+    EXPECT_EQ(AsciiDigit(U'７'), '7');
+    EXPECT_EQ(AsciiDigit(U'x'), std::nullopt);
+}
+
+TEST(MediaForm, ChecksRunInOrderAndNameTheFieldToFocus) {
+    const struct {
+        const char* name;
+        std::int32_t cluster, total, system, slack;
+        const char* message;  // nullptr: OK closes the dialog
+        MediaField focus;
+    } cases[] = {
+        {"", 0, 0, 0, 0, "メディア名を入れてください", MediaField::Name},
+        {"Stowra", 0, 0, 0, 0, "そのメディア名は使用できません", MediaField::Name},
+        {"CD-R 700MiB", 0, 0, 0, 0, "そのメディア名はすでに使用されています", MediaField::Name},
+        {"A[1]", 0, 0, 0, 0, "bad name", MediaField::Name},
+        {"BD-R", 0, 0, 0, 0, "クラスタサイズを入れてください", MediaField::Cluster},
+        {"BD-R", 2048, 0, 0, 0, "総サイズを入れてください", MediaField::Total},
+        {"BD-R", 2048, 1000, 0, 0, "システムサイズはゼロより大きくしてください", MediaField::System},
+        {"BD-R", 2048, 1000, 1000, 0, "システムサイズは総サイズより小さくなければいけません", MediaField::System},
+        {"BD-R", 2048, 1000, 256, 1000, "スラックサイズは総サイズより小さくなければいけません", MediaField::Slack},
+        {"cd-r 700mib", 2048, 1000, 256, 10, nullptr, MediaField::Name},
+        {"BD-R", 2048, 12219392, 256, 3840, nullptr, MediaField::Name},
+    };
+    for (const bool addMode : {true, false}) {
+        for (const auto& c : cases) {
+            MediaForm form;
+            form.addMode = addMode;
+            // In edit mode the entry being edited keeps its own name.
+            form.profileNames = {"DVD-R 4.7GB(4.38GiB)", "CD-R 700MiB"};
+            form.selectedIndex = addMode ? 1 : 0;
+            form.nameProblem = [](const std::string& name) {
+                return name.find('[') != std::string::npos ? std::string("bad name") : std::string();
+            };
+            form.values = {c.name, c.cluster, c.total, c.system, c.slack, FileSystem::None};
+            const std::optional<FormProblem> problem = form.Validate();
+            ASSERT_EQ(problem.has_value(), c.message != nullptr) << c.name;
+            if (problem) {
+                EXPECT_EQ(problem->message, c.message);
+                EXPECT_EQ(problem->focus, c.focus) << c.message;
+            }
+        }
+    }
+    MediaForm edit;
+    edit.profileNames = {"CD-R 700MiB", "DVD"};
+    edit.selectedIndex = 0;
+    edit.values = {"CD-R 700MiB", 2048, 359850, 256, 3840, FileSystem::Iso9660};
+    EXPECT_FALSE(edit.Validate()) << "the entry being edited may keep its name";
+    edit.values.name = "DVD";
+    EXPECT_TRUE(edit.Validate());
+
+    MediaForm preset;
+    preset.values.system = 300;
+    EXPECT_FALSE(preset.PickPreset(0));
+    EXPECT_FALSE(preset.PickPreset(static_cast<int>(kDiscPresets.size()) + 1));
+    ASSERT_TRUE(preset.PickPreset(8));
+    EXPECT_EQ(preset.values.name, "BD-R 25GB");
+    EXPECT_EQ(preset.values.total, 12219392);
+    EXPECT_EQ(preset.values.system, 300) << "the user's own figures stay";
+    EXPECT_EQ(PresetItems().size(), kDiscPresets.size() + 1);
+    EXPECT_EQ(SizeTip(3840, 2048), "7.5000 MiB");
+}
+
+TEST(OptionBits, EachDialogChangesOnlyItsOwnBits) {
+    const std::int32_t high = 0x12340000;
+    // All six boxes cleared: bits 3, 7 and the high bits stay.
+    EXPECT_EQ(ApplyOptionChecks(high | 0xFF, {}), high | 0x88);
+    EXPECT_EQ(ApplyOptionChecks(high, {true, false, true, false, true, false}), high | 0x01 | 0x04 | 0x20);
+    EXPECT_EQ(ApplyOptionChecks(0, {false, false, false, false, false, true}), 0x40);
+
+    struct GroupCase {
+        std::int32_t options;
+        int item;
+    } items[] = {{0, 0}, {0x08, 1}, {0x80, 2}, {0x88, 1}, {high | 0x80, 2}};
+    for (const auto& c : items) {
+        EXPECT_EQ(GroupItemOf(c.options), c.item) << c.options;
+    }
+    EXPECT_EQ(ApplyGroupItem(0x88 | 0x41 | high, 1), 0x08 | 0x41 | high);
+    EXPECT_EQ(ApplyGroupItem(0x80 | 0x7F, 0), 0x77);
+    EXPECT_EQ(ApplyGroupItem(0x08, 2), 0x80);
+}
+
+// A window that records what its model shows and answers its dialogs from a script.
+struct FakeView : MainWindowView {
+    LogRecorder log;
+    test::ScriptedPrompter prompter;
+    std::vector<std::string> profiles;
+    std::size_t shownSelection = 0;
+    std::vector<TreeNode> tree;
+    int treeShows = 0;
+    bool moveEnabled = false;
+    std::function<bool(MediaForm&)> media;
+    std::function<bool(OptionsForm&)> options;
+    std::function<bool(int&)> grouping;
+
+    void ShowProfiles(const std::vector<std::string>& names, std::size_t selected) override {
+        profiles = names;
+        shownSelection = selected;
+    }
+    void ShowTree(const std::vector<TreeNode>& nodes) override {
+        tree = nodes;
+        ++treeShows;
+    }
+    void ShowList(ListMode) override {}
+    void SetMoveEnabled(bool enabled) override { moveEnabled = enabled; }
+    LogPane& Log() override { return log; }
+    Prompter& Messages() override { return prompter; }
+    bool EditMedia(MediaForm& form) override { return media && media(form); }
+    bool EditOptions(OptionsForm& form) override { return options && options(form); }
+    bool EditGrouping(int& item) override { return grouping && grouping(item); }
+};
+
+struct ModelFixture {
+    test::TempTree dir;
+    FakeView view;
+    MainWindowModel model{view};
+
+    explicit ModelFixture(const std::string& settings = "[Stowra]\r\nMedia=0\r\n[A]\r\n[B]\r\n[C]\r\n") {
+        dir.Write("stowra.ini", settings);
+        model.Load(dir.Path("stowra.ini"));
+    }
+    // Pretends a scan left a result, so what clears it shows.
+    void FakeResult() {
+        model.state.result.media.resize(1);
+        view.moveEnabled = true;
+    }
+};
+
+TEST(MainWindowModel, WhatEachProfileActionSelectsAndWhetherItKeepsTheResult) {
+    enum class Act { Select0, Select2, Delete, DeleteRefused, Add, AddCancelled, Edit };
+    const std::string cd = "CD-R 700MiB", dvd = "DVD-R 4.7GB(4.38GiB)";  // added to every list
+    const struct {
+        std::size_t start;
+        Act act;
+        std::vector<std::string> profiles;
+        std::size_t selected;
+        bool resultKept;
+    } cases[] = {
+        {0, Act::Select0, {"A", "B", "C", cd, dvd}, 0, true},  // the current one again: nothing changes
+        {0, Act::Select2, {"A", "B", "C", cd, dvd}, 2, false},
+        {0, Act::Delete, {"B", "C", cd, dvd}, 0, false},  // the first goes: the former second
+        {1, Act::Delete, {"A", "C", cd, dvd}, 0, false},  // else the one before
+        {4, Act::Delete, {"A", "B", "C", cd}, 3, false},
+        {1, Act::DeleteRefused, {"A", "B", "C", cd, dvd}, 1, true},
+        {1, Act::Add, {"A", "B", "C", cd, dvd, "BD-R 25GB"}, 5, false},
+        {1, Act::AddCancelled, {"A", "B", "C", cd, dvd}, 1, true},
+        {1, Act::Edit, {"A", "B2", "C", cd, dvd}, 1, true},
+    };
+    for (const auto& c : cases) {
+        ModelFixture f;
+        f.model.SelectProfile(c.start);
+        f.FakeResult();
+        f.view.media = [&](MediaForm& form) {
+            EXPECT_EQ(form.addMode, c.act != Act::Edit);
+            EXPECT_EQ(form.values.fileSystem, c.act == Act::Edit ? FileSystem::None : FileSystem::Iso9660);
+            form.values.name = c.act == Act::Edit ? "B2" : "BD-R 25GB";
+            form.values.total = 12219392;
+            return c.act != Act::AddCancelled;
+        };
+        if (c.act == Act::DeleteRefused) {
+            f.view.prompter.answers = {MessageAnswer::No};
+        }
+        switch (c.act) {
+            case Act::Select0: f.model.SelectProfile(0); break;
+            case Act::Select2: f.model.SelectProfile(2); break;
+            case Act::Delete:
+            case Act::DeleteRefused: f.model.DeleteProfile(); break;
+            case Act::Add:
+            case Act::AddCancelled: f.model.AddProfile(); break;
+            case Act::Edit: f.model.EditProfile(); break;
+        }
+        EXPECT_EQ(f.view.profiles, c.profiles) << static_cast<int>(c.act);
+        EXPECT_EQ(f.model.Selected(), c.selected) << static_cast<int>(c.act);
+        // A pick is the selector's own; what the model changes itself, it shows.
+        const bool shown = c.act == Act::Delete || c.act == Act::Add || c.act == Act::Edit;
+        EXPECT_EQ(f.view.shownSelection, shown ? c.selected : 0) << static_cast<int>(c.act);
+        EXPECT_EQ(f.model.state.HasResult(), c.resultKept) << static_cast<int>(c.act);
+        EXPECT_EQ(f.view.moveEnabled, c.resultKept) << static_cast<int>(c.act);
+    }
+    ModelFixture one;
+    for (int i = 0; i < 5; ++i) one.model.DeleteProfile();
+    EXPECT_EQ(one.view.profiles, std::vector<std::string>{dvd});
+    EXPECT_EQ(one.view.prompter.asked.back().text, "最低でも１つのメディア情報が必要です");
+}
+
+TEST(MainWindowModel, OptionsAndGroupingChangeOnlyTheirBits) {
+    ModelFixture f("[Stowra]\r\nOption=0x10088\r\nMinSize=0\r\n");
+    const struct {
+        bool index, ok;
+        std::int32_t options;
+        bool resultKept;
+    } cases[] = {
+        {false, false, 0x10088, true},
+        {false, true, 0x10088 | 0x02, true},  // hidden files change the next scan only
+        {true, true, 0x10088 | 0x02 | 0x10, false},  // the index file changes what goes onto a disc
+    };
+    for (const auto& c : cases) {
+        f.FakeResult();
+        f.view.options = [&](OptionsForm& form) {
+            form.checks[1] = true;
+            form.checks[3] = c.index;
+            form.minSize = 1024;
+            return c.ok;
+        };
+        f.model.EditOptions();
+        EXPECT_EQ(f.model.settings.Options, c.options);
+        EXPECT_EQ(f.model.settings.MinSize, c.ok ? 1024 : 0);
+        EXPECT_EQ(f.model.state.HasResult(), c.resultKept);
+    }
+    // Both grouping bits set: the dialog opens on item 1, and OK clears bit 7.
+    f.view.grouping = [](int& item) {
+        EXPECT_EQ(item, 1);
+        return true;
+    };
+    f.model.EditGrouping();
+    EXPECT_EQ(f.model.settings.Options, 0x10008 | 0x02 | 0x10);
+}
+
+TEST(ResultView, TreeCollapseAndColumnWidths) {
+    ScanState state;
+    state.scanStamp = "20261209-101500";
+    state.result.media.resize(2);
+    const std::vector<TreeNode> tree = ResultTree(state);
+    ASSERT_EQ(tree.size(), 4u);
+    EXPECT_EQ(tree[0].caption, "20261209-101500");
+    EXPECT_EQ(tree[2].caption, "2");
+    EXPECT_EQ(tree[2].parent, 0);
+    EXPECT_EQ(tree[3].caption, "残り");
+    EXPECT_EQ(tree[3].parent, -1);
+    const struct {
+        int selected, collapsed, after;
+    } collapses[] = {{2, 0, 0}, {0, 0, 0}, {3, 0, 3}, {1, 3, 1}, {9, 0, 9}};
+    for (const auto& c : collapses) {
+        EXPECT_EQ(SelectionAfterCollapse(tree, c.selected, c.collapsed), c.after) << c.selected;
+    }
+    // Wide enough: as designed; too narrow: each narrowed in proportion, never below the least.
+    EXPECT_EQ(FitWidths({30, 80, 100, 100}, {20, 40, 50, 60}, 400), (std::array<int, 4>{30, 80, 100, 100}));
+    EXPECT_EQ(FitWidths({30, 80, 100, 100}, {20, 40, 50, 60}, 100), (std::array<int, 4>{20, 40, 50, 60}));
+    EXPECT_EQ(FitWidths({30, 80, 100, 100}, {20, 40, 50, 60}, 250), (std::array<int, 4>{25, 62, 78, 82}));
+    EXPECT_EQ(FileColumnWidths(300, 6.0), (std::array<int, 2>{200, 84}));
+    EXPECT_EQ(FileColumnWidths(300, 9.0), (std::array<int, 2>{150, 126}));
+    EXPECT_EQ(FileColumnWidths(50, 6.0)[0], 0);
+}
+
+// A progress window that records what it was told.
+struct FakeProgress : ProgressView {
+    std::vector<std::string> labels;
+    int closes = 0;
+    bool cancel = false;
+    bool ShowProgress(const std::string& label, int) override {
+        labels.push_back(label);
+        return cancel;
+    }
+    void CloseProgress() override { ++closes; }
+};
+
+TEST(MoveProgress, TheReplaceQuestionIsAskedOverTheProgressAnyOtherMessageAfterIt) {
+    const struct {
+        MessageButtons buttons;
+        int closes;
+    } cases[] = {{MessageButtons::YesAllNoCancel, 0}, {MessageButtons::Ok, 1}, {MessageButtons::YesNo, 1}};
+    for (const auto& c : cases) {
+        FakeProgress view;
+        test::ScriptedPrompter messages;
+        MoveProgressModel progress(view, messages);
+        EXPECT_TRUE(progress.Progress({0, 0, 3, 0, 0}));
+        progress.Ask("question", "", MessageIcon::Question, c.buttons);
+        EXPECT_EQ(view.closes, c.closes);
+        EXPECT_EQ(messages.asked.size(), 1u);
+        progress.Progress({3, 0, 3, 0, 0});
+        EXPECT_EQ(view.closes, 1) << "the last file closes it, once";
+        EXPECT_EQ(view.labels.size(), c.closes == 0 ? 2u : 1u) << "nothing shows after it closed";
+    }
+    FakeProgress view;
+    test::ScriptedPrompter messages;
+    MoveProgressModel progress(view, messages);
+    view.cancel = true;
+    EXPECT_FALSE(progress.Progress({1, 1, 3, 1 << 20, 4 << 20}));
+    EXPECT_EQ(view.closes, 1);
+    EXPECT_EQ(view.labels[0],
+              "ファイルを移動しています・・・\n1 / 3 ファイル（移動できなかったファイル 1）  (1.0000 MiB / 4.0000 MiB)");
+    EXPECT_EQ(MoveProgressPermille({1, 1, 3, 1 << 20, 4 << 20}), 250);
+    EXPECT_EQ(MoveProgressPermille({1, 1, 3, 0, 0}), 666);
+    EXPECT_EQ(MoveProgressPermille({}), 0);
+}
+
+class ScriptedChooser : public FolderChooser {
+public:
+    std::string answer;
+    std::vector<std::string> titles;
+    std::string SelectFolder(std::string_view title) override {
+        titles.emplace_back(title);
+        return answer;
+    }
+};
+
+TEST(SelectFolder, ChoosingASourceClearsTheResultsChoosingADestinationDoesNot) {
+    struct Case {
+        bool source;
+        std::string answer;
+        std::string text;  // the field afterwards
+        int clears;
+    } cases[] = {
+        {true, "/chosen", "/chosen", 1},
+        {true, "", "typed", 0},
+        {false, "/chosen", "/chosen", 0},
+        {false, "", "typed", 0},
+    };
+    for (const Case& c : cases) {
+        ScriptedChooser chooser;
+        chooser.answer = c.answer;
+        test::RecordingWindow w;
+        std::string field = "typed";
+        bool chosen =
+            c.source ? ChooseSourceFolder(chooser, field, w) : ChooseDestinationFolder(chooser, field);
+        EXPECT_EQ(chosen, !c.answer.empty());
+        EXPECT_EQ(field, c.text);
+        EXPECT_EQ(w.clears, c.clears);
+        ASSERT_EQ(chooser.titles.size(), 1u);
+        EXPECT_EQ(chooser.titles[0],
+                  c.source ? "入力フォルダを指定してください" : "出力フォルダを指定してください");
+    }
+}
+
+}  // namespace
+}  // namespace stowra
