@@ -13,7 +13,8 @@ namespace stowra {
 
 class MoveProgressDialog : public ProgressView, public MoveProgressModel {
 public:
-    MoveProgressDialog(QWidget* owner, Prompter& messages) : MoveProgressModel(*this, messages), owner_(owner) {}
+    MoveProgressDialog(QWidget* owner, Prompter& messages)
+        : MoveProgressModel(*this, messages), owner_(owner) {}
 
     bool ShowProgress(const std::string& label, int permille) override;
     void CloseProgress() override;

@@ -38,8 +38,9 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole) {
         const std::vector<std::string> texts = list_.RowTexts(index.row());
-        return index.column() < static_cast<int>(texts.size()) ? ToQt(texts[static_cast<std::size_t>(index.column())])
-                                                               : QString();
+        return index.column() < static_cast<int>(texts.size())
+                   ? ToQt(texts[static_cast<std::size_t>(index.column())])
+                   : QString();
     }
     if (role == Qt::TextAlignmentRole) {
         return Alignment(list_.LeftAligned(index.column()));

@@ -169,7 +169,8 @@ void TMainForm::BuildControls() {
 
     // The model keeps the selection; the box mirrors it and reports what the user picks (the
     // box's own changes while it is refilled are kept from the model).
-    connect(ComboBox, &QComboBox::currentIndexChanged, this, [this] { Guarded([this] { ComboBoxChange(); }); });
+    connect(ComboBox, &QComboBox::currentIndexChanged, this,
+            [this] { Guarded([this] { ComboBoxChange(); }); });
     for (FolderEdit* e : {EditSrc, EditDst}) {
         connect(e, &QLineEdit::textChanged, this, [this, e] { EditSrcChange(e); });
     }
@@ -333,8 +334,9 @@ void TMainForm::ShowTree(const std::vector<TreeNode>& nodes) {
     folder.addPixmap(style()->standardPixmap(QStyle::SP_DirOpenIcon), QIcon::Selected);
     std::vector<QTreeWidgetItem*> items;
     for (const TreeNode& node : nodes) {
-        QTreeWidgetItem* parent =
-            node.parent >= 0 && static_cast<std::size_t>(node.parent) < items.size() ? items[node.parent] : nullptr;
+        QTreeWidgetItem* parent = node.parent >= 0 && static_cast<std::size_t>(node.parent) < items.size()
+                                      ? items[node.parent]
+                                      : nullptr;
         auto* item = parent != nullptr ? new QTreeWidgetItem(parent, {ToQt(node.caption)})
                                        : new QTreeWidgetItem(TreeView, {ToQt(node.caption)});
         item->setIcon(0, folder);
@@ -395,7 +397,8 @@ void TMainForm::SizeSummaryColumns() {
     }
     std::array<int, 4> wanted{};
     for (int c = 0; c < 4; ++c) {
-        wanted[c] = std::max(ScaledWidth(kSummaryDesignWidths[static_cast<std::size_t>(c)], DigitWidth()), least[c]);
+        wanted[c] =
+            std::max(ScaledWidth(kSummaryDesignWidths[static_cast<std::size_t>(c)], DigitWidth()), least[c]);
     }
     // Room for a vertical scroll bar is kept whether or not one shows.
     const int room =

@@ -158,8 +158,8 @@ void TMediaDialog::SetValues(const MediaValues& values) {
 }
 
 MediaValues TMediaDialog::Values() const {
-    return {FromQt(EditName->text()), EditCluster->value, EditTotal->value, EditSystem->value, EditSlack->value,
-            fileSystem()};
+    return {FromQt(EditName->text()), EditCluster->value, EditTotal->value,
+            EditSystem->value,        EditSlack->value,   fileSystem()};
 }
 
 FieldEdit* TMediaDialog::Field(MediaField field) const {

@@ -20,7 +20,8 @@ void MainWindowModel::Load(const std::string& settingsPath) {
     ShowProfiles();
 }
 
-void MainWindowModel::Save(const std::string& settingsPath, std::string sourceText, std::string destinationText) {
+void MainWindowModel::Save(const std::string& settingsPath, std::string sourceText,
+                           std::string destinationText) {
     settings.SrcFolder = std::move(sourceText);
     settings.DstFolder = std::move(destinationText);
     SaveSettings(settingsPath, settings);
@@ -82,7 +83,11 @@ void MainWindowModel::EditProfile() {
 
 void MainWindowModel::AddProfile() {
     MediaForm form = PrepareMediaForm(true);
-    form.values = {"", 2048, 0, settings.DefaultSystem, settings.DefaultSlack,
+    form.values = {"",
+                   2048,
+                   0,
+                   settings.DefaultSystem,
+                   settings.DefaultSlack,
                    FileSystem::Iso9660};  // a new disc type packs discs that fit
     if (view_.EditMedia(form)) {
         const MediaValues& v = form.values;
@@ -96,7 +101,8 @@ void MainWindowModel::AddProfile() {
 void MainWindowModel::DeleteProfile() {
     Prompter& messages = view_.Messages();
     if (settings.profiles.size() < 2) {
-        messages.Ask(Tr("最低でも１つのメディア情報が必要です"), "", MessageIcon::Exclamation, MessageButtons::Ok);
+        messages.Ask(Tr("最低でも１つのメディア情報が必要です"), "", MessageIcon::Exclamation,
+                     MessageButtons::Ok);
         return;
     }
     const std::size_t i = settings.selected;
@@ -165,7 +171,8 @@ void MainWindowModel::Scan(const std::string& sourceText) {
     RunScan(MakeScanInput(sourceText), state, *this);
 }
 
-void MainWindowModel::Move(const std::string& destinationText, Prompter& moveMessages, ProgressSink& progress) {
+void MainWindowModel::Move(const std::string& destinationText, Prompter& moveMessages,
+                           ProgressSink& progress) {
     moveMessages_ = &moveMessages;
     struct Unhook {
         Prompter*& messages;

@@ -10,16 +10,16 @@ namespace stowra {
 
 std::string MoveProgressLabel(const MoveProgress& p) {
     // Bytes are counted only for copies to another file system; renames show files alone.
-    const std::string bytes = p.bytesTotal == 0 ? std::string()
-                                                : "  (" + SizeText(p.bytesDone, 1) + " / " +
-                                                      SizeText(p.bytesTotal, 1) + ")";
+    const std::string bytes =
+        p.bytesTotal == 0 ? std::string()
+                          : "  (" + SizeText(p.bytesDone, 1) + " / " + SizeText(p.bytesTotal, 1) + ")";
     // Only what was moved counts as moved; files that could not be moved are counted apart.
     const std::string failed = p.filesFailed == 0 ? std::string()
                                                   : Format(Tr("（移動できなかったファイル %llu）"),
                                                            static_cast<unsigned long long>(p.filesFailed));
     return Format(Tr("ファイルを移動しています・・・\n%llu / %llu ファイル%s%s"),
-                  static_cast<unsigned long long>(p.filesMoved), static_cast<unsigned long long>(p.filesTotal),
-                  failed.c_str(), bytes.c_str());
+                  static_cast<unsigned long long>(p.filesMoved),
+                  static_cast<unsigned long long>(p.filesTotal), failed.c_str(), bytes.c_str());
 }
 
 int MoveProgressPermille(const MoveProgress& p) {

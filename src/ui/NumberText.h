@@ -19,9 +19,9 @@ std::optional<char> AsciiDigit(char32_t c);
 
 // What leaving a numeric field makes of its text.
 struct NumberTaken {
-    std::string text;                    // the text the field shows afterwards ("0" for an empty one)
-    std::optional<std::int32_t> value;   // nothing when the text is not an integer
-    std::string problem;                 // the message for that case, already translated
+    std::string text;                   // the text the field shows afterwards ("0" for an empty one)
+    std::optional<std::int32_t> value;  // nothing when the text is not an integer
+    std::string problem;                // the message for that case, already translated
 };
 NumberTaken TakeNumber(std::string_view text);
 

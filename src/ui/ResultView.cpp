@@ -71,7 +71,8 @@ int ResultList::ColumnCount() const {
 
 std::vector<std::string> ResultList::RowTexts(int row) const {
     const auto cluster = static_cast<std::uint32_t>(state_.profile.Cluster);
-    if (mode_ == ListMode::Summary && row >= 0 && static_cast<std::size_t>(row) < state_.result.media.size()) {
+    if (mode_ == ListMode::Summary && row >= 0 &&
+        static_cast<std::size_t>(row) < state_.result.media.size()) {
         const PackedMedium& m = state_.result.media[static_cast<std::size_t>(row)];
         return {std::to_string(row + 1), std::to_string(m.files), SizeText(m.used, cluster),
                 PercentText(m.fill)};

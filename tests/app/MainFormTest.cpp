@@ -660,7 +660,8 @@ TEST(TMainForm, AddAndEditProfiles) {
     w.ButtonAddClick();
     EXPECT_EQ(w.ComboBox->currentText(), QStringLiteral("BD-R 25GB"));
     EXPECT_EQ(w.model.CurrentProfile()->Total, 12219392);
-    EXPECT_EQ(w.model.CurrentProfile()->fileSystem, FileSystem::Iso9660);  // a new disc type packs discs that fit
+    EXPECT_EQ(w.model.CurrentProfile()->fileSystem,
+              FileSystem::Iso9660);  // a new disc type packs discs that fit
     EXPECT_FALSE(w.ButtonMove->isEnabled());
 }
 

@@ -58,8 +58,10 @@ TEST(MediaForm, ChecksRunInOrderAndNameTheFieldToFocus) {
         {"BD-R", 0, 0, 0, 0, "クラスタサイズを入れてください", MediaField::Cluster},
         {"BD-R", 2048, 0, 0, 0, "総サイズを入れてください", MediaField::Total},
         {"BD-R", 2048, 1000, 0, 0, "システムサイズはゼロより大きくしてください", MediaField::System},
-        {"BD-R", 2048, 1000, 1000, 0, "システムサイズは総サイズより小さくなければいけません", MediaField::System},
-        {"BD-R", 2048, 1000, 256, 1000, "スラックサイズは総サイズより小さくなければいけません", MediaField::Slack},
+        {"BD-R", 2048, 1000, 1000, 0, "システムサイズは総サイズより小さくなければいけません",
+         MediaField::System},
+        {"BD-R", 2048, 1000, 256, 1000, "スラックサイズは総サイズより小さくなければいけません",
+         MediaField::Slack},
         {"cd-r 700mib", 2048, 1000, 256, 10, nullptr, MediaField::Name},
         {"BD-R", 2048, 12219392, 256, 3840, nullptr, MediaField::Name},
     };
@@ -202,13 +204,23 @@ TEST(MainWindowModel, WhatEachProfileActionSelectsAndWhetherItKeepsTheResult) {
             f.view.prompter.answers = {MessageAnswer::No};
         }
         switch (c.act) {
-            case Act::Select0: f.model.SelectProfile(0); break;
-            case Act::Select2: f.model.SelectProfile(2); break;
+            case Act::Select0:
+                f.model.SelectProfile(0);
+                break;
+            case Act::Select2:
+                f.model.SelectProfile(2);
+                break;
             case Act::Delete:
-            case Act::DeleteRefused: f.model.DeleteProfile(); break;
+            case Act::DeleteRefused:
+                f.model.DeleteProfile();
+                break;
             case Act::Add:
-            case Act::AddCancelled: f.model.AddProfile(); break;
-            case Act::Edit: f.model.EditProfile(); break;
+            case Act::AddCancelled:
+                f.model.AddProfile();
+                break;
+            case Act::Edit:
+                f.model.EditProfile();
+                break;
         }
         EXPECT_EQ(f.view.profiles, c.profiles) << static_cast<int>(c.act);
         EXPECT_EQ(f.model.Selected(), c.selected) << static_cast<int>(c.act);
@@ -232,7 +244,7 @@ TEST(MainWindowModel, OptionsAndGroupingChangeOnlyTheirBits) {
         bool resultKept;
     } cases[] = {
         {false, false, 0x10088, true},
-        {false, true, 0x10088 | 0x02, true},  // hidden files change the next scan only
+        {false, true, 0x10088 | 0x02, true},         // hidden files change the next scan only
         {true, true, 0x10088 | 0x02 | 0x10, false},  // the index file changes what goes onto a disc
     };
     for (const auto& c : cases) {
@@ -319,7 +331,8 @@ TEST(MoveProgress, TheReplaceQuestionIsAskedOverTheProgressAnyOtherMessageAfterI
     EXPECT_FALSE(progress.Progress({1, 1, 3, 1 << 20, 4 << 20}));
     EXPECT_EQ(view.closes, 1);
     EXPECT_EQ(view.labels[0],
-              "ファイルを移動しています・・・\n1 / 3 ファイル（移動できなかったファイル 1）  (1.0000 MiB / 4.0000 MiB)");
+              "ファイルを移動しています・・・\n1 / 3 ファイル（移動できなかったファイル 1）  (1.0000 MiB / "
+              "4.0000 MiB)");
     EXPECT_EQ(MoveProgressPermille({1, 1, 3, 1 << 20, 4 << 20}), 250);
     EXPECT_EQ(MoveProgressPermille({1, 1, 3, 0, 0}), 666);
     EXPECT_EQ(MoveProgressPermille({}), 0);
