@@ -48,6 +48,10 @@ expect() {
 version=$(dpkg-deb -f "$deb" Version)  # both come from the project's one version
 expect "stowra-cli --version" "$("$cli" --version)" "stowra $version"
 expect "stowra --version" "$("$root/usr/bin/stowra" --version)" "stowra $version"
+# Without a display the window says so and exits 1, as its manual page promises.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/stowra" >/dev/null 2>&1 || status=$?
+expect "stowra without a display" "$status" "1"
 
 sample="$work/写真"
 mkdir -p "$sample/2004"

@@ -6,7 +6,7 @@
 
 namespace stowra {
 
-bool MoveProgressDialog::ShowProgress(const std::string& label, int permille) {
+void MoveProgressDialog::ShowProgress(const std::string& label, int permille) {
     if (!dialog_) {
         dialog_ = std::make_unique<QProgressDialog>(owner_);
         dialog_->setWindowTitle(QStringLiteral("Stowra"));
@@ -23,7 +23,6 @@ bool MoveProgressDialog::ShowProgress(const std::string& label, int permille) {
     dialog_->setValue(permille);
     dialog_->setLabelText(ToQt(label));
     QApplication::processEvents();
-    return dialog_->wasCanceled();
 }
 
 void MoveProgressDialog::CloseProgress() {

@@ -16,7 +16,8 @@ public:
     MoveProgressDialog(QWidget* owner, Prompter& messages)
         : MoveProgressModel(*this, messages), owner_(owner) {}
 
-    bool ShowProgress(const std::string& label, int permille) override;
+    void ShowProgress(const std::string& label, int permille) override;
+    bool CancelRequested() override { return dialog_ && dialog_->wasCanceled(); }
     void CloseProgress() override;
     // The progress while it shows, else null.
     QProgressDialog* Dialog() const { return dialog_.get(); }

@@ -45,6 +45,11 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole) {
         return Alignment(list_.LeftAligned(index.column()));
     }
+    if (role == Qt::ToolTipRole && list_.Mode() == ListMode::Files && index.column() == 0) {
+        // The list cuts a long path in the middle; the whole of it shows on hover.
+        const std::vector<std::string> texts = list_.RowTexts(index.row());
+        return texts.empty() ? QVariant() : QVariant(ToQt(texts.front()));
+    }
     return {};
 }
 

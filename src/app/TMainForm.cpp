@@ -139,6 +139,8 @@ void TMainForm::BuildControls() {
     ListView->setModel(listModel_);
     ListView->setRootIsDecorated(false);
     ListView->setUniformRowHeights(true);
+    // A path too long for its column keeps its file name in sight: the folders in between give way.
+    ListView->setTextElideMode(Qt::ElideMiddle);
     ListView->setItemsExpandable(false);
     ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);

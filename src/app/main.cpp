@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "Version.h"
@@ -17,9 +18,29 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: stowra [--version] [--help] [Qt options]\n"
+    "Usage: stowra [--version] [--help] [Qt options] [FOLDER]\n"
     "Spreads the files of one folder over recordable optical discs: the desktop program.\n"
+    "FOLDER, when given, is the source folder to start with.\n"
     "The command line front end is stowra-cli.\n";
+
+// Without a display Qt would abort; a plain message and the documented exit status serve better.
+bool DisplayReachable() {
+#ifdef __linux__
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform != nullptr && *platform != '\0') {
+        return true;  // offscreen, vnc and the like need no display
+    }
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return true;
+        }
+    }
+    return false;
+#else
+    return true;
+#endif
+}
 
 }  // namespace
 
@@ -34,6 +55,12 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+    }
+    if (!DisplayReachable()) {
+        std::fputs("stowra: no display to open the window on (DISPLAY is not set); the command line "
+                   "program is stowra-cli\n",
+                   stderr);
+        return 1;
     }
     std::setlocale(LC_ALL, "");
     stowra::RaiseOpenFileLimit();
@@ -55,6 +82,14 @@ int main(int argc, char** argv) {
         stowra::TMainForm::Services services;
         services.settingsPath = stowra::SettingsPath();
         stowra::TMainForm form(std::move(services));
+        // Qt has taken its own options out of argv by now: what is left is the source folder, as
+        // bytes, so a name that is not valid text still names the folder.
+        for (int i = 1; i < argc; ++i) {
+            if (argv[i][0] != '-') {
+                form.EditSrc->SetNativeText(argv[i]);
+                break;
+            }
+        }
         form.show();
         return QApplication::exec();
     } catch (const std::exception& e) {

@@ -10,6 +10,7 @@
 #include "packing/FileInventory.h"
 #include "packing/MediaProfile.h"
 #include "packing/PackResult.h"
+#include "platform/BatchMove.h"
 #include "platform/FrontEnd.h"
 
 namespace stowra {
@@ -53,6 +54,9 @@ public:
     // A result with at least one medium is ready: build the disc tree and select its root.
     virtual void ShowResult() {}
     virtual void SetMoveEnabled(bool /*enabled*/) {}
+    // A move ended with files it could not move: each with its reason, before the message that
+    // says so. The command line prints its own list and needs nothing here.
+    virtual void ShowMoveFailures(const std::vector<BatchMoveFailure>& /*failures*/) {}
     // Asked now and then while the files are collected: true stops the scan (Escape in the
     // window, Ctrl-C on the command line). It is also the moment to keep the window alive.
     virtual bool ScanCancelled() { return false; }

@@ -295,7 +295,12 @@ MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& windo
         prompter.Ask(Tr(kCancelled), Tr(kMessageCaption), MessageIcon::Exclamation, MessageButtons::Ok);
     } else if (moved.failed) {
         report.outcome = MoveOutcome::Failed;
+        // The result is gone either way; the list of what stayed behind, and why, is what the
+        // user needs to read next to the message.
+        window.ClearResults();
+        window.ShowMoveFailures(report.failures);
         prompter.Ask(Tr(kFailed), "", MessageIcon::Stop, MessageButtons::Ok);
+        return report;
     } else {
         report.outcome = MoveOutcome::Moved;
         if ((input.options & OptionFlags::WriteIndex) != 0) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/Text.h"
 #include "platform/Translation.h"
 #include "relocate/MoveFiles.h"
 #include "settings/ProfileName.h"
@@ -194,6 +195,23 @@ void MainWindowModel::ClearResults() {
     view_.ShowList(ListMode::Empty);
     view_.Log().Clear();
     view_.SetMoveEnabled(false);
+}
+
+void MainWindowModel::ShowMoveFailures(const std::vector<BatchMoveFailure>& failures) {
+    LogPane& log = view_.Log();
+    log.SetColor(LogColor::Red);
+    const std::size_t listed = std::min(failures.size(), kListedMoveFailures);
+    for (std::size_t i = 0; i < listed; ++i) {
+        const BatchMoveFailure& f = failures[i];
+        log.Insert(Format(Tr("移動しなかったファイル: %s -> %s: %s"), f.source.c_str(), f.destination.c_str(),
+                          f.reason.c_str()) +
+                   "\n");
+    }
+    if (failures.size() > listed) {
+        log.Insert(Format(Tr("ほかに移動しなかったファイル %zu\n"), failures.size() - listed));
+    }
+    log.SetColor(LogColor::WindowText);
+    log.Repaint();
 }
 
 void MainWindowModel::ShowResult() {

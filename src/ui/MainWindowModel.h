@@ -43,6 +43,9 @@ public:
     virtual bool EditGrouping(int& item) = 0;
 };
 
+// The log lists at most this many files a move left behind; a count says how many more there are.
+inline constexpr std::size_t kListedMoveFailures = 300;
+
 class MainWindowModel : public ScanWindow {
 public:
     explicit MainWindowModel(MainWindowView& view) : view_(view), list_(state) {}
@@ -88,6 +91,7 @@ public:
     void ShowResult() override;
     void SetMoveEnabled(bool enabled) override { view_.SetMoveEnabled(enabled); }
     bool ScanCancelled() override { return view_.ScanCancelled(); }
+    void ShowMoveFailures(const std::vector<BatchMoveFailure>& failures) override;
 
 private:
     void ShowProfiles() { view_.ShowProfiles(ProfileNames(), settings.selected); }

@@ -15,9 +15,9 @@ std::string MoveProgressLabel(const MoveProgress& p) {
                           : "  (" + SizeText(p.bytesDone, 1) + " / " + SizeText(p.bytesTotal, 1) + ")";
     // Only what was moved counts as moved; files that could not be moved are counted apart.
     const std::string failed = p.filesFailed == 0 ? std::string()
-                                                  : Format(Tr("（移動できなかったファイル %llu）"),
+                                                  : Format(Tr("、移動しなかったファイル %llu"),
                                                            static_cast<unsigned long long>(p.filesFailed));
-    return Format(Tr("ファイルを移動しています・・・\n%llu / %llu ファイル%s%s"),
+    return Format(Tr("ファイルを移動しています・・・\n移動済み %llu / %llu ファイル%s%s"),
                   static_cast<unsigned long long>(p.filesMoved),
                   static_cast<unsigned long long>(p.filesTotal), failed.c_str(), bytes.c_str());
 }
@@ -34,8 +34,13 @@ bool MoveProgressModel::Progress(const MoveProgress& p) {
     if (ended_) {
         return true;
     }
-    shown_ = true;
-    const bool goOn = !view_.ShowProgress(MoveProgressLabel(p), MoveProgressPermille(p));
+    const auto now = std::chrono::steady_clock::now();
+    if (!shown_ || now - lastShown_ >= interval_) {
+        shown_ = true;
+        lastShown_ = now;
+        view_.ShowProgress(MoveProgressLabel(p), MoveProgressPermille(p));
+    }
+    const bool goOn = !view_.CancelRequested();
     if (!goOn || p.filesMoved + p.filesFailed >= p.filesTotal) {
         Close();  // the last file is done, or the user stopped: the file operation is over
     }

@@ -4,6 +4,7 @@
 // other message comes after the operation has ended, so the progress closes before it. Nothing is
 // left to cancel then.
 
+#include <chrono>
 #include <string>
 
 #include "platform/FrontEnd.h"
@@ -14,9 +15,11 @@ namespace stowra {
 class ProgressView {
 public:
     virtual ~ProgressView() = default;
-    // Shows the window (the first call opens it) with a label and a position of 0 to 1000, lets
-    // the window system run, and returns whether the user asked to cancel.
-    virtual bool ShowProgress(const std::string& label, int permille) = 0;
+    // Shows the window (the first call opens it) with a label and a position of 0 to 1000, and
+    // lets the window system run, so the window is painted and Cancel can be clicked.
+    virtual void ShowProgress(const std::string& label, int permille) = 0;
+    // Whether Cancel was clicked; asked for every file, so it must cost nothing.
+    virtual bool CancelRequested() = 0;
     virtual void CloseProgress() = 0;
 };
 
@@ -27,7 +30,11 @@ int MoveProgressPermille(const MoveProgress& progress);
 
 class MoveProgressModel : public ProgressSink, public Prompter {
 public:
-    MoveProgressModel(ProgressView& view, Prompter& messages) : view_(view), messages_(messages) {}
+    // The window is redrawn at most once per `interval`: a move of many small files renames
+    // thousands of them a second, and drawing each would make the move wait for the screen.
+    MoveProgressModel(ProgressView& view, Prompter& messages,
+                      std::chrono::milliseconds interval = std::chrono::milliseconds(100))
+        : view_(view), messages_(messages), interval_(interval) {}
     bool Progress(const MoveProgress& progress) override;
     MessageAnswer Ask(std::string_view text, std::string_view caption, MessageIcon icon,
                       MessageButtons buttons) override;
@@ -37,6 +44,8 @@ public:
 private:
     ProgressView& view_;
     Prompter& messages_;
+    std::chrono::milliseconds interval_;
+    std::chrono::steady_clock::time_point lastShown_;
     bool shown_ = false;
     bool ended_ = false;
 };

@@ -263,6 +263,9 @@ TEST(TMainForm, ScanShowsTheWorkedExample) {
     EXPECT_EQ(w.ListModel().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("ファイル名"));
     ExpectFilesVisible(w);
+    // A long path gives way in the middle, so its file name stays in sight; hovering shows it whole.
+    EXPECT_EQ(w.ListView->textElideMode(), Qt::ElideMiddle);
+    EXPECT_EQ(w.ListModel().data(w.ListModel().index(0, 0), Qt::ToolTipRole).toString(), QStringLiteral("s45.bin"));
     const int nameWidth = header->sectionSize(0), listWidth = w.ListView->viewport()->width();
 
     f.Select(3);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/Recorders.h"
 #include "support/TempTree.h"
 #include "ui/FolderChooser.h"
@@ -300,10 +302,8 @@ struct FakeProgress : ProgressView {
     std::vector<std::string> labels;
     int closes = 0;
     bool cancel = false;
-    bool ShowProgress(const std::string& label, int) override {
-        labels.push_back(label);
-        return cancel;
-    }
+    void ShowProgress(const std::string& label, int) override { labels.push_back(label); }
+    bool CancelRequested() override { return cancel; }
     void CloseProgress() override { ++closes; }
 };
 
@@ -315,7 +315,7 @@ TEST(MoveProgress, TheReplaceQuestionIsAskedOverTheProgressAnyOtherMessageAfterI
     for (const auto& c : cases) {
         FakeProgress view;
         test::ScriptedPrompter messages;
-        MoveProgressModel progress(view, messages);
+        MoveProgressModel progress(view, messages, std::chrono::milliseconds(0));
         EXPECT_TRUE(progress.Progress({0, 0, 3, 0, 0}));
         progress.Ask("question", "", MessageIcon::Question, c.buttons);
         EXPECT_EQ(view.closes, c.closes);
@@ -324,18 +324,58 @@ TEST(MoveProgress, TheReplaceQuestionIsAskedOverTheProgressAnyOtherMessageAfterI
         EXPECT_EQ(view.closes, 1) << "the last file closes it, once";
         EXPECT_EQ(view.labels.size(), c.closes == 0 ? 2u : 1u) << "nothing shows after it closed";
     }
+}
+
+TEST(MoveProgress, DrawnAFewTimesASecondCancelHeardAtEveryFile) {
     FakeProgress view;
     test::ScriptedPrompter messages;
-    MoveProgressModel progress(view, messages);
+    MoveProgressModel progress(view, messages, std::chrono::hours(1));
+    for (std::uint64_t i = 0; i < 1000; ++i) {
+        EXPECT_TRUE(progress.Progress({i, 0, 2000, 0, 0}));
+    }
+    EXPECT_EQ(view.labels.size(), 1u) << "the first file opens it; the rest wait for the interval";
     view.cancel = true;
-    EXPECT_FALSE(progress.Progress({1, 1, 3, 1 << 20, 4 << 20}));
+    EXPECT_FALSE(progress.Progress({1000, 1, 2000, 1 << 20, 4 << 20}));
     EXPECT_EQ(view.closes, 1);
-    EXPECT_EQ(view.labels[0],
-              "ファイルを移動しています・・・\n1 / 3 ファイル（移動できなかったファイル 1）  (1.0000 MiB / "
+    EXPECT_EQ(MoveProgressLabel({1, 1, 3, 1 << 20, 4 << 20}),
+              "ファイルを移動しています・・・\n移動済み 1 / 3 ファイル、移動しなかったファイル 1  (1.0000 MiB / "
               "4.0000 MiB)");
     EXPECT_EQ(MoveProgressPermille({1, 1, 3, 1 << 20, 4 << 20}), 250);
     EXPECT_EQ(MoveProgressPermille({1, 1, 3, 0, 0}), 666);
     EXPECT_EQ(MoveProgressPermille({}), 0);
+}
+
+TEST(MainWindowModel, AMoveThatLeavesFilesBehindListsEachWithItsReason) {
+    for (const std::size_t failures : {std::size_t{2}, kListedMoveFailures + 5}) {
+        ModelFixture f;
+        std::vector<BatchMoveFailure> list(failures, {"/src/a.jpg", "/proc/1/a.jpg", "Permission denied"});
+        f.model.ShowMoveFailures(list);
+        const std::vector<std::string> lines = f.view.log.Lines();
+        ASSERT_EQ(lines.size(), std::min(failures, kListedMoveFailures + 1));
+        EXPECT_EQ(lines[0], "移動しなかったファイル: /src/a.jpg -> /proc/1/a.jpg: Permission denied");
+        if (failures > kListedMoveFailures) {
+            EXPECT_EQ(lines.back(), "ほかに移動しなかったファイル 5");
+        }
+        EXPECT_EQ(f.view.log.Runs().front().color, LogColor::Red);
+    }
+    // A file gone since the scan: its line stands in the log when the message shows.
+    ModelFixture f;
+    for (int s : {95, 50, 45, 40, 30, 20, 12, 8}) f.dir.File("src/s" + std::to_string(s) + ".bin", s * 2048ull);
+    f.model.settings.profiles.Append("Example", {2048, 100, 10, 4, FileSystem::None});
+    f.model.SelectProfile(f.model.settings.profiles.size() - 1);
+    f.model.Scan(f.dir.Path("src"));
+    ASSERT_TRUE(f.model.state.HasResult());
+    std::filesystem::remove(f.dir.Path("src/s45.bin"));
+    f.dir.Folder("out");
+    std::vector<std::string> linesAtMessage;
+    f.view.prompter.onAsk = [&] { linesAtMessage = f.view.log.Lines(); };
+    FakeProgress progress;
+    MoveProgressModel sink(progress, f.view.prompter);
+    f.model.Move(f.dir.Path("out"), sink, sink);
+    EXPECT_EQ(f.view.prompter.asked.back().text, "移動に失敗したファイルがありました");
+    ASSERT_EQ(linesAtMessage.size(), 1u);
+    EXPECT_EQ(linesAtMessage[0].rfind("移動しなかったファイル: " + f.dir.Path("src/s45.bin") + " -> ", 0), 0u);
+    EXPECT_FALSE(f.model.state.HasResult());
 }
 
 class ScriptedChooser : public FolderChooser {
