@@ -54,6 +54,26 @@ TEST(Translate, GivesTheSourceTextInJapaneseAndWhereNoEntryExists) {
     EXPECT_EQ(Translate(nullptr, Language::English), nullptr);
 }
 
+TEST(Translate, EnglishSaysWhatTheFieldsAndTheSystemCallThings) {
+    // The fields are labelled "Sector size" and "sectors"; a number too large is still a whole
+    // number; on Linux two folders differ in file system, not in drive.
+    const struct {
+        const char* source;
+        const char* english;
+    } cases[] = {
+        {"クラスタサイズを入れてください", "Enter the sector size"},
+        {"メディアの総クラスタサイズ", "The whole size of the disc in sectors"},
+        {"'%s' は整数ではありません", "'%s' is not a whole number from -2147483648 to 2147483647"},
+        {"入力フォルダと出力フォルダのドライブが異なっているため、\nファイルの移動に時間がかかるかもしれません。\n"
+         "よろしいですか？",
+         "The source and destination folders are on different drives or file systems,\nso moving the files may "
+         "take a while.\nDo you want to go on?"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_STREQ(Translate(c.source, Language::English), c.english);
+    }
+}
+
 // The C++ sources as a stream of tokens: string literals decoded (adjacent ones joined, as the
 // compiler joins them), identifiers and single punctuation characters; comments dropped.
 struct Token {
