@@ -28,7 +28,10 @@ void SetToolTipDurations(QWidget* root) {
 
 MessageAnswer QtPrompter::Ask(std::string_view text, std::string_view caption, MessageIcon icon,
                               MessageButtons buttons) {
-    QMessageBox box(owner_);
+    // A message about a dialog belongs to it: owned by the window beneath, the box would stand
+    // apart from what it is about.
+    QWidget* modal = QApplication::activeModalWidget();
+    QMessageBox box(modal != nullptr && modal->isVisible() ? modal : owner_);
     box.setText(ToQt(text));
     box.setWindowTitle(caption.empty() ? QApplication::applicationName() : ToQt(caption));
     switch (icon) {

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
         }
     });
     QTimer::singleShot(900, [&] {
-        if (dialogName == "media") {
+        if (dialogName == "media" || dialogName == "media-message") {
             auto* media = new stowra::TMediaDialog(form.Messages(), &form);
             media->EditName->setText(QStringLiteral("BD-R 25GB"));
             media->EditCluster->value = 2048;
@@ -88,13 +88,28 @@ int main(int argc, char** argv) {
             dialog->move(form.geometry().topLeft() + QPoint(40, 60));
             dialog->show();
         }
+        if (dialogName == "media-message") {
+            // A check that fails on OK: its message box over the dialog.
+            QTimer::singleShot(400, [&] {
+                auto* media = static_cast<stowra::TMediaDialog*>(dialog.get());
+                media->EditName->clear();
+                media->ButtonOkClick();
+            });
+        }
     });
     QTimer::singleShot(1800, [&] {
         QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
         QRect frame = form.frameGeometry().adjusted(-4, -4, 4, 4);
         if (dialog)
             frame = frame.united(dialog->frameGeometry().adjusted(-4, -4, 4, 4));
-        shot.copy(frame).save(QString::fromLocal8Bit(argv[3]));
+        if (QWidget* box = QApplication::activeModalWidget(); box != nullptr && box != dialog.get()) {
+            frame = frame.united(box->frameGeometry().adjusted(-4, -4, 4, 4));
+            shot = QGuiApplication::primaryScreen()->grabWindow(0);
+            shot.copy(frame).save(QString::fromLocal8Bit(argv[3]));
+            box->close();
+        } else {
+            shot.copy(frame).save(QString::fromLocal8Bit(argv[3]));
+        }
         form.close();
         app.quit();
     });
