@@ -208,7 +208,7 @@ void TMainForm::Guarded(const std::function<void()>& handler) {
 
 void TMainForm::FormCreate() {
     SetToolTipDurations(this);
-    Guarded([this] { model.Load(services_.settingsPath); });
+    Guarded([this] { startRefused_ = !model.Load(services_.settingsPath); });
     EditSrc->SetNativeText(model.settings.SrcFolder);
     EditDst->SetNativeText(model.settings.DstFolder);
     model.ClearResults();
@@ -217,6 +217,9 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::FormDestroy() {
+    if (startRefused_) {
+        return;
+    }
     Guarded([this] { model.Save(services_.settingsPath, EditSrc->NativeText(), EditDst->NativeText()); });
     model.state.Clear();
 }

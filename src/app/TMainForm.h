@@ -66,6 +66,9 @@ public:
     // State.
     MainWindowModel model;
     bool Closing = false;
+    // The user chose not to go on with a settings file that could not be read or written: the
+    // window does not open and nothing is saved.
+    bool StartRefused() const { return startRefused_; }
     ResultListModel& ListModel() { return *listModel_; }
 
     // Handlers.
@@ -104,6 +107,7 @@ protected:
 
 private:
     bool scanCancelRequested_ = false;
+    bool startRefused_ = false;
     QElapsedTimer scanPoll_;  // when the scan last let the window handle its events
     void BuildControls();
     void FormCreate();

@@ -57,9 +57,10 @@ int main(int argc, char** argv) {
         }
     }
     if (!DisplayReachable()) {
-        std::fputs("stowra: no display to open the window on (DISPLAY is not set); the command line "
-                   "program is stowra-cli\n",
-                   stderr);
+        std::fputs(
+            "stowra: no display to open the window on (DISPLAY is not set); the command line "
+            "program is stowra-cli\n",
+            stderr);
         return 1;
     }
     std::setlocale(LC_ALL, "");
@@ -82,6 +83,9 @@ int main(int argc, char** argv) {
         stowra::TMainForm::Services services;
         services.settingsPath = stowra::SettingsPath();
         stowra::TMainForm form(std::move(services));
+        if (form.StartRefused()) {
+            return 1;
+        }
         // Qt has taken its own options out of argv by now: what is left is the source folder, as
         // bytes, so a name that is not valid text still names the folder.
         for (int i = 1; i < argc; ++i) {

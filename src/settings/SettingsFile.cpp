@@ -1,9 +1,14 @@
 #include "settings/SettingsFile.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <stdexcept>
 
 #include "platform/ConfigFolder.h"
+#include "platform/Folder.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
@@ -115,6 +120,52 @@ void SaveSettings(const std::string& path, const AppSettings& settings) {
     if (!ReplaceFileContent(path, file.Text())) {
         throw std::runtime_error(Format(Tr("%s に書き込めません"), path.c_str()));
     }
+}
+
+std::string SettingsReadProblem(const std::string& path) {
+    if (!PathExists(path)) {
+        return {};
+    }
+    if (!FileExists(path)) {
+        return Format(Tr("設定ファイルは通常のファイルでなければなりません: %s"), path.c_str());
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) {
+        return Format(Tr("設定ファイルを読み込めません: %s: %s"), path.c_str(), std::strerror(errno));
+    }
+    // What the program writes is lines of text under "[section]" headers; a file with a NUL byte,
+    // or with text but not one header, is something else, and reading it as settings would
+    // replace it by the defaults at the next save.
+    std::string head(std::size_t{65536}, '\0');
+    head.resize(std::fread(head.data(), 1, head.size(), file.get()));
+    bool header = false, text = false;
+    for (std::size_t start = 0; start < head.size();) {
+        std::size_t end = head.find('\n', start);
+        end = end == std::string::npos ? head.size() : end;
+        const std::string_view line = std::string_view(head).substr(start, end - start);
+        const std::size_t first = line.find_first_not_of(" \t\r\xEF\xBB\xBF");
+        if (first != std::string_view::npos && line[first] != ';') {
+            text = true;
+            header = header || line[first] == '[';
+        }
+        start = end + 1;
+    }
+    if (head.find('\0') != std::string::npos || (text && !header)) {
+        return Format(Tr("設定ファイルとして読めない内容です: %s"), path.c_str());
+    }
+    return {};
+}
+
+std::string SettingsWriteProblem(const std::string& path) {
+    const std::size_t nameStart = FileNameStart(path);
+    const std::string folder = nameStart == 0   ? std::string(".")
+                               : nameStart == 1 ? path.substr(0, 1)
+                                                : path.substr(0, nameStart - 1);
+    // A folder that does not exist yet is made at the first save.
+    if ((PathExists(path) && !FileExists(path)) || (PathExists(folder) && !CanWriteInFolder(folder))) {
+        return Format(Tr("%s に書き込めません"), path.c_str());
+    }
+    return {};
 }
 
 std::string SettingsPathFor(const std::string& programPath, const std::string& userConfigFolder,

@@ -23,6 +23,12 @@ void LoadSettings(const std::string& path, AppSettings& settings);
 // refuses, throws std::runtime_error "<path> に書き込めません" and the old file stays as it was.
 void SaveSettings(const std::string& path, const AppSettings& settings);
 
+// Why the file at `path` cannot be read as a settings file (translated, with the path), or the
+// empty text when it can. A missing file can: it reads as one without sections.
+std::string SettingsReadProblem(const std::string& path);
+// Why a settings file could not be written at `path` when the program closes, or the empty text.
+std::string SettingsWriteProblem(const std::string& path);
+
 // The section of one profile.
 void WriteProfileSection(ProfileWriter& file, const std::string& name, const MediaProfile& profile);
 

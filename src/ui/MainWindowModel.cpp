@@ -11,7 +11,20 @@
 
 namespace stowra {
 
-void MainWindowModel::Load(const std::string& settingsPath) {
+bool MainWindowModel::Load(const std::string& settingsPath) {
+    Prompter& messages = view_.Messages();
+    if (const std::string problem = SettingsReadProblem(settingsPath); !problem.empty()) {
+        const std::string question =
+            problem + "\n\n" + Tr("既定の設定で続けますか？（このファイルは書き換えません）");
+        if (messages.Ask(question, "", MessageIcon::Exclamation, MessageButtons::YesNo) !=
+            MessageAnswer::Yes) {
+            return false;
+        }
+        keepSettingsFile_ = true;
+        LoadSettings(std::string(), settings);  // nothing to read: the defaults and the built-in discs
+        ShowProfiles();
+        return true;
+    }
     try {
         LoadSettings(settingsPath, settings);
     } catch (...) {
@@ -19,13 +32,22 @@ void MainWindowModel::Load(const std::string& settingsPath) {
         throw;
     }
     ShowProfiles();
+    if (const std::string problem = SettingsWriteProblem(settingsPath); !problem.empty()) {
+        const std::string question =
+            problem + "\n\n" + Tr("このままでは閉じるときに設定を保存できません。続けますか？");
+        return messages.Ask(question, "", MessageIcon::Exclamation, MessageButtons::YesNo) ==
+               MessageAnswer::Yes;
+    }
+    return true;
 }
 
 void MainWindowModel::Save(const std::string& settingsPath, std::string sourceText,
                            std::string destinationText) {
     settings.SrcFolder = std::move(sourceText);
     settings.DstFolder = std::move(destinationText);
-    SaveSettings(settingsPath, settings);
+    if (!keepSettingsFile_) {
+        SaveSettings(settingsPath, settings);
+    }
 }
 
 std::vector<std::string> MainWindowModel::ProfileNames() const {

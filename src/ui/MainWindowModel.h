@@ -53,9 +53,12 @@ public:
     AppSettings settings;  // option bits, minimum size, defaults, folders, profiles, selection
     ScanState state;
 
-    // Reads the settings file and shows the profiles; errors reach the caller.
-    void Load(const std::string& settingsPath);
-    // Writes the settings with the folder fields as they stand.
+    // Reads the settings file and shows the profiles; errors reach the caller. A file that cannot
+    // be read as settings, or that could not be written at the end, is said at once and the user
+    // chooses whether to go on (with the defaults, when it could not be read): false when not.
+    bool Load(const std::string& settingsPath);
+    // Writes the settings with the folder fields as they stand; a file that could not be read is
+    // left as it is.
     void Save(const std::string& settingsPath, std::string sourceText, std::string destinationText);
 
     const MediaProfile* CurrentProfile() const;
@@ -102,6 +105,7 @@ private:
     ResultList list_;
     std::vector<TreeNode> tree_;
     Prompter* moveMessages_ = nullptr;  // the move's progress while it runs
+    bool keepSettingsFile_ = false;     // it could not be read: never replaced by the defaults
 };
 
 }  // namespace stowra

@@ -265,7 +265,8 @@ TEST(TMainForm, ScanShowsTheWorkedExample) {
     ExpectFilesVisible(w);
     // A long path gives way in the middle, so its file name stays in sight; hovering shows it whole.
     EXPECT_EQ(w.ListView->textElideMode(), Qt::ElideMiddle);
-    EXPECT_EQ(w.ListModel().data(w.ListModel().index(0, 0), Qt::ToolTipRole).toString(), QStringLiteral("s45.bin"));
+    EXPECT_EQ(w.ListModel().data(w.ListModel().index(0, 0), Qt::ToolTipRole).toString(),
+              QStringLiteral("s45.bin"));
     const int nameWidth = header->sectionSize(0), listWidth = w.ListView->viewport()->width();
 
     f.Select(3);
@@ -745,8 +746,24 @@ TEST(TMainForm, ARefusedSaveIsShownAndTheProgramGoesOn) {
     s.settingsPath = f.dir.Path("not-a-folder/stowra.ini");
     s.prompter = &f.prompter;
     { TMainForm form(std::move(s)); }
-    ASSERT_FALSE(f.prompter.asked.empty());
+    ASSERT_EQ(f.prompter.asked.size(), 2u) << "said at the start, and again when it fails";
+    EXPECT_EQ(
+        f.prompter.asked.front().text.rfind(f.dir.Path("not-a-folder/stowra.ini") + " に書き込めません", 0),
+        0u);
     EXPECT_EQ(f.prompter.asked.back().text, f.dir.Path("not-a-folder/stowra.ini") + " に書き込めません");
+
+    // A folder where the file should be, and the user would rather not go on: no window, no save.
+    f.dir.Folder("folder.ini");
+    f.prompter.asked.clear();
+    f.prompter.answers = {MessageAnswer::No};
+    TMainForm::Services refused;
+    refused.settingsPath = f.dir.Path("folder.ini");
+    refused.prompter = &f.prompter;
+    {
+        TMainForm form(std::move(refused));
+        EXPECT_TRUE(form.StartRefused());
+    }
+    EXPECT_EQ(f.prompter.asked.size(), 1u);
 }
 
 TEST(TMainForm, MoveThroughTheWindow) {

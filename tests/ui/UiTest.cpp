@@ -238,6 +238,59 @@ TEST(MainWindowModel, WhatEachProfileActionSelectsAndWhetherItKeepsTheResult) {
     EXPECT_EQ(one.view.prompter.asked.back().text, "最低でも１つのメディア情報が必要です");
 }
 
+TEST(MainWindowModel, ASettingsFileThatCannotBeReadOrWrittenIsSaidAtStart) {
+    enum class Kind { Settings, Folder, Binary, NoHeader, FolderIsAFile };
+    const struct {
+        Kind kind;
+        const char* problem;  // the start of the question; nullptr: none is asked
+        bool kept;            // the file is left as it was when the window closes
+    } cases[] = {
+        {Kind::Settings, nullptr, false},
+        {Kind::Folder, "設定ファイルは通常のファイルでなければなりません: ", true},
+        {Kind::Binary, "設定ファイルとして読めない内容です: ", true},
+        {Kind::NoHeader, "設定ファイルとして読めない内容です: ", true},
+        {Kind::FolderIsAFile, "", false},
+    };
+    for (const auto& c : cases) {
+        for (const MessageAnswer answer : {MessageAnswer::Yes, MessageAnswer::No}) {
+            test::TempTree dir;
+            std::string path = dir.Path("stowra.ini");
+            const std::string content = c.kind == Kind::Binary     ? std::string("PK\x03\x04\0\0[x]", 10)
+                                        : c.kind == Kind::NoHeader ? "Option=1\nMedia=0\n"
+                                                                   : "[Stowra]\r\nOption=0\r\n";
+            if (c.kind == Kind::Folder) {
+                dir.Folder("stowra.ini");
+            } else if (c.kind == Kind::FolderIsAFile) {
+                dir.Write("file", "x");
+                path = dir.Path("file/stowra.ini");
+            } else {
+                dir.Write("stowra.ini", content);
+            }
+            FakeView view;
+            view.prompter.answers = {answer};
+            MainWindowModel model(view);
+            const bool opens = model.Load(path);
+            EXPECT_EQ(opens, c.problem == nullptr || answer == MessageAnswer::Yes)
+                << static_cast<int>(c.kind);
+            ASSERT_EQ(view.prompter.asked.size(), c.problem == nullptr ? 0u : 1u) << static_cast<int>(c.kind);
+            if (c.problem != nullptr) {
+                EXPECT_EQ(view.prompter.asked[0].text.rfind(c.problem, 0), 0u) << view.prompter.asked[0].text;
+                EXPECT_NE(view.prompter.asked[0].text.find(path), std::string::npos);
+                EXPECT_EQ(view.prompter.asked[0].buttons, MessageButtons::YesNo);
+            }
+            if (opens) {
+                EXPECT_GE(view.profiles.size(), 2u) << "the built-in discs at least";
+            }
+            if (opens && c.kind != Kind::FolderIsAFile) {
+                model.Save(path, "/src", "/dst");
+                const bool same = c.kind == Kind::Folder ? std::filesystem::is_directory(path)
+                                                         : dir.Read("stowra.ini") == content;
+                EXPECT_EQ(same, c.kept) << static_cast<int>(c.kind);
+            }
+        }
+    }
+}
+
 TEST(MainWindowModel, OptionsAndGroupingChangeOnlyTheirBits) {
     ModelFixture f("[Stowra]\r\nOption=0x10088\r\nMinSize=0\r\n");
     const struct {
@@ -337,9 +390,10 @@ TEST(MoveProgress, DrawnAFewTimesASecondCancelHeardAtEveryFile) {
     view.cancel = true;
     EXPECT_FALSE(progress.Progress({1000, 1, 2000, 1 << 20, 4 << 20}));
     EXPECT_EQ(view.closes, 1);
-    EXPECT_EQ(MoveProgressLabel({1, 1, 3, 1 << 20, 4 << 20}),
-              "ファイルを移動しています・・・\n移動済み 1 / 3 ファイル、移動しなかったファイル 1  (1.0000 MiB / "
-              "4.0000 MiB)");
+    EXPECT_EQ(
+        MoveProgressLabel({1, 1, 3, 1 << 20, 4 << 20}),
+        "ファイルを移動しています・・・\n移動済み 1 / 3 ファイル、移動しなかったファイル 1  (1.0000 MiB / "
+        "4.0000 MiB)");
     EXPECT_EQ(MoveProgressPermille({1, 1, 3, 1 << 20, 4 << 20}), 250);
     EXPECT_EQ(MoveProgressPermille({1, 1, 3, 0, 0}), 666);
     EXPECT_EQ(MoveProgressPermille({}), 0);
@@ -360,7 +414,8 @@ TEST(MainWindowModel, AMoveThatLeavesFilesBehindListsEachWithItsReason) {
     }
     // A file gone since the scan: its line stands in the log when the message shows.
     ModelFixture f;
-    for (int s : {95, 50, 45, 40, 30, 20, 12, 8}) f.dir.File("src/s" + std::to_string(s) + ".bin", s * 2048ull);
+    for (int s : {95, 50, 45, 40, 30, 20, 12, 8})
+        f.dir.File("src/s" + std::to_string(s) + ".bin", s * 2048ull);
     f.model.settings.profiles.Append("Example", {2048, 100, 10, 4, FileSystem::None});
     f.model.SelectProfile(f.model.settings.profiles.size() - 1);
     f.model.Scan(f.dir.Path("src"));
@@ -374,7 +429,8 @@ TEST(MainWindowModel, AMoveThatLeavesFilesBehindListsEachWithItsReason) {
     f.model.Move(f.dir.Path("out"), sink, sink);
     EXPECT_EQ(f.view.prompter.asked.back().text, "移動に失敗したファイルがありました");
     ASSERT_EQ(linesAtMessage.size(), 1u);
-    EXPECT_EQ(linesAtMessage[0].rfind("移動しなかったファイル: " + f.dir.Path("src/s45.bin") + " -> ", 0), 0u);
+    EXPECT_EQ(linesAtMessage[0].rfind("移動しなかったファイル: " + f.dir.Path("src/s45.bin") + " -> ", 0),
+              0u);
     EXPECT_FALSE(f.model.state.HasResult());
 }
 
