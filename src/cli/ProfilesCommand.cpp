@@ -49,7 +49,7 @@ int RunProfilesCommand(const ProfilesOptions& options) {
     AppSettings settings;
     LoadSettings(path, settings);
     if (options.save) {
-        SaveSettings(path, settings);
+        SaveSettings(path, settings, options.settingsFile.empty());
     }
     if (options.json) {
         PrintJson(SettingsJson(settings), stdout);

@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 #include "platform/Translation.h"
 #include "settings/SettingsFile.h"
+#include "ui/MediaForm.h"
 
 namespace stowra::cli {
 
@@ -65,6 +66,10 @@ bool Given(const ScanOptions& o, const char* name) {
 void ApplySettingsProfile(const ScanOptions& o, ScanInput& in) {
     const std::string path = o.settingsFile.empty() ? SettingsPath() : o.settingsFile;
     RequireSettingsFile(path);
+    // A profile asked for by name from a file that is not there would quietly be a built-in one.
+    if (!o.settingsFile.empty() && !PathExists(path)) {
+        throw std::runtime_error(Format(Tr("設定ファイルが見つかりません: %s"), path.c_str()));
+    }
     AppSettings settings;
     LoadSettings(path, settings);
     std::size_t i = settings.profiles.Find(o.profileName);
@@ -97,6 +102,36 @@ void ApplySettingsProfile(const ScanOptions& o, ScanInput& in) {
 
 }  // namespace
 
+namespace {
+
+// What the media dialog would refuse is refused here too: a negative number (its fields take
+// digits only), a zero total and a slack not below the total. The system size may be 0 here, for
+// an image counted exactly with no margin.
+void RefuseWhatTheDialogRefuses(const ScanOptions& o, const MediaProfile& p) {
+    const struct {
+        const char* given;
+        std::int32_t value;
+    } numbers[] = {{"cluster", p.Cluster}, {"total", p.Total}, {"system", p.System}, {"slack", p.Slack}};
+    for (const auto& n : numbers) {
+        if (Given(o, n.given) && n.value < 0) {
+            throw std::runtime_error(Format(Tr("--%s には 0 以上の数を指定してください: %d"), n.given, n.value));
+        }
+    }
+    MediaForm form;
+    form.values = {"-", p.Cluster, p.Total, p.System == 0 ? 1 : p.System, p.Slack, p.fileSystem};
+    if (!o.useSlack && !Given(o, "slack")) {
+        form.values.slack = 0;  // not used: not checked
+    }
+    // A zero sector size and a system size not below the total have the scan's own messages.
+    const std::optional<FormProblem> problem = form.Validate();
+    if (problem && (problem->focus == MediaField::Total || problem->focus == MediaField::Slack)) {
+        const char* option = problem->focus == MediaField::Total ? "total" : "slack";
+        throw std::runtime_error(Format("--%s: %s", option, problem->message.c_str()));
+    }
+}
+
+}  // namespace
+
 ScanInput MakeScanInput(const ScanOptions& o) {
     ScanInput in;
     in.sourceFolder = o.source;
@@ -120,6 +155,7 @@ ScanInput MakeScanInput(const ScanOptions& o) {
         in.options |= OptionFlags::LeafFolderGrouping;
     if (o.group == "subfolder")
         in.options |= OptionFlags::SubfolderGrouping;
+    RefuseWhatTheDialogRefuses(o, in.profile);
     return in;
 }
 

@@ -100,7 +100,7 @@ void WriteProfileSection(ProfileWriter& file, const std::string& name, const Med
     }
 }
 
-void SaveSettings(const std::string& path, const AppSettings& settings) {
+void SaveSettings(const std::string& path, const AppSettings& settings, bool makeFolders) {
     ProfileWriter file;
     const char* section = kSettingsSection;
     file.WriteInteger(section, "Option", settings.Options);
@@ -114,7 +114,7 @@ void SaveSettings(const std::string& path, const AppSettings& settings) {
         WriteProfileSection(file, entry.name, *entry.profile);
     }
     // The per-user folder may not exist before the first save.
-    if (const std::size_t nameStart = FileNameStart(path); nameStart > 1) {
+    if (const std::size_t nameStart = FileNameStart(path); makeFolders && nameStart > 1) {
         MakeFolders(path.substr(0, nameStart - 1));
     }
     if (!ReplaceFileContent(path, file.Text())) {

@@ -21,7 +21,9 @@ void LoadSettings(const std::string& path, AppSettings& settings);
 
 // Writes the whole state as a new file that replaces the old one in one step. When the system
 // refuses, throws std::runtime_error "<path> に書き込めません" and the old file stays as it was.
-void SaveSettings(const std::string& path, const AppSettings& settings);
+// The folders on the way are made only with `makeFolders` (the program's own per-user folder may
+// not exist before its first save; a path the user typed is taken as it is).
+void SaveSettings(const std::string& path, const AppSettings& settings, bool makeFolders = true);
 
 // Why the file at `path` cannot be read as a settings file (translated, with the path), or the
 // empty text when it can. A missing file can: it reads as one without sections.

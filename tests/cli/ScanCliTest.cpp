@@ -228,6 +228,17 @@ TEST(ScanCli, RefusalsGoToStandardErrorWithAFailingExitCode) {
         {"image size of a missing folder", {"image-size", t.Path("missing")}, "フォルダが見つかりません"},
         {"image size of a file", {"image-size", t.Path("a")}, "フォルダではありません"},
         {"a folder as the settings file", {"profiles", "--settings", t.Root()}, "通常のファイル"},
+        // What the media dialog refuses.
+        {"negative total", {"scan", t.Root(), "--total", "-5"}, "--total には 0 以上の数を指定してください: -5"},
+        {"negative slack", {"scan", t.Root(), "--slack", "-1"}, "--slack には 0 以上"},
+        {"zero total", {"scan", t.Root(), "--total", "0", "--system", "0"}, "--total: 総サイズを入れてください"},
+        {"slack not below total",
+         {"scan", t.Root(), "--total", "100", "--system", "10", "--slack", "100"},
+         "--slack: スラックサイズは総サイズより小さくなければいけません"},
+        {"a missing settings file for --profile",
+         {"scan", t.Root(), "--settings", t.Path("none.ini"), "--profile", "CD-R 700MiB"},
+         "設定ファイルが見つかりません"},
+        {"saving into a missing folder", {"profiles", "--settings", t.Path("no/such/s.ini"), "--save"}, "書き込めません"},
 #ifndef _WIN32
         // A pipe would keep the reader waiting for a writer that never comes.
         {"a pipe as the settings file",
@@ -244,6 +255,8 @@ TEST(ScanCli, RefusalsGoToStandardErrorWithAFailingExitCode) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.name << ": " << r.err;
         EXPECT_EQ(r.out, "") << c.name;
     }
+    EXPECT_FALSE(t.Exists("no")) << "a typed settings path gets no folders made for it";
+    EXPECT_EQ(RunCli({"scan", t.Root(), "--total", "-5"}).exitCode, 2);
     EXPECT_NE(RunCli({"scan", t.Root(), "--group", "sideways"}).exitCode, 0);
     EXPECT_NE(RunCli({"image-size", t.Root(), "--file-system", "none"}).exitCode, 0);
     EXPECT_NE(RunCli({"scan"}).exitCode, 0);
