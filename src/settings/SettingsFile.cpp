@@ -63,12 +63,14 @@ std::size_t FileNameStart(const std::string& path) {
     return start;
 }
 
+#ifdef _WIN32
 // A dot that starts the name does not begin an extension.
 std::string WithIniExtension(std::string_view name) {
     std::size_t dot = name.rfind('.');
     return std::string(name.substr(0, dot == 0 || dot == std::string_view::npos ? name.size() : dot)) +
            ".ini";
 }
+#endif
 
 }  // namespace
 
@@ -171,8 +173,15 @@ std::string SettingsWriteProblem(const std::string& path) {
 std::string SettingsPathFor(const std::string& programPath, const std::string& userConfigFolder,
                             const std::string& installedFolder) {
     const std::size_t nameStart = FileNameStart(programPath);
+#ifdef _WIN32
+    // Each program keeps its own file beside itself, named after it.
     const std::string fileName =
         WithIniExtension(nameStart < programPath.size() ? programPath.substr(nameStart) : "stowra");
+#else
+    // The window and the command line share one file, so a disc type made in one is known to the
+    // other (and to the shell's completion).
+    const std::string fileName = "stowra.ini";
+#endif
     const std::string folder = programPath.substr(0, nameStart);
     const bool installed = !installedFolder.empty() && folder == AddTrailingBackslash(installedFolder);
     if (nameStart > 0 && !installed && CanWriteInFolder(folder)) {

@@ -34,9 +34,10 @@ std::string SettingsWriteProblem(const std::string& path);
 // The section of one profile.
 void WriteProfileSection(ProfileWriter& file, const std::string& name, const MediaProfile& profile);
 
-// The settings file of the running program: beside the program file with its extension replaced
-// by ".ini" (appended when it has none); when that folder cannot be written, a file of the same
-// name in the folder "stowra" of the user's configuration folder. A program installed for all
+// The settings file of the running program: beside the program file, on Windows named after it
+// with its extension replaced by ".ini" (appended when it has none), elsewhere "stowra.ini" for
+// every program of the package; when that folder cannot be written, a file of the same name in the
+// folder "stowra" of the user's configuration folder. A program installed for all
 // users (in `installedFolder`, the install prefix's bin folder) always uses the user's file, even
 // when run by root, who could write beside it into a folder the package manager owns.
 std::string SettingsPath();

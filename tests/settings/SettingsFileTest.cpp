@@ -247,25 +247,31 @@ TEST(SettingsPath, BesideTheProgramWithItsExtensionReplaced) {
     t.Folder("bin.d");
     const std::string bin = t.Path("bin.d") + kPathDelimiter;
     const std::string cfg = std::string("/cfg") + kPathDelimiter + "stowra" + kPathDelimiter;
+    // Windows names each program's file after it; elsewhere the window and the command line
+    // share "stowra.ini".
+#ifdef _WIN32
+    auto named = [](const char* ownName) { return std::string(ownName); };
+#else
+    auto named = [](const char*) { return std::string("stowra.ini"); };
+#endif
     const struct {
         std::string program, expected, installedFolder = {};
     } cases[] = {
         {bin + "stowra", bin + "stowra.ini"},
-        {bin + "Stowra.exe", bin + "Stowra.ini"},
-        {bin + "a.b.c", bin + "a.b.ini"},
-        {bin + ".hidden", bin + ".hidden.ini"},
+        {bin + "Stowra.exe", bin + named("Stowra.ini")},
+        {bin + "a.b.c", bin + named("a.b.ini")},
+        {bin + ".hidden", bin + named(".hidden.ini")},
         {t.Path("missing/stowra"), cfg + "stowra.ini"},
         {"", cfg + "stowra.ini"},
         // Installed for all users: never beside the program, though root could write there.
-        {bin + "stowra-cli", cfg + "stowra-cli.ini", t.Path("bin.d")},
-        {bin + "stowra-cli", cfg + "stowra-cli.ini", bin},
+        {bin + "stowra-cli", cfg + named("stowra-cli.ini"), t.Path("bin.d")},
+        {bin + "stowra-cli", cfg + named("stowra-cli.ini"), bin},
         {bin + "stowra", bin + "stowra.ini", t.Path("bin")},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SettingsPathFor(c.program, "/cfg", c.installedFolder), c.expected) << c.program;
     }
-    EXPECT_TRUE(SettingsPath().ends_with(kPathDelimiter + std::string("settings_tests.ini")))
-        << SettingsPath();
+    EXPECT_TRUE(SettingsPath().ends_with(kPathDelimiter + named("settings_tests.ini"))) << SettingsPath();
 }
 
 #ifndef _WIN32  // a folder that cannot be written needs permissions that bind the user
