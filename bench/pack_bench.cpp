@@ -7,7 +7,7 @@
 #include <random>
 
 #include "packing/ScanSession.h"
-#include "platform/LogRecorder.h"
+#include "frontend/LogRecorder.h"
 
 namespace {
 

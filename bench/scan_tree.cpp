@@ -10,7 +10,7 @@
 #include <string>
 
 #include "packing/ScanSession.h"
-#include "platform/LogRecorder.h"
+#include "frontend/LogRecorder.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "dialogs/BusyCursor.h"
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 
 namespace stowra {
 

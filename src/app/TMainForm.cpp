@@ -22,7 +22,7 @@
 #include "dialogs/TOptDialog.h"
 #include "platform/Folder.h"
 #include "relocate/FolderChooser.h"
-#include "relocate/LExcept.h"
+#include "fileio/LExcept.h"
 #include "relocate/MoveFiles.h"
 #include "settings/ProfileName.h"
 #include "settings/SettingsFile.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "packing/ScanSession.h"
-#include "platform/LogRecorder.h"
+#include "frontend/LogRecorder.h"
 
 namespace stowra::cli {
 

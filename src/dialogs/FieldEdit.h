@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 
 namespace stowra {
 

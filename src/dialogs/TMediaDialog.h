@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "dialogs/FieldEdit.h"
-#include "packing/ImageSize.h"
-#include "platform/FrontEnd.h"
+#include "image/ImageSize.h"
+#include "frontend/FrontEnd.h"
 
 namespace stowra {
 

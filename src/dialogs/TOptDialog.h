@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "dialogs/FieldEdit.h"
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 
 namespace stowra {
 

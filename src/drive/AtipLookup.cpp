@@ -5,7 +5,7 @@
 
 #include "platform/Folder.h"
 #include "platform/Text.h"
-#include "relocate/LFile.h"
+#include "fileio/LFile.h"
 
 namespace stowra {
 

@@ -8,7 +8,7 @@
 #include "drive/SPTI.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
-#include "relocate/LExcept.h"
+#include "fileio/LExcept.h"
 
 namespace stowra {
 

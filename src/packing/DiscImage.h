@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "packing/FileInventory.h"
-#include "packing/ImageSize.h"
+#include "image/ImageSize.h"
 
 namespace stowra {
 

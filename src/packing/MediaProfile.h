@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "packing/ImageSize.h"
+#include "image/ImageSize.h"
 
 namespace stowra {
 

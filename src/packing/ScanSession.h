@@ -10,7 +10,7 @@
 #include "packing/FileInventory.h"
 #include "packing/MediaProfile.h"
 #include "packing/PackResult.h"
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 
 namespace stowra {
 

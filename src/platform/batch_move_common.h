@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/BatchMove.h"
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 
 namespace stowra {
 

@@ -5,7 +5,7 @@
 #include "packing/DiscImage.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
-#include "relocate/LFile.h"
+#include "fileio/LFile.h"
 
 namespace stowra {
 

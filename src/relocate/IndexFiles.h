@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "packing/ScanSession.h"
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 
 namespace stowra {
 

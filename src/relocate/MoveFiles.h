@@ -9,7 +9,7 @@
 
 #include "packing/ScanSession.h"
 #include "platform/BatchMove.h"
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 
 namespace stowra {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "packing/ScanSession.h"
-#include "platform/LogRecorder.h"
+#include "frontend/LogRecorder.h"
 
 namespace stowra::test {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "relocate/LFile.h"
+#include "fileio/LFile.h"
 #include "support/TempTree.h"
 
 namespace stowra {

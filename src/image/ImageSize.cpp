@@ -1,4 +1,4 @@
-#include "packing/ImageSize.h"
+#include "image/ImageSize.h"
 
 #include <algorithm>
 #include <bit>
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "packing/ImageNames.h"
-#include "packing/ImagePlacement.h"
-#include "packing/ImageTree.h"
+#include "image/ImageNames.h"
+#include "image/ImagePlacement.h"
+#include "image/ImageTree.h"
 #include "platform/Text.h"
 
 namespace stowra {
