@@ -14,6 +14,7 @@
 #include <unordered_set>
 
 #include "platform/BatchMove.h"
+#include "platform/Folder.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
@@ -120,34 +121,6 @@ struct Job {
 };
 
 enum class Copied { Done, Failed, Cancelled, Changed };
-
-// Creates the folder and every missing folder above it.
-bool MakeFolders(const std::string& path) {
-    std::vector<std::size_t> missing;
-    std::size_t end = path.size();
-    while (true) {
-        std::string part = path.substr(0, end);
-        if (::mkdir(part.c_str(), 0777) == 0 || errno == EEXIST) {
-            break;
-        }
-        if (errno != ENOENT) {
-            return false;
-        }
-        missing.push_back(end);
-        end = end == 0 ? std::string::npos : path.rfind('/', end - 1);
-        if (end == std::string::npos || end == 0) {
-            errno = ENOENT;
-            return false;
-        }
-    }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        std::string part = path.substr(0, *it);
-        if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // rename that never replaces an existing entry. File systems without RENAME_NOREPLACE get a check
 // before the rename, which leaves a small window instead of none.
@@ -318,7 +291,8 @@ int Mover::DestinationFolder(std::string_view folder) {
 }
 
 // A folder below the caller's own folder, made and opened a name at a time from there without
-// following a link at any step.
+// following a link at any step. This is on purpose not MakeFolders, which goes by the whole path
+// and follows links: a link planted below the move's own folder must not lead its files elsewhere.
 int Mover::OwnFolder(std::string_view folder) {
     if (!ownFd_) {
         ownFd_.Reset(::open(own_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

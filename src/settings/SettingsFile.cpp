@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "platform/ConfigFolder.h"
+#include "platform/Folder.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
