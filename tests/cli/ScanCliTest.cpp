@@ -16,16 +16,10 @@
 #include "support/Recorders.h"
 #include "support/TempTree.h"
 #include "support/TreeDigest.h"
+#include "support/WorkedExample.h"
 
 namespace stowra::test {
 namespace {
-
-// Files of 95, 50, 45, 40, 30, 20, 12 and 8 sectors of 2048 bytes.
-void MakeExample(const TempTree& t) {
-    for (int s : {95, 50, 45, 40, 30, 20, 12, 8}) {
-        t.File("s" + std::to_string(s) + ".bin", s * 2048ull);
-    }
-}
 
 const std::vector<std::string> kExampleProfile = {"--cluster", "2048", "--total", "100",
                                                   "--system",  "10",   "--slack", "4"};
@@ -37,7 +31,7 @@ std::vector<std::string> Args(std::vector<std::string> head, const std::vector<s
 
 TEST(ScanCli, EndToEndExampleLineForLine) {
     TempTree t;
-    MakeExample(t);
+    WriteExampleFiles(t);
     const std::string japanese =
         "対象ファイル数 = 8 （サイズ = 600.0000 KiB）\n"
         "うまく詰め込めなかった残りファイル数 = 3 （サイズ = 246.0000 KiB）\n"
@@ -130,7 +124,7 @@ TEST(ScanCli, PlainTextShowsTheRemainderWhenOneSideIsEmpty) {
 #ifndef _WIN32
 TEST(ScanCli, JsonDocument) {
     TempTree t;
-    MakeExample(t);
+    WriteExampleFiles(t);
     t.File("sub/日本語.bin", 1);
     t.Link("sub/link", t.Path("sub"));
     CliResult r = RunCli(Args({"scan", t.Root(), "--json", "--min-size", "1"}, kExampleProfile));
@@ -182,7 +176,7 @@ TEST(ScanCli, JsonWithGroupsAndOddNames) {
 // cancelled command.
 TEST(ScanCli, InterruptStopsTheScan) {
     TempTree t;
-    MakeExample(t);
+    WriteExampleFiles(t);
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
     pid_t pid = ::fork();
