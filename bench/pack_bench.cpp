@@ -6,8 +6,8 @@
 #include <cmath>
 #include <random>
 
-#include "packing/ScanSession.h"
 #include "frontend/LogRecorder.h"
+#include "packing/ScanSession.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <string>
 
-#include "packing/ScanSession.h"
 #include "frontend/LogRecorder.h"
+#include "packing/ScanSession.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "packing/ScanSession.h"
 #include "frontend/LogRecorder.h"
+#include "packing/ScanSession.h"
 
 namespace stowra::cli {
 

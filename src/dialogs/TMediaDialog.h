@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "dialogs/FieldEdit.h"
-#include "image/ImageSize.h"
 #include "frontend/FrontEnd.h"
+#include "image/ImageSize.h"
 
 namespace stowra {
 

@@ -105,9 +105,9 @@ void Model::DecodeChildren(std::span<const std::uint32_t> children) {
 
 namespace {
 
-using image::count::Model;
 using image::ImageTree;
 using image::SectorsOf;
+using image::count::Model;
 
 // The builders write every name in UTF-8 (Rock Ridge, Joliet and UDF alike, and the 8.3 names
 // are made of its bytes), so names in another code page are counted as their UTF-8 form.

@@ -67,7 +67,7 @@ std::string SizeText(std::uint64_t sectors, std::uint32_t sectorSize) {
     }
     if (wide < (static_cast<unsigned __int128>(1) << 53)) {  // where the double of the division is exact
         const auto bytes = static_cast<std::uint64_t>(wide);
-        return wide < (1u << 20) ? Fixed4Exact(bytes, 10, " KiB")
+        return wide < (1u << 20)   ? Fixed4Exact(bytes, 10, " KiB")
                : wide < (1u << 30) ? Fixed4Exact(bytes, 20, " MiB")
                                    : Fixed4Exact(bytes, 30, " GiB");
     }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "packing/FileInventory.h"
 #include "image/ImageSize.h"
+#include "packing/FileInventory.h"
 
 namespace stowra {
 

@@ -291,7 +291,8 @@ void WarnOfDiscsThatWouldNotFit(const ScanState& state, const MediaProfile& prof
     }
     if (any) {
         log.SetColor(LogColor::Red);
-        log.Insert(Tr("\n［編集］でメディア設定を開き、「ファイルシステム」を選ぶと、収まるように詰め込めます。"));
+        log.Insert(
+            Tr("\n［編集］でメディア設定を開き、「ファイルシステム」を選ぶと、収まるように詰め込めます。"));
     }
 }
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "frontend/FrontEnd.h"
 #include "packing/FileInventory.h"
 #include "packing/MediaProfile.h"
 #include "packing/PackResult.h"
-#include "frontend/FrontEnd.h"
 
 namespace stowra {
 

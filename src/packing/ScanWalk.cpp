@@ -1,4 +1,6 @@
 // The scan's walk on one thread: each folder is listed when the walk reaches it.
+#include "packing/ScanWalk.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -12,7 +14,6 @@
 #include <thread>
 #include <unordered_set>
 
-#include "packing/ScanWalk.h"
 #include "platform/Text.h"
 
 namespace stowra::scan_walk {

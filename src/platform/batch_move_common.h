@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/BatchMove.h"
 #include "frontend/FrontEnd.h"
+#include "platform/BatchMove.h"
 
 namespace stowra {
 

@@ -1,6 +1,8 @@
 // The batch move on Linux: each file renamed into place, folders made as needed, a question
 // before an existing file is replaced; a file on another file system goes to the copy
 // (batch_move_copy_posix.cpp).
+#include "platform/batch_move_posix.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -22,7 +24,6 @@
 #include "platform/Text.h"
 #include "platform/Translation.h"
 #include "platform/batch_move_common.h"
-#include "platform/batch_move_posix.h"
 
 namespace stowra::posix_move {
 

@@ -1,3 +1,5 @@
+#include "platform/folder_win32.h"
+
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -11,7 +13,6 @@
 #include "platform/BatchMove.h"
 #include "platform/Folder.h"
 #include "platform/Text.h"
-#include "platform/folder_win32.h"
 
 namespace stowra {
 

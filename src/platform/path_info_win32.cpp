@@ -104,7 +104,7 @@ std::optional<FolderId> IdentityOf(const std::string& path) {
         return std::nullopt;
     }
     return FolderId{info.dwVolumeSerialNumber,
-                          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+                    (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 bool RemoveFolder(const std::string& path) {

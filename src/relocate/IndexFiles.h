@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "packing/ScanSession.h"
 #include "frontend/FrontEnd.h"
+#include "packing/ScanSession.h"
 
 namespace stowra {
 
