@@ -72,8 +72,8 @@ void Model::XorrisoIso(std::uint32_t folder, std::span<const std::uint32_t> chil
     named_.clear();
     for (std::size_t i = 0; i < children.size(); ++i) {
         const auto offset = static_cast<std::uint32_t>(narrow_.size());
-        const bool folder = nodes_[children[i]].folder;
-        WithName(i, [&](auto name) { image::AppendLevel3Name(name, folder, narrow_); });
+        const bool isFolder = nodes_[children[i]].folder;
+        WithName(i, [&](auto name) { image::AppendLevel3Name(name, isFolder, narrow_); });
         named_.push_back({offset, static_cast<std::uint32_t>(narrow_.size() - offset), children[i],
                           nodes_[children[i]].folder});
     }

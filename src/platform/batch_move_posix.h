@@ -3,6 +3,7 @@
 // to another file system (batch_move_copy_posix.cpp) and the removal of a killed move's copies
 // (stale_copies_posix.cpp).
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -440,7 +440,7 @@ TEST_P(BatchMoveBoth, NothingIsWrittenThroughALinkBelowTheMovesOwnFolder) {
 #endif
 
 INSTANTIATE_TEST_SUITE_P(FileSystems, BatchMoveBoth, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Across" : "Within"; });
+                         [](const auto& test) { return test.param ? "Across" : "Within"; });
 
 TEST(BatchMove, CancelDuringALongCopyLeavesNoPartialFile) {
     test::TempTree t;
