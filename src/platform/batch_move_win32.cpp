@@ -72,11 +72,11 @@ std::uint64_t RemoveStaleCopiesIn(const std::string& folder, std::vector<std::st
     std::uint64_t removed = 0;
     do {
         std::string_view name = found.cFileName;
-        bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (name == "." || name == "..") {
             continue;
         }
-        if (folder) {
+        if (isFolder) {
             if (subfolders != nullptr && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
                 subfolders->push_back(root + found.cFileName);
             }
