@@ -6,8 +6,8 @@
 #include <cmath>
 #include <random>
 
+#include "frontend/LogRecorder.h"
 #include "packing/ScanSession.h"
-#include "platform/LogRecorder.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include "frontend/LogRecorder.h"
 #include "packing/ScanSession.h"
-#include "platform/LogRecorder.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 

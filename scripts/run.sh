@@ -15,7 +15,7 @@ if [ -x build/dev/src/app/stowra ]; then
   exec build/dev/src/app/stowra "$@"
 fi
 
-# Until the desktop window exists, show the command-line front end on a sample folder.
+# A build without the desktop window (no Qt 6): show the command-line front end on a sample folder.
 sample=$(mktemp -d /tmp/stowra-sample.XXXXXX)
 mkdir -p "$sample/photos/2004" "$sample/docs" "$sample/写真"
 for i in 1 2 3 4 5 6 7 8; do

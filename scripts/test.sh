@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: once in the normal build and once
+# Installs what is missing, checks the formatting, builds, and runs every test: once in the normal build and once
 # under AddressSanitizer and UndefinedBehaviorSanitizer; then builds the Debian package, checks
 # it, installs it and runs the installed programs; last, cross-builds the engine, the command line
 # and their tests for Windows and runs them under wine.
@@ -7,6 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
+echo "== format"
+scripts/check-format.sh
 
 jobs=${STOWRA_JOBS:-2}
 export QT_QPA_PLATFORM=offscreen

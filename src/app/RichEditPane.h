@@ -7,7 +7,7 @@
 #include <QTextEdit>
 #include <vector>
 
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 
 namespace stowra {
 

@@ -19,8 +19,8 @@
 #include "dialogs/TGroupDialog.h"
 #include "dialogs/TMediaDialog.h"
 #include "dialogs/TOptDialog.h"
+#include "fileio/LExcept.h"
 #include "platform/Folder.h"
-#include "relocate/LExcept.h"
 
 namespace stowra {
 

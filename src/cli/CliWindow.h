@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "frontend/LogRecorder.h"
 #include "packing/ScanSession.h"
-#include "platform/LogRecorder.h"
 
 namespace stowra::cli {
 

@@ -45,6 +45,7 @@ void AddScanOptions(CLI::App& command, ScanOptions& o) {
         ->check(CLI::IsMember({"none", "iso9660", "udf"}))
         ->each(mark("file-system"));
     command.add_flag("--use-slack", o.useSlack, "Leave out discs filled below the slack bound");
+    command.add_flag("--last-disc", o.lastDisc, "Put the rest onto a last disc, even if it is not full");
     command.add_flag("--json", o.json, "Print one JSON document");
     command.add_option("--threads", o.threads, "Threads that walk the folders (default: one per core)")
         ->check(CLI::Range(1, 256));
@@ -114,7 +115,8 @@ void RefuseWhatTheDialogRefuses(const ScanOptions& o, const MediaProfile& p) {
     } numbers[] = {{"cluster", p.Cluster}, {"total", p.Total}, {"system", p.System}, {"slack", p.Slack}};
     for (const auto& n : numbers) {
         if (Given(o, n.given) && n.value < 0) {
-            throw std::runtime_error(Format(Tr("--%s には 0 以上の数を指定してください: %d"), n.given, n.value));
+            throw std::runtime_error(
+                Format(Tr("--%s には 0 以上の数を指定してください: %d"), n.given, n.value));
         }
     }
     MediaForm form;
@@ -151,6 +153,8 @@ ScanInput MakeScanInput(const ScanOptions& o) {
         in.options |= OptionFlags::IncludeSystem;
     if (o.useSlack)
         in.options |= OptionFlags::UseSlack;
+    if (o.lastDisc)
+        in.options |= OptionFlags::LastDisc;
     if (o.group == "leaf")
         in.options |= OptionFlags::LeafFolderGrouping;
     if (o.group == "subfolder")
@@ -220,6 +224,8 @@ void WriteScanJson(const CliWindow& window, JsonWriter& json) {
         json.Key("files").Unsigned(m.files);
         json.Key("used").Unsigned(m.used);
         json.Key("fill").Real(static_cast<double>(m.fill));
+        // A last disc of the rest, asked for with --last-disc: not full by design.
+        json.Key("partial").Bool(s.result.firstPartial != 0 && i + 1 >= s.result.firstPartial);
         json.Key("image").BeginObject();
         json.Key("iso9660").Unsigned(iso[i]);
         json.Key("udf").Unsigned(udf[i]);

@@ -19,6 +19,7 @@ struct ScanOptions {
     std::string group = "none";
     std::string fileSystem = "none";  // --file-system: none, iso9660 or udf
     bool useSlack = false;
+    bool lastDisc = false;
     bool json = false;
     int threads = 0;              // --threads: folder walk threads, 0 for one per core
     std::string settingsFile;     // --settings; empty: the program's own settings file

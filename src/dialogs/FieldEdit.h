@@ -9,7 +9,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 #include "ui/NumberText.h"
 
 namespace stowra {

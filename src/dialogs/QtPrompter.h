@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 #include "platform/Translation.h"
 
 namespace stowra {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dialogs/FieldEdit.h"
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 #include "ui/MediaForm.h"
 
 namespace stowra {

@@ -20,6 +20,7 @@ TOptDialog::TOptDialog(Prompter& errors, QWidget* parent) : QDialog(parent), err
     CheckIndex = new QCheckBox(QTr("メディア毎の詰め込み一覧ファイルを出力する"), this);
     CheckClean = new QCheckBox(QTr("対象ファイル移動後の空フォルダを削除する"), this);
     CheckSlack = new QCheckBox(QTr("メディア設定のスラックサイズを有効にする"), this);
+    CheckLastDisc = new QCheckBox(QTr("満杯にならない残りのファイルも最後のメディアにまとめる"), this);
     ButtonOk = new QPushButton(QStringLiteral("OK"), this);
     ButtonCancel = new QPushButton(QTr("キャンセル"), this);
 

@@ -6,11 +6,11 @@
 #include <QPushButton>
 
 #include "dialogs/FieldEdit.h"
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 
 namespace stowra {
 
-// "オプション": the minimum file size and six option bits.
+// "オプション": the minimum file size and seven option bits.
 class TOptDialog : public QDialog {
     Q_OBJECT
 public:
@@ -24,11 +24,12 @@ public:
     QCheckBox* CheckIndex;
     QCheckBox* CheckClean;
     QCheckBox* CheckSlack;
+    QCheckBox* CheckLastDisc;
     QPushButton* ButtonOk;
     QPushButton* ButtonCancel;
 
-    std::array<QCheckBox*, 6> Checks() const {
-        return {CheckATIP, CheckHidden, CheckSystem, CheckIndex, CheckClean, CheckSlack};
+    std::array<QCheckBox*, 7> Checks() const {
+        return {CheckATIP, CheckHidden, CheckSystem, CheckIndex, CheckClean, CheckSlack, CheckLastDisc};
     }
 
     // Takes the text of EditMin into its value; false when the text is not an integer.

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
+#include "fileio/LFile.h"
 #include "platform/Folder.h"
 #include "platform/Text.h"
-#include "relocate/LFile.h"
 
 namespace stowra {
 

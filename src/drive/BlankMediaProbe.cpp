@@ -6,9 +6,9 @@
 #include "drive/AtipLookup.h"
 #include "drive/LPBuf.h"
 #include "drive/SPTI.h"
+#include "fileio/LExcept.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
-#include "relocate/LExcept.h"
 
 namespace stowra {
 

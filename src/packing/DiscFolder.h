@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "packing/ImageSize.h"
+#include "image/ImageSize.h"
 
 namespace stowra {
 

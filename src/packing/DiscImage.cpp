@@ -6,7 +6,7 @@
 #include <system_error>
 #include <thread>
 
-#include "packing/ImageTree.h"
+#include "image/ImageTree.h"
 #include "platform/Text.h"
 
 namespace stowra {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "image/ImageSize.h"
 #include "packing/FileInventory.h"
-#include "packing/ImageSize.h"
 
 namespace stowra {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "packing/ImageSize.h"
+#include "image/ImageSize.h"
 
 namespace stowra {
 
@@ -36,6 +36,9 @@ inline constexpr std::int32_t WriteIndex = 0x10;
 inline constexpr std::int32_t RemoveEmptied = 0x20;
 inline constexpr std::int32_t UseSlack = 0x40;
 inline constexpr std::int32_t SubfolderGrouping = 0x80;
+// The rest that fills no disc goes onto last discs of its own, however little they hold. Off, it
+// stays behind for a later run (0x100 is kept for per-disc checksum files).
+inline constexpr std::int32_t LastDisc = 0x200;
 }  // namespace OptionFlags
 
 }  // namespace stowra

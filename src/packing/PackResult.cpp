@@ -38,13 +38,16 @@ std::string Fixed4(double value, const char* unit) {
 
 }  // namespace
 
+// A sector count times the sector size, and bytes times 10000, can need more than 64 bits.
+__extension__ typedef unsigned __int128 Wide;
+
 // bytes / 2^shift with four decimals, rounded as printf rounds the exact value (half to even),
 // in integers: the quotient of a byte count by a power of two is exact in binary.
 std::string Fixed4Exact(std::uint64_t bytes, int shift, const char* unit) {
-    const unsigned __int128 scaled = static_cast<unsigned __int128>(bytes) * 10000;
-    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    const Wide scaled = static_cast<Wide>(bytes) * 10000;
+    const Wide half = static_cast<Wide>(1) << (shift - 1);
     std::uint64_t q = static_cast<std::uint64_t>(scaled >> shift);
-    const unsigned __int128 r = scaled & ((half << 1) - 1);
+    const Wide r = scaled & ((half << 1) - 1);
     if (r > half || (r == half && (q & 1) != 0)) {
         ++q;
     }
@@ -61,13 +64,13 @@ std::string Fixed4Exact(std::uint64_t bytes, int shift, const char* unit) {
 }
 
 std::string SizeText(std::uint64_t sectors, std::uint32_t sectorSize) {
-    unsigned __int128 wide = static_cast<unsigned __int128>(sectors) * sectorSize;
+    Wide wide = static_cast<Wide>(sectors) * sectorSize;
     if (wide < 1024) {
         return std::to_string(static_cast<int>(wide)) + " Byte";
     }
-    if (wide < (static_cast<unsigned __int128>(1) << 53)) {  // where the double of the division is exact
+    if (wide < (static_cast<Wide>(1) << 53)) {  // where the double of the division is exact
         const auto bytes = static_cast<std::uint64_t>(wide);
-        return wide < (1u << 20) ? Fixed4Exact(bytes, 10, " KiB")
+        return wide < (1u << 20)   ? Fixed4Exact(bytes, 10, " KiB")
                : wide < (1u << 30) ? Fixed4Exact(bytes, 20, " MiB")
                                    : Fixed4Exact(bytes, 30, " GiB");
     }

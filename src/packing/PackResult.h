@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "image/ImageSize.h"
 #include "packing/FileInventory.h"
-#include "packing/ImageSize.h"
 
 namespace stowra {
 
@@ -35,12 +35,15 @@ struct PackResult {
     Remainder remainder;
     float lowerBound = 0.0f;  // slack bound of the fill ratio, 0 when the slack option is off
     FileSystem fileSystem = FileSystem::None;  // what the discs were packed for
+    // The number (from 1) of the first disc that holds the rest and is not full, 0 for none.
+    std::size_t firstPartial = 0;
     void Clear() {
         media.clear();
         media.shrink_to_fit();
         remainder = Remainder{};
         lowerBound = 0.0f;
         fileSystem = FileSystem::None;
+        firstPartial = 0;
     }
 };
 

@@ -119,6 +119,14 @@ void WriteReport(const ScanState& state, std::uint32_t cluster, LogPane& log) {
         log.Insert(Format(Tr("ファイルシステム = %s（イメージ全体が容量に収まるように詰め込みました）\n"),
                           Tr(FileSystemCaption(r.fileSystem))));
     }
+    if (r.firstPartial != 0) {
+        log.Insert(
+            r.firstPartial == r.media.size()
+                ? Format(Tr("メディア %zu は残りのファイルをまとめたもので、満杯ではありません\n"),
+                         r.firstPartial)
+                : Format(Tr("メディア %zu から %zu は残りのファイルをまとめたもので、満杯ではありません\n"),
+                         r.firstPartial, r.media.size()));
+    }
     log.SetColor(LogColor::Blue);
     log.Insert(Tr("［対象を移動］を押すと、詰め込み対象ファイルを出力フォルダ配下へ移動できます。"));
 }
@@ -291,7 +299,8 @@ void WarnOfDiscsThatWouldNotFit(const ScanState& state, const MediaProfile& prof
     }
     if (any) {
         log.SetColor(LogColor::Red);
-        log.Insert(Tr("\n［編集］でメディア設定を開き、「ファイルシステム」を選ぶと、収まるように詰め込めます。"));
+        log.Insert(
+            Tr("\n［編集］でメディア設定を開き、「ファイルシステム」を選ぶと、収まるように詰め込めます。"));
     }
 }
 
@@ -362,10 +371,33 @@ void PackMedia(const ScanInput& input, ScanState& state, ScanWindow& window) {
         }
     }
 
+    // Asked for, the rest goes onto last discs however little they hold: a folder the size of
+    // one disc is archived whole. Each takes what fits of what is left, so the loop ends.
+    if ((input.options & OptionFlags::LastDisc) != 0) {
+        while (remainingTotal > 0) {
+            const std::uint32_t rest =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(remainingTotal, capacity));
+            std::vector<FileItem*> units = chooser.Next(firstFit, rest, result.media.size() + 1, image);
+            if (units.empty()) {
+                break;
+            }
+            if (result.firstPartial == 0) {
+                result.firstPartial = result.media.size() + 1;
+            }
+            remainingTotal -= std::min<std::uint64_t>(
+                remainingTotal, RecordMedium(std::move(units), profile, result.media, image));
+        }
+    }
+
     if ((input.options & OptionFlags::UseSlack) != 0) {
         result.lowerBound = SlackLowerBound(profile);
+        const PackedMedium* partial =
+            result.firstPartial == 0 ? nullptr : &result.media[result.firstPartial - 1];
+        const std::size_t partials =
+            result.firstPartial == 0 ? 0 : result.media.size() - result.firstPartial + 1;
         auto kept = std::remove_if(result.media.begin(), result.media.end(), [&](PackedMedium& m) {
-            if (m.fill >= result.lowerBound) {
+            // The last discs were asked for as they are; the bound is for the full ones.
+            if (m.fill >= result.lowerBound || (partial != nullptr && &m >= partial)) {
                 return false;
             }
             for (FileItem* u : m.units) {
@@ -374,6 +406,9 @@ void PackMedia(const ScanInput& input, ScanState& state, ScanWindow& window) {
             return true;
         });
         result.media.erase(kept, result.media.end());
+        if (partials > 0) {
+            result.firstPartial = result.media.size() - partials + 1;  // they stayed, at the end
+        }
     }
 
     for (FileItem* item : items) {

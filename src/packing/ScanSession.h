@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "frontend/FrontEnd.h"
 #include "packing/FileInventory.h"
 #include "packing/MediaProfile.h"
 #include "packing/PackResult.h"
 #include "platform/BatchMove.h"
-#include "platform/FrontEnd.h"
 
 namespace stowra {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 
 namespace stowra {
 

@@ -13,7 +13,4 @@ std::string UserConfigFolder();
 // True when the folder exists and this process may create files in it.
 bool CanWriteInFolder(const std::string& folder);
 
-// Creates the folder and the folders on its way. True when it is a folder afterwards.
-bool MakeFolders(const std::string& folder);
-
 }  // namespace stowra

@@ -26,7 +26,9 @@ struct AttributeFilter {
     bool leaveOutCopies = false;
 };
 
-// Identity of a folder on disk, so that a walk can tell a folder it has already entered.
+// Identity of a folder (or file) on disk: its device and inode, or on Windows its volume serial
+// number and file index. A walk tells by it a folder it has already entered; a move tells its
+// source from its destination however each is spelt.
 struct FolderId {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
@@ -117,6 +119,12 @@ bool FolderExists(const std::string& path);
 bool FileExists(const std::string& path);
 // Anything at all stands at the path (a link is not followed).
 bool PathExists(const std::string& path);
+
+// Creates the folder and every missing folder above it, by the system's own functions, which take
+// the path's bytes as they are. True when the folder was made or something of that name stands
+// there already (what it is, the caller finds out when it opens it); false, with the system's
+// error (errno, GetLastError) telling why, when a folder on the way cannot be made.
+bool MakeFolders(const std::string& path);
 
 // Creates a folder that must not exist yet: a folder this program takes over as it stands could be
 // a link planted by someone else.

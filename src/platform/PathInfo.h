@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/Folder.h"
+
 namespace stowra {
 
 // The absolute path that `path` leads to, with every symbolic link, "." and ".." resolved and no
@@ -20,12 +22,7 @@ std::string AbsolutePathText(const std::string& path);
 std::optional<std::uint64_t> FileSystemOf(const std::string& path);
 
 // Identity of a file or folder on disk (device and inode), links followed.
-struct FolderIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    bool operator==(const FolderIdentity&) const = default;
-};
-std::optional<FolderIdentity> IdentityOf(const std::string& path);
+std::optional<FolderId> IdentityOf(const std::string& path);
 
 // The folder above a drive's root, when the letter stands for a folder of another drive (under
 // wine every letter is a link to a Linux folder, and one letter may lead below another), and the

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "frontend/FrontEnd.h"
 #include "platform/BatchMove.h"
-#include "platform/FrontEnd.h"
 
 namespace stowra {
 

@@ -12,11 +12,13 @@
 #include <vector>
 
 #include "platform/BatchMove.h"
+#include "platform/Folder.h"
 #include "platform/PathInfo.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
 #include "platform/batch_move_common.h"
+#include "platform/folder_win32.h"
 
 #ifndef ERROR_DIRECTORY_NOT_SUPPORTED
 #define ERROR_DIRECTORY_NOT_SUPPORTED 336L  // "An operation is not supported on a directory"
@@ -49,37 +51,6 @@ bool IsFolder(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// The folder part of a path: everything before its last delimiter (a trail byte of a double-byte
-// character is not one).
-std::string FolderOf(const char* path) {
-    std::string_view p(path);
-    std::size_t last = std::string_view::npos;
-    for (std::size_t i = 0; i < p.size(); ++i) {
-        if (IsLeadByte(static_cast<unsigned char>(p[i]), kNativeCodepage) && i + 1 < p.size()) {
-            ++i;
-        } else if (p[i] == '\\' || p[i] == '/') {
-            last = i;
-        }
-    }
-    if (last == std::string_view::npos) {
-        return ".";
-    }
-    // "C:\name" lives in "C:\", not in "C:" (which is the current folder of drive C).
-    return std::string(p.substr(0, last == 2 && p[1] == ':' ? 3 : last));
-}
-
-// Creates the folder and every missing folder above it.
-bool MakeFolders(const std::string& path) {
-    if (IsFolder(path)) {
-        return true;
-    }
-    std::string parent = FolderOf(path.c_str());
-    if (parent != path && parent != "." && !MakeFolders(parent)) {
-        return false;
-    }
-    return ::CreateDirectoryA(path.c_str(), nullptr) != 0 || ::GetLastError() == ERROR_ALREADY_EXISTS;
-}
-
 // Removes the copy when no running move holds it. A move keeps its copy open without sharing from
 // the moment it creates it until the data are on the disk, so a copy that can be deleted was left
 // by a process that was killed (or one that is about to rename it, which then fails that file and
@@ -101,11 +72,11 @@ std::uint64_t RemoveStaleCopiesIn(const std::string& folder, std::vector<std::st
     std::uint64_t removed = 0;
     do {
         std::string_view name = found.cFileName;
-        bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (name == "." || name == "..") {
             continue;
         }
-        if (folder) {
+        if (isFolder) {
             if (subfolders != nullptr && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
                 subfolders->push_back(root + found.cFileName);
             }

@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "platform/ConfigFolder.h"
@@ -42,12 +40,6 @@ std::string UserConfigFolder() {
 bool CanWriteInFolder(const std::string& folder) {
     struct stat st {};
     return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(folder.c_str(), W_OK) == 0;
-}
-
-bool MakeFolders(const std::string& folder) {
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
-    return std::filesystem::is_directory(folder, ignored);
 }
 
 }  // namespace stowra

@@ -39,20 +39,4 @@ bool CanWriteInFolder(const std::string& folder) {
     return true;
 }
 
-// std::filesystem would take the bytes for another code page than the system's; the system's own
-// functions take them as they are.
-bool MakeFolders(const std::string& folder) {
-    for (std::size_t i = 0; i < folder.size(); ++i) {
-        const auto c = static_cast<unsigned char>(folder[i]);
-        if (IsLeadByte(c, kNativeCodepage)) {
-            ++i;
-        } else if ((c == '\\' || c == '/') && i > 0) {
-            ::CreateDirectoryA(folder.substr(0, i).c_str(), nullptr);  // roots and existing ones refuse
-        }
-    }
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-    const DWORD attributes = ::GetFileAttributesA(folder.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 }  // namespace stowra

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <ctime>
 #include <numeric>
+#include <string>
+#include <vector>
 
 #include "platform/BatchMove.h"
 #include "platform/Folder.h"
@@ -140,6 +142,33 @@ bool Folder::List(const AttributeFilter& filter, DirListing& out) const {
     }
     ::closedir(dir);
     out.SortByName();
+    return true;
+}
+
+bool MakeFolders(const std::string& path) {
+    std::vector<std::size_t> missing;
+    std::size_t end = path.size();
+    while (true) {
+        std::string part = path.substr(0, end);
+        if (::mkdir(part.c_str(), 0777) == 0 || errno == EEXIST) {
+            break;
+        }
+        if (errno != ENOENT) {
+            return false;
+        }
+        missing.push_back(end);
+        end = end == 0 ? std::string::npos : path.rfind('/', end - 1);
+        if (end == std::string::npos || end == 0) {
+            errno = ENOENT;
+            return false;
+        }
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        std::string part = path.substr(0, *it);
+        if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
     return true;
 }
 

@@ -1,3 +1,5 @@
+#include "platform/folder_win32.h"
+
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -201,6 +203,34 @@ bool Folder::List(const AttributeFilter& filter, DirListing& out) const {
     }
     out.SortByName();
     return true;
+}
+
+std::string FolderOf(const char* path) {
+    std::string_view p(path);
+    std::size_t last = std::string_view::npos;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        if (IsLeadByte(static_cast<unsigned char>(p[i]), kNativeCodepage) && i + 1 < p.size()) {
+            ++i;
+        } else if (p[i] == '\\' || p[i] == '/') {
+            last = i;
+        }
+    }
+    if (last == std::string_view::npos) {
+        return ".";
+    }
+    // "C:\name" lives in "C:\", not in "C:" (which is the current folder of drive C).
+    return std::string(p.substr(0, last == 2 && p[1] == ':' ? 3 : last));
+}
+
+bool MakeFolders(const std::string& path) {
+    if (FolderExists(path)) {
+        return true;
+    }
+    std::string parent = FolderOf(path.c_str());
+    if (parent != path && parent != "." && !MakeFolders(parent)) {
+        return false;
+    }
+    return ::CreateDirectoryA(path.c_str(), nullptr) != 0 || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 bool FolderExists(const std::string& path) {

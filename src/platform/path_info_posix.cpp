@@ -42,12 +42,12 @@ std::optional<std::uint64_t> FileSystemOf(const std::string& path) {
     return static_cast<std::uint64_t>(st.st_dev);
 }
 
-std::optional<FolderIdentity> IdentityOf(const std::string& path) {
+std::optional<FolderId> IdentityOf(const std::string& path) {
     struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0) {
         return std::nullopt;
     }
-    return FolderIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 bool RemoveFolder(const std::string& path) {

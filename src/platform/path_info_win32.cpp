@@ -98,13 +98,13 @@ std::optional<std::uint64_t> FileSystemOf(const std::string& path) {
     return info.dwVolumeSerialNumber;
 }
 
-std::optional<FolderIdentity> IdentityOf(const std::string& path) {
+std::optional<FolderId> IdentityOf(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!PathHandle(path).Information(info)) {
         return std::nullopt;
     }
-    return FolderIdentity{info.dwVolumeSerialNumber,
-                          (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    return FolderId{info.dwVolumeSerialNumber,
+                    (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 bool RemoveFolder(const std::string& path) {

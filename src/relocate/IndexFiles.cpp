@@ -2,10 +2,10 @@
 
 #include <vector>
 
+#include "fileio/LFile.h"
 #include "packing/DiscImage.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
-#include "relocate/LFile.h"
 
 namespace stowra {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "frontend/FrontEnd.h"
 #include "packing/ScanSession.h"
-#include "platform/FrontEnd.h"
 
 namespace stowra {
 

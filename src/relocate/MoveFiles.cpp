@@ -195,7 +195,7 @@ FolderVerdict CheckFolders(const std::string& sourceRoot, const std::string& des
         verdict.check = FolderCheck::SameFolder;
     } else if (IsInside(destination, source)) {
         verdict.check = FolderCheck::DestinationInsideSource;
-    } else if (std::optional<FolderIdentity> src = IdentityOf(source)) {
+    } else if (std::optional<FolderId> src = IdentityOf(source)) {
         // The same folder may be reached under another path (a bind mount): compare the folders
         // themselves, the destination's and each one above it.
         // Above a root, the folder a drive letter stands for may lie inside the source (under wine

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "frontend/FrontEnd.h"
 #include "packing/ScanSession.h"
 #include "platform/BatchMove.h"
-#include "platform/FrontEnd.h"
 
 namespace stowra {
 

@@ -144,8 +144,12 @@ std::string SettingsReadProblem(const std::string& path) {
     for (std::size_t start = 0; start < head.size();) {
         std::size_t end = head.find('\n', start);
         end = end == std::string::npos ? head.size() : end;
-        const std::string_view line = std::string_view(head).substr(start, end - start);
-        const std::size_t first = line.find_first_not_of(" \t\r\xEF\xBB\xBF");
+        std::string_view line = std::string_view(head).substr(start, end - start);
+        constexpr char kByteOrderMark[] = {'\xEF', '\xBB', '\xBF'};
+        if (start == 0 && line.starts_with(std::string_view(kByteOrderMark, 3))) {
+            line.remove_prefix(3);
+        }
+        const std::size_t first = line.find_first_not_of(" \t\r");
         if (first != std::string_view::npos && line[first] != ';') {
             text = true;
             header = header || line[first] == '[';

@@ -18,10 +18,10 @@
 
 namespace stowra {
 
-// "オプション": the minimum file size and the six check boxes, in the order of the form.
+// "オプション": the minimum file size and the check boxes, in the order of the form.
 struct OptionsForm {
     std::int32_t minSize = 0;
-    std::array<bool, 6> checks{};
+    std::array<bool, 7> checks{};
 };
 
 class MainWindowView {

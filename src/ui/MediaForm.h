@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "image/ImageSize.h"
 #include "packing/DiscPresets.h"
-#include "packing/ImageSize.h"
 
 namespace stowra {
 

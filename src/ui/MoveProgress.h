@@ -7,7 +7,7 @@
 #include <chrono>
 #include <string>
 
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 
 namespace stowra {
 

@@ -46,7 +46,11 @@ std::optional<char> AsciiDigit(char32_t c) {
 
 NumberTaken TakeNumber(std::string_view text) {
     NumberTaken taken;
-    taken.text = text.empty() ? std::string("0") : std::string(text);
+    if (text.empty()) {
+        taken.text.push_back('0');
+    } else {
+        taken.text.assign(text.data(), text.size());
+    }
     taken.value = ParseInt32(taken.text);
     if (!taken.value) {
         taken.problem = Format(Tr("'%s' は整数ではありません"), taken.text.c_str());
@@ -58,7 +62,7 @@ NumberTaken TakeMinimumSize(std::string_view text) {
     NumberTaken taken = TakeNumber(text);
     if (taken.value && *taken.value < 0) {
         taken.value = 0;
-        taken.text = "0";
+        taken.text.assign(1, '0');
     }
     return taken;
 }

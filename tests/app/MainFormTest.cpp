@@ -29,6 +29,7 @@
 #include "support/Modal.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"
+#include "support/WorkedExample.h"
 
 namespace stowra {
 namespace {
@@ -185,9 +186,7 @@ void ExpectFilesVisible(TMainForm& w) {
 
 // The worked example: eight files and a profile of 100 sectors with 10 for the file system.
 void WriteExample(Fixture& f) {
-    for (int s : {95, 50, 45, 40, 30, 20, 12, 8}) {
-        f.dir.File("src/s" + std::to_string(s) + ".bin", s * 2048ull);
-    }
+    test::WriteExampleFiles(f.dir, "src");
     f.dir.Folder("out");
     f.dir.Write("stowra.ini", "[Stowra]\r\nOption=1\r\nMedia=0\r\nSrcFolder=" + f.dir.Path("src") +
                                   "\r\nDstFolder=" + f.dir.Path("out") +

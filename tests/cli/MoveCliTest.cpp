@@ -16,6 +16,7 @@
 
 #include "cli/CliRunner.h"
 #include "platform/Text.h"
+#include "support/OtherFileSystem.h"
 #include "support/TempTree.h"
 #include "support/TreeDigest.h"
 
@@ -32,18 +33,11 @@ std::vector<std::string> MoveArgs(const TempTree& t, std::vector<std::string> ex
 }
 
 // Three full media of 10 sectors each, one file left over, nested folders.
-std::map<std::string, std::uint64_t> MakeTree(const TempTree& t) {
-    std::map<std::string, std::uint64_t> digests;
-    std::uint32_t seed = 7;
-    for (auto [rel, size] : std::vector<std::pair<std::string, std::size_t>>{{"a/one", 20000},
-                                                                             {"a/b/two", 12000},
-                                                                             {"a/b/three", 8000},
-                                                                             {"c/four", 20000},
-                                                                             {"d/e/rest", 3000}}) {
-        std::string content = RandomContent(size, seed++);
-        t.Write("src/" + rel, content);
-        digests[rel] = Digest(content);
-    }
+Digests MakeTree(const TempTree& t) {
+    Digests digests = WriteRandomFiles(
+        t.Path("src"),
+        {{"a/one", 20000}, {"a/b/two", 12000}, {"a/b/three", 8000}, {"c/four", 20000}, {"d/e/rest", 3000}},
+        7);
     t.Folder("out");
     return digests;
 }
@@ -172,11 +166,11 @@ TEST(MoveCli, InterruptHangUpOrAClosedOutputCancelsAndLeavesNoUnfinishedCopy) {
     for (int signal : {SIGINT, SIGHUP, 0}) {
         SCOPED_TRACE(signal == 0 ? "closed standard error" : strsignal(signal));
         TempTree t;
-        char base[] = "/dev/shm/stowra-cli-XXXXXX";
-        if (::mkdtemp(base) == nullptr) {
+        OtherFileSystem other;
+        const std::string from = other.Root(t);
+        if (from.empty()) {
             GTEST_SKIP() << "no tmpfs at /dev/shm";
         }
-        const std::string from = base;
         {
             std::ofstream f(from + "/big", std::ios::binary);
             std::string chunk(1 << 20, 'x');
@@ -230,7 +224,6 @@ TEST(MoveCli, InterruptHangUpOrAClosedOutputCancelsAndLeavesNoUnfinishedCopy) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << status;
         EXPECT_TRUE(TempLeftovers(DigestTree(t.Path("out"))).empty());
         EXPECT_EQ(std::filesystem::file_size(from + "/big"), 256u << 20);
-        RemoveTree(from);
     }
 }
 #endif

@@ -4,6 +4,7 @@
 
 #include "cli/CliRunner.h"
 #include "support/TempTree.h"
+#include "support/WorkedExample.h"
 
 namespace stowra::test {
 namespace {
@@ -14,8 +15,8 @@ json Profile(const char* name, int cluster, int total, int system, int slack) {
     return {{"name", name}, {"cluster", cluster}, {"total", total}, {"system", system}, {"slack", slack}};
 }
 
-json Settings(int option, int minSize, int system, int slack, int selected, const std::string& src, const char* dst,
-              json profiles) {
+json Settings(int option, int minSize, int system, int slack, int selected, const std::string& src,
+              const char* dst, json profiles) {
     return {{"option", option},        {"minSize", minSize},
             {"defaultSystem", system}, {"defaultSlack", slack},
             {"selected", selected},    {"srcFolder", src},
@@ -66,12 +67,14 @@ TEST(ProfilesCli, SaveWritesTheWholeFileAndIsStable) {
     CliResult first = RunCli({"profiles", "--settings", t.Path("s.ini"), "--save"});
     ASSERT_EQ(first.exitCode, 0) << first.err;
     const std::string saved = t.Read("s.ini");
-    EXPECT_EQ(saved,
-              "[Stowra]\r\nOption=0\r\nMinSize=0\r\nDefaultSystem=256\r\nDefaultSlack=3840\r\nMedia=1\r\n"
-              "SrcFolder=/in\r\nDstFolder=\r\n"
-              "[Mine]\r\nCluster=2048\r\nTotal=1000\r\nSystem=256\r\nSlack=3840\r\n"
-              "[CD-R 700MiB]\r\nCluster=2048\r\nTotal=359850\r\nSystem=256\r\nSlack=3840\r\nFileSystem=1\r\n"
-              "[DVD-R 4.7GB(4.38GiB)]\r\nCluster=2048\r\nTotal=2298496\r\nSystem=256\r\nSlack=3840\r\nFileSystem=1\r\n");
+    EXPECT_EQ(
+        saved,
+        "[Stowra]\r\nOption=0\r\nMinSize=0\r\nDefaultSystem=256\r\nDefaultSlack=3840\r\nMedia=1\r\n"
+        "SrcFolder=/in\r\nDstFolder=\r\n"
+        "[Mine]\r\nCluster=2048\r\nTotal=1000\r\nSystem=256\r\nSlack=3840\r\n"
+        "[CD-R 700MiB]\r\nCluster=2048\r\nTotal=359850\r\nSystem=256\r\nSlack=3840\r\nFileSystem=1\r\n"
+        "[DVD-R "
+        "4.7GB(4.38GiB)]\r\nCluster=2048\r\nTotal=2298496\r\nSystem=256\r\nSlack=3840\r\nFileSystem=1\r\n");
     EXPECT_NE(first.out.find("* CD-R 700MiB: Cluster=2048 Total=359850 System=256 Slack=3840"),
               std::string::npos)
         << first.out;
@@ -89,9 +92,7 @@ TEST(ProfilesCli, SaveWritesTheWholeFileAndIsStable) {
 
 TEST(ProfilesCli, ScanTakesTheProfileOptionsAndMinimumSizeFromTheSettings) {
     TempTree t;
-    for (int s : {95, 50, 45, 40, 30, 20, 12, 8}) {
-        t.File("files/s" + std::to_string(s) + ".bin", s * 2048ull);
-    }
+    WriteExampleFiles(t, "files");
     t.Write("s.ini",
             "[Stowra]\nOption=0x49\nMinSize=16384\n[Example]\nCluster=2048\nTotal=100\nSystem=10\nSlack=4\n");
     const std::vector<std::string> base = {"scan", t.Path("files"), "--settings", t.Path("s.ini"), "--json"};
@@ -112,7 +113,8 @@ TEST(ProfilesCli, ScanTakesTheProfileOptionsAndMinimumSizeFromTheSettings) {
     log = with({"--profile", "Example", "--min-size", "0"});
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[0], Utf8("対象ファイル数 = 8 （サイズ = 600.0000 KiB）"));
-    EXPECT_EQ(log[1], Utf8("うまく詰め込めなかった残りファイル数 = 8 （サイズ = 600.0000 KiB）"));  // one group
+    EXPECT_EQ(log[1],
+              Utf8("うまく詰め込めなかった残りファイル数 = 8 （サイズ = 600.0000 KiB）"));  // one group
 
     CliResult unknown = RunCli({"scan", t.Path("files"), "--settings", t.Path("s.ini"), "--profile", "Nope"});
     EXPECT_NE(unknown.exitCode, 0);

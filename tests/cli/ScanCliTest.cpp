@@ -16,16 +16,10 @@
 #include "support/Recorders.h"
 #include "support/TempTree.h"
 #include "support/TreeDigest.h"
+#include "support/WorkedExample.h"
 
 namespace stowra::test {
 namespace {
-
-// Files of 95, 50, 45, 40, 30, 20, 12 and 8 sectors of 2048 bytes.
-void MakeExample(const TempTree& t) {
-    for (int s : {95, 50, 45, 40, 30, 20, 12, 8}) {
-        t.File("s" + std::to_string(s) + ".bin", s * 2048ull);
-    }
-}
 
 const std::vector<std::string> kExampleProfile = {"--cluster", "2048", "--total", "100",
                                                   "--system",  "10",   "--slack", "4"};
@@ -37,7 +31,7 @@ std::vector<std::string> Args(std::vector<std::string> head, const std::vector<s
 
 TEST(ScanCli, EndToEndExampleLineForLine) {
     TempTree t;
-    MakeExample(t);
+    WriteExampleFiles(t);
     const std::string japanese =
         "対象ファイル数 = 8 （サイズ = 600.0000 KiB）\n"
         "うまく詰め込めなかった残りファイル数 = 3 （サイズ = 246.0000 KiB）\n"
@@ -130,7 +124,7 @@ TEST(ScanCli, PlainTextShowsTheRemainderWhenOneSideIsEmpty) {
 #ifndef _WIN32
 TEST(ScanCli, JsonDocument) {
     TempTree t;
-    MakeExample(t);
+    WriteExampleFiles(t);
     t.File("sub/日本語.bin", 1);
     t.Link("sub/link", t.Path("sub"));
     CliResult r = RunCli(Args({"scan", t.Root(), "--json", "--min-size", "1"}, kExampleProfile));
@@ -149,6 +143,14 @@ TEST(ScanCli, JsonDocument) {
     EXPECT_EQ(doc["skippedLinks"], 1);
     EXPECT_EQ(doc["fileSystem"], "none");
     EXPECT_GT(doc["media"][1]["image"]["udf"], doc["media"][1]["image"]["iso9660"]);
+    EXPECT_EQ(doc["media"][1]["partial"], false);
+
+    // The rest onto a last disc of its own: 20 and 8 (the 95 fits no disc).
+    r = RunCli(Args({"scan", t.Root(), "--json", "--min-size", "1", "--last-disc"}, kExampleProfile));
+    doc = nlohmann::json::parse(r.out);
+    ASSERT_EQ(doc["media"].size(), 3u);
+    EXPECT_EQ(doc["media"][2]["paths"], nlohmann::json({"s20.bin", "s8.bin"}));
+    EXPECT_EQ(doc["media"][2]["partial"], true);
 
     // Packed for a file system, a toy disc of 100 sectors holds nothing: its structures alone
     // are larger.
@@ -182,7 +184,7 @@ TEST(ScanCli, JsonWithGroupsAndOddNames) {
 // cancelled command.
 TEST(ScanCli, InterruptStopsTheScan) {
     TempTree t;
-    MakeExample(t);
+    WriteExampleFiles(t);
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
     pid_t pid = ::fork();
@@ -229,16 +231,22 @@ TEST(ScanCli, RefusalsGoToStandardErrorWithAFailingExitCode) {
         {"image size of a file", {"image-size", t.Path("a")}, "フォルダではありません"},
         {"a folder as the settings file", {"profiles", "--settings", t.Root()}, "通常のファイル"},
         // What the media dialog refuses.
-        {"negative total", {"scan", t.Root(), "--total", "-5"}, "--total には 0 以上の数を指定してください: -5"},
+        {"negative total",
+         {"scan", t.Root(), "--total", "-5"},
+         "--total には 0 以上の数を指定してください: -5"},
         {"negative slack", {"scan", t.Root(), "--slack", "-1"}, "--slack には 0 以上"},
-        {"zero total", {"scan", t.Root(), "--total", "0", "--system", "0"}, "--total: 総サイズを入れてください"},
+        {"zero total",
+         {"scan", t.Root(), "--total", "0", "--system", "0"},
+         "--total: 総サイズを入れてください"},
         {"slack not below total",
          {"scan", t.Root(), "--total", "100", "--system", "10", "--slack", "100"},
          "--slack: スラックサイズは総サイズより小さくなければいけません"},
         {"a missing settings file for --profile",
          {"scan", t.Root(), "--settings", t.Path("none.ini"), "--profile", "CD-R 700MiB"},
          "設定ファイルが見つかりません"},
-        {"saving into a missing folder", {"profiles", "--settings", t.Path("no/such/s.ini"), "--save"}, "書き込めません"},
+        {"saving into a missing folder",
+         {"profiles", "--settings", t.Path("no/such/s.ini"), "--save"},
+         "書き込めません"},
 #ifndef _WIN32
         // A pipe would keep the reader waiting for a writer that never comes.
         {"a pipe as the settings file",

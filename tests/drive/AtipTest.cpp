@@ -2,7 +2,7 @@
 #include <unistd.h>
 
 #include "drive/AtipLookup.h"
-#include "relocate/LExcept.h"
+#include "fileio/LExcept.h"
 #include "support/TempTree.h"
 
 namespace stowra {

@@ -8,10 +8,10 @@
 #include <optional>
 #include <random>
 
+#include "image/ImageNames.h"
+#include "image/ImageSize.h"
+#include "image/ImageTree.h"
 #include "packing/DiscFolder.h"
-#include "packing/ImageNames.h"
-#include "packing/ImageSize.h"
-#include "packing/ImageTree.h"
 #include "packing/ScanSession.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"

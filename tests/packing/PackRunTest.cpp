@@ -2,11 +2,11 @@
 
 #include <ctime>
 
-#include "ExampleReport.h"
 #include "packing/ScanSession.h"
 #include "platform/Text.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"
+#include "support/WorkedExample.h"
 
 namespace stowra {
 namespace {
@@ -41,8 +41,7 @@ std::vector<Sizes> MediaSizes(const ScanState& s) {
     return out;
 }
 
-const MediaProfile kExample{2048, 100, 10, 4};  // capacity 90
-const MediaProfile kTen{2048, 12, 2, 1};        // capacity 10
+const MediaProfile kTen{2048, 12, 2, 1};  // capacity 10
 const MediaProfile kCdR{2048, 359850, 256, 3840};
 
 // The local time of each second from `from` to `to`, as a scan stamp shows it.
@@ -57,9 +56,9 @@ std::vector<std::string> StampsBetween(std::time_t from, std::time_t to) {
 TEST(PackMedia, EndToEndExample) {
     for (bool slack : {false, true}) {
         test::RecordingWindow w;
-        Fill(w, {95, 50, 45, 40, 30, 20, 12, 8});
+        Fill(w, Sizes(test::kExampleSectors.begin(), test::kExampleSectors.end()));
         const std::time_t before = std::time(nullptr);
-        PackMedia(Input(kExample, slack), w.state, w);
+        PackMedia(Input(test::kExampleDisc, slack), w.state, w);
         const auto stamps = StampsBetween(before, std::time(nullptr));
         EXPECT_NE(std::find(stamps.begin(), stamps.end(), w.state.scanStamp), stamps.end())
             << w.state.scanStamp;
@@ -93,8 +92,8 @@ TEST(PackMedia, EndToEndExample) {
 
 TEST(PackMedia, ReportColours) {
     test::RecordingWindow w;
-    Fill(w, {95, 50, 45, 40, 30, 20, 12, 8});
-    PackMedia(Input(kExample), w.state, w);
+    Fill(w, Sizes(test::kExampleSectors.begin(), test::kExampleSectors.end()));
+    PackMedia(Input(test::kExampleDisc), w.state, w);
     const auto& runs = w.log.Runs();
     ASSERT_EQ(runs.size(), 7u);
     EXPECT_EQ(runs[6].color, LogColor::Red);
@@ -140,6 +139,37 @@ TEST(PackMedia, MediaAndRemainder) {
         EXPECT_EQ(SizesOf(w.state.result.remainder), c.remainder) << c.name;
         EXPECT_EQ(w.moveEnabled, !c.media.empty()) << c.name;
         EXPECT_EQ(w.shows, c.media.empty() ? 0 : 1) << c.name;
+    }
+}
+
+TEST(PackMedia, TheLastDiscOptionPacksTheRestOntoDiscsOfItsOwn) {
+    const PackCase cases[] = {
+        {"last rest smaller than every medium", {6, 5, 4}, {{6, 4}, {5}}, {}},
+        {"total below one medium", {3, 2}, {{3, 2}}, {}},
+        {"oversized units stay behind", {11, 3}, {{3}}, {11}},
+        {"nothing left over", {10}, {{10}}, {}},
+        {"the worked example",
+         {95, 50, 45, 40, 30, 20, 12, 8},
+         {{50, 40}, {45, 30, 12}, {20, 8}},
+         {95},
+         test::kExampleDisc},
+    };
+    for (const bool slack : {false, true}) {
+        for (const auto& c : cases) {
+            test::RecordingWindow w;
+            Fill(w, c.units);
+            ScanInput in = Input(c.profile, slack);
+            in.options |= OptionFlags::LastDisc;
+            PackMedia(in, w.state, w);
+            EXPECT_EQ(MediaSizes(w.state), c.media) << c.name << " slack " << slack;
+            EXPECT_EQ(SizesOf(w.state.result.remainder), c.remainder) << c.name;
+            const bool partial = c.media.size() > 1 || c.units.size() == 2;
+            EXPECT_EQ(w.state.result.firstPartial, partial ? c.media.size() : 0u) << c.name;
+            EXPECT_EQ(w.log.Text().find("は残りのファイルをまとめたもので、満杯ではありません") !=
+                          std::string::npos,
+                      partial)
+                << c.name;
+        }
     }
 }
 

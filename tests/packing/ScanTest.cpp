@@ -9,12 +9,12 @@
 #include <map>
 #include <random>
 
-#include "ExampleReport.h"
 #include "packing/ScanSession.h"
 #include "platform/Text.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"
 #include "support/Unprivileged.h"
+#include "support/WorkedExample.h"
 
 namespace stowra {
 namespace {
@@ -429,13 +429,10 @@ TEST(RunScan, ImpossibleProfilesAreRefusedBeforeScanning) {
 
 TEST(RunScan, EndToEndExample) {
     test::TempTree t;
-    const std::uint32_t sectors[] = {95, 50, 45, 40, 30, 20, 12, 8};
-    for (std::uint32_t s : sectors) {
-        t.File("f" + std::to_string(s), s * 2048ull);
-    }
+    test::WriteExampleFiles(t);
     test::RecordingWindow w;
     ScanInput in = Input(t.Root());
-    in.profile = {2048, 100, 10, 4};
+    in.profile = test::kExampleDisc;
     std::vector<std::string> expected = {
         "対象ファイル数 = 8 （サイズ = 600.0000 KiB）",
         "うまく詰め込めなかった残りファイル数 = 3 （サイズ = 246.0000 KiB）",

@@ -17,6 +17,8 @@
 #include "platform/BatchMove.h"
 #include "platform/Process.h"
 #include "platform/Translation.h"
+#include "support/OtherFileSystem.h"
+#include "support/ProgressRecorder.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"
 #include "support/TreeDigest.h"
@@ -64,7 +66,7 @@ extern "C" int fsync(int fd) {
 namespace stowra {
 namespace {
 
-using Digests = std::map<std::string, std::uint64_t>;
+using test::Digests;
 
 struct Lists {
     std::string sources;
@@ -79,84 +81,6 @@ struct Lists {
         return *this;
     }
 };
-
-class Sink : public ProgressSink {
-public:
-    std::function<bool(int call)> onCall;
-    int calls = 0;
-    std::uint64_t files = 0, failed = 0, filesTotal = 0, bytes = 0, bytesTotal = 0;
-    bool Progress(const MoveProgress& p) override {
-        EXPECT_LE(p.filesMoved + p.filesFailed, p.filesTotal);
-        EXPECT_LE(p.bytesDone, p.bytesTotal);
-        EXPECT_GE(p.bytesDone, bytes);
-        files = p.filesMoved, failed = p.filesFailed, filesTotal = p.filesTotal, bytes = p.bytesDone,
-        bytesTotal = p.bytesTotal;
-        ++calls;
-        return onCall ? onCall(calls) : true;
-    }
-};
-
-// A folder on a second file system (tmpfs), when the machine has one apart from the temp folder.
-class OtherFileSystem {
-public:
-#ifdef _WIN32
-    // Under wine, drive Z: is the Linux root and its tmpfs another file system for the move.
-    OtherFileSystem() {
-        std::string base = "Z:\\dev\\shm\\stowra-test-" + std::to_string(::GetCurrentProcessId());
-        if (::CreateDirectoryA(base.c_str(), nullptr)) {
-            root_ = base;
-        }
-    }
-    std::string Root(const test::TempTree&) const {
-        return root_;
-    }
-    ~OtherFileSystem() {
-        if (!root_.empty()) {
-            test::RemoveTree(root_);
-        }
-    }
-#else
-    OtherFileSystem() {
-        char base[] = "/dev/shm/stowra-test-XXXXXX";
-        if (::mkdtemp(base) != nullptr) {
-            root_ = base;
-        }
-    }
-    ~OtherFileSystem() {
-        if (!root_.empty()) {
-            test::RemoveTree(root_);
-        }
-    }
-    // Empty when there is no second file system to use.
-    std::string Root(const test::TempTree& near) const {
-        struct stat a {
-        }, b{};
-        if (root_.empty() || ::stat(root_.c_str(), &a) != 0 || ::stat(near.Root().c_str(), &b) != 0 ||
-            a.st_dev == b.st_dev) {
-            return {};
-        }
-        return root_;
-    }
-#endif
-
-private:
-    std::string root_;
-};
-
-// Writes files of the given sizes below root and returns their digests by relative path.
-Digests MakeFiles(const std::string& root, const std::vector<std::pair<std::string, std::size_t>>& files) {
-    Digests digests;
-    std::uint32_t seed = 1;
-    for (const auto& [rel, size] : files) {
-        std::string content = test::RandomContent(size, seed++);
-        std::filesystem::path p = root + "/" + rel;
-        std::filesystem::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary)
-            .write(content.data(), static_cast<std::streamsize>(content.size()));
-        digests[rel] = test::Digest(content);
-    }
-    return digests;
-}
 
 Lists ListsFor(const Digests& files, const std::string& from, const std::string& to) {
     Lists lists;
@@ -215,7 +139,7 @@ TEST(BatchMove, RefusesMalformedListsAndMovesNothing) {
         std::filesystem::remove(b);
         t.Write("a", "x");
         test::ScriptedPrompter prompter;
-        Sink sink;
+        test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
         BatchMoveResult r = BatchMove(c.sources, c.destinations, prompter, sink);
         EXPECT_EQ(r.failed, c.failed) << c.what;
         EXPECT_FALSE(r.cancelled) << c.what;
@@ -225,7 +149,7 @@ TEST(BatchMove, RefusesMalformedListsAndMovesNothing) {
         }
     }
     test::ScriptedPrompter prompter;
-    Sink sink;
+    test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
     BatchMoveResult empty = BatchMove(std::string_view("\0", 1), std::string_view("\0", 1), prompter, sink);
     EXPECT_FALSE(empty.failed);
     EXPECT_EQ(empty.moved, 0u);
@@ -248,12 +172,13 @@ protected:
         }
     }
     test::TempTree t;
-    OtherFileSystem other;
+    test::OtherFileSystem other;
     std::string from, to;
 };
 
 TEST_P(BatchMoveBoth, MovesEveryFileAndCreatesTheFolders) {
-    Digests files = MakeFiles(from, {{"a.txt", 10}, {"d/e/f/b.bin", 300000}, {"d/c", 0}, {"g/h", 70000}});
+    Digests files =
+        test::WriteRandomFiles(from, {{"a.txt", 10}, {"d/e/f/b.bin", 300000}, {"d/c", 0}, {"g/h", 70000}});
 #ifndef _WIN32
     const std::map<std::string, mode_t> modes = {{"d/c", 0640}, {"a.txt", 04755}, {"g/h", 03711}};
     for (const auto& [rel, mode] : modes) {
@@ -263,7 +188,7 @@ TEST_P(BatchMoveBoth, MovesEveryFileAndCreatesTheFolders) {
     ::utimensat(AT_FDCWD, (from + "/g/h").c_str(), old, 0);
 #endif
     test::ScriptedPrompter prompter;
-    Sink sink;
+    test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
     Lists lists = ListsFor(files, from, to);
 #ifndef _WIN32
     Flushes() = {true, {}, {}};
@@ -311,7 +236,7 @@ TEST_P(BatchMoveBoth, MovesALinkAsALink) {
     lists.Add(from + "/link", to + "/sub/link");
     lists.Close();
     test::ScriptedPrompter prompter;
-    Sink sink;
+    test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
     BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
     EXPECT_FALSE(r.failed) << (r.failures.empty() ? "" : r.failures[0].reason);
     char target[256] = {};
@@ -342,11 +267,11 @@ TEST_P(BatchMoveBoth, AsksBeforeReplacingAnExistingFile) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove_all(from);
         std::filesystem::remove_all(to);
-        Digests files = MakeFiles(from, {{"1", 100}, {"2", 200}, {"3", 300}, {"4", 400}});
-        Digests old = MakeFiles(to, {{"1", 11}, {"2", 22}, {"3", 33}});
+        Digests files = test::WriteRandomFiles(from, {{"1", 100}, {"2", 200}, {"3", 300}, {"4", 400}});
+        Digests old = test::WriteRandomFiles(to, {{"1", 11}, {"2", 22}, {"3", 33}});
         test::ScriptedPrompter prompter;
         prompter.answers.assign(c.answers.begin(), c.answers.end());
-        Sink sink;
+        test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
         Lists lists = ListsFor(files, from, to);
         BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
 
@@ -368,10 +293,10 @@ TEST_P(BatchMoveBoth, AsksBeforeReplacingAnExistingFile) {
 }
 
 TEST_P(BatchMoveBoth, AFolderInTheWayFailsThatFileOnly) {
-    Digests files = MakeFiles(from, {{"a", 10}, {"b", 20}});
+    Digests files = test::WriteRandomFiles(from, {{"a", 10}, {"b", 20}});
     std::filesystem::create_directories(to + "/a");
     test::ScriptedPrompter prompter;
-    Sink sink;
+    test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
     Lists lists = ListsFor(files, from, to);
     BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
     EXPECT_TRUE(r.failed);
@@ -385,7 +310,7 @@ TEST_P(BatchMoveBoth, AFolderInTheWayFailsThatFileOnly) {
 
 #ifndef _WIN32
 TEST_P(BatchMoveBoth, ASourceThatMayNotBeRemovedStaysAndIsNotCopied) {
-    Digests files = MakeFiles(from, {{"a", 10}});
+    Digests files = test::WriteRandomFiles(from, {{"a", 10}});
     std::filesystem::create_directories(to);
     for (const std::string& open : {t.Root(), to, std::filesystem::path(to).parent_path().string()}) {
         ::chmod(open.c_str(), 0777);
@@ -394,7 +319,7 @@ TEST_P(BatchMoveBoth, ASourceThatMayNotBeRemovedStaysAndIsNotCopied) {
     Lists lists = ListsFor(files, from, to);
     EXPECT_EQ(test::RunAsNobody([&] {
                   test::ScriptedPrompter prompter;
-                  Sink sink;
+                  test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
                   BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
                   return r.failed && r.moved == 0 && r.failures.size() == 1 ? 0 : 1;
               }),
@@ -405,12 +330,12 @@ TEST_P(BatchMoveBoth, ASourceThatMayNotBeRemovedStaysAndIsNotCopied) {
 #endif
 
 TEST_P(BatchMoveBoth, AVanishedSourceFailsAndTheRestMoves) {
-    Digests files = MakeFiles(from, {{"a", 10}, {"b", 20}, {"c", 30}});
+    Digests files = test::WriteRandomFiles(from, {{"a", 10}, {"b", 20}, {"c", 30}});
     Lists lists = ListsFor(files, from, to);
     std::filesystem::remove(from + "/b");
     files.erase("b");
     test::ScriptedPrompter prompter;
-    Sink sink;
+    test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
     BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
     EXPECT_TRUE(r.failed);
     EXPECT_FALSE(r.cancelled);
@@ -427,9 +352,9 @@ TEST_P(BatchMoveBoth, CancelFromTheProgressDisplayStopsBetweenFiles) {
     for (std::uint64_t stopAt : {2u, 4u}) {
         std::filesystem::remove_all(from);
         std::filesystem::remove_all(to);
-        Digests files = MakeFiles(from, {{"a", 10}, {"b", 20}, {"c", 30}, {"d", 40}});
+        Digests files = test::WriteRandomFiles(from, {{"a", 10}, {"b", 20}, {"c", 30}, {"d", 40}});
         test::ScriptedPrompter prompter;
-        Sink sink;
+        test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
         sink.onCall = [&sink, stopAt](int) { return sink.files < stopAt; };
         Lists lists = ListsFor(files, from, to);
         BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink);
@@ -477,15 +402,15 @@ TEST_P(BatchMoveBoth, UnfinishedCopiesOfDeadProcessesAreRemovedFromTheDestinatio
     const std::string prefix(kBatchMoveTempPrefix);
     const std::string own = prefix + std::to_string(ProcessId()) + "-3", first = prefix + "1-1",
                       live = prefix + std::to_string(ProcessId()) + "-9";
-    Digests files = MakeFiles(from, {{"d/a", 10}});
-    MakeFiles(to, {{"d/" + own, 5},
-                   {"d/" + first, 5},
-                   {"d/" + live, 5},
-                   {"d/.stowra-tmp-notes", 5},
-                   {"e/" + first, 5}});
+    Digests files = test::WriteRandomFiles(from, {{"d/a", 10}});
+    test::WriteRandomFiles(to, {{"d/" + own, 5},
+                                {"d/" + first, 5},
+                                {"d/" + live, 5},
+                                {"d/.stowra-tmp-notes", 5},
+                                {"e/" + first, 5}});
     HeldCopy held(to + "/d/" + live);
     test::ScriptedPrompter prompter;
-    Sink sink;
+    test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
     Lists lists = ListsFor(files, from, to);
     EXPECT_FALSE(BatchMove(lists.sources, lists.destinations, prompter, sink).failed);
     EXPECT_FALSE(std::filesystem::exists(to + "/d/" + own));
@@ -498,12 +423,12 @@ TEST_P(BatchMoveBoth, UnfinishedCopiesOfDeadProcessesAreRemovedFromTheDestinatio
 
 #ifndef _WIN32
 TEST_P(BatchMoveBoth, NothingIsWrittenThroughALinkBelowTheMovesOwnFolder) {
-    Digests files = MakeFiles(from, {{"d/a", 10}, {"e/b", 20}});
+    Digests files = test::WriteRandomFiles(from, {{"d/a", 10}, {"e/b", 20}});
     t.Folder("elsewhere");
     std::filesystem::create_directories(to + "/own");
     std::filesystem::create_directory_symlink(t.Path("elsewhere"), to + "/own/d");
     test::ScriptedPrompter prompter;
-    Sink sink;
+    test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
     Lists lists = ListsFor(files, from, to + "/own");
     BatchMoveResult r = BatchMove(lists.sources, lists.destinations, prompter, sink, to + "/own");
     ASSERT_EQ(r.failures.size(), 1u);
@@ -515,18 +440,18 @@ TEST_P(BatchMoveBoth, NothingIsWrittenThroughALinkBelowTheMovesOwnFolder) {
 #endif
 
 INSTANTIATE_TEST_SUITE_P(FileSystems, BatchMoveBoth, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Across" : "Within"; });
+                         [](const auto& test) { return test.param ? "Across" : "Within"; });
 
 TEST(BatchMove, CancelDuringALongCopyLeavesNoPartialFile) {
     test::TempTree t;
-    OtherFileSystem other;
+    test::OtherFileSystem other;
     std::string to = other.Root(t);
     if (to.empty()) {
         GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) to move to";
     }
-    Digests files = MakeFiles(t.Path("src"), {{"small", 5}, {"big", 20u << 20}});
+    Digests files = test::WriteRandomFiles(t.Path("src"), {{"small", 5}, {"big", 20u << 20}});
     test::ScriptedPrompter prompter;
-    Sink sink;
+    test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
     // Call 1: start; 2: the first chunk of "big" (files go in name order); then cancel.
     sink.onCall = [](int call) { return call < 2; };
     Lists lists = ListsFor(files, t.Path("src"), to);
@@ -571,15 +496,15 @@ TEST(BatchMove, ASourceChangedOrMovedAwayDuringItsCopyIsNotMoved) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         test::TempTree t;
-        OtherFileSystem other;
+        test::OtherFileSystem other;
         std::string to = other.Root(t);
         if (to.empty()) {
             GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) to move to";
         }
-        Digests files = MakeFiles(t.Path("src"), {{"big", 20u << 20}, {"small", 5}});
+        Digests files = test::WriteRandomFiles(t.Path("src"), {{"big", 20u << 20}, {"small", 5}});
         const std::string big = t.Path("src/big"), elsewhere = t.Path("elsewhere");
         test::ScriptedPrompter prompter;
-        Sink sink;
+        test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
         sink.onCall = [&](int call) {
             if (call == 2) {
                 c.change(big, elsewhere);
@@ -603,7 +528,7 @@ TEST(BatchMove, ASourceChangedOrMovedAwayDuringItsCopyIsNotMoved) {
 #ifndef _WIN32
 TEST(BatchMove, HolesStayHolesAcrossFileSystems) {
     test::TempTree t;
-    OtherFileSystem other;
+    test::OtherFileSystem other;
     std::string from = other.Root(t);
     if (from.empty()) {
         GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) to move from";
@@ -619,7 +544,7 @@ TEST(BatchMove, HolesStayHolesAcrossFileSystems) {
     Lists lists;
     lists.Add(from + "/sparse", t.Path("dst/sparse"));
     test::ScriptedPrompter prompter;
-    Sink sink;
+    test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
     lists.Close();
     ASSERT_FALSE(BatchMove(lists.sources, lists.destinations, prompter, sink).failed);
     struct stat st {};
@@ -639,7 +564,7 @@ TEST(BatchMove, HolesStayHolesAcrossFileSystems) {
 // A signal the move catches (a hang-up) stops it cleanly instead: nothing in two places, no copy.
 void KillAndCheck(const std::function<bool(int call)>& killAt, int delay_ms, int signal = SIGKILL) {
     test::TempTree t;
-    OtherFileSystem other;
+    test::OtherFileSystem other;
     std::string from = other.Root(t);
     if (from.empty()) {
         GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) to move from";
@@ -649,7 +574,7 @@ void KillAndCheck(const std::function<bool(int call)>& killAt, int delay_ms, int
     for (int i = 0; i < 6; ++i) {
         layout.emplace_back("d" + std::to_string(i % 2) + "/f" + std::to_string(i), (i % 3 + 1) * (6u << 20));
     }
-    Digests files = MakeFiles(from, layout);
+    Digests files = test::WriteRandomFiles(from, layout);
     std::string to = t.Path("dst");
     Lists lists = ListsFor(files, from, to);
     pid_t pid = ::fork();
@@ -659,7 +584,7 @@ void KillAndCheck(const std::function<bool(int call)>& killAt, int delay_ms, int
             CatchInterrupts();
         }
         test::ScriptedPrompter prompter;
-        Sink sink;
+        test::ProgressRecorder sink(test::ProgressRecorder::Checks::OneBatch);
         sink.onCall = [&](int call) {
             if (killAt(call)) {
                 ::raise(signal);

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "platform/ConfigFolder.h"
+#include "platform/Folder.h"
 #include "platform/PrivateProfile.h"
 #include "platform/SystemProfile.h"
 #include "support/TempTree.h"

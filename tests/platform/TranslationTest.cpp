@@ -64,9 +64,11 @@ TEST(Translate, EnglishSaysWhatTheFieldsAndTheSystemCallThings) {
         {"クラスタサイズを入れてください", "Enter the sector size"},
         {"メディアの総クラスタサイズ", "The whole size of the disc in sectors"},
         {"'%s' は整数ではありません", "'%s' is not a whole number from -2147483648 to 2147483647"},
-        {"入力フォルダと出力フォルダのドライブが異なっているため、\nファイルの移動に時間がかかるかもしれません。\n"
+        {"入力フォルダと出力フォルダのドライブが異なっているため、\nファイルの移動に時間がかかるかもしれませ"
+         "ん。\n"
          "よろしいですか？",
-         "The source and destination folders are on different drives or file systems,\nso moving the files may "
+         "The source and destination folders are on different drives or file systems,\nso moving the files "
+         "may "
          "take a while.\nDo you want to go on?"},
     };
     for (const auto& c : cases) {

@@ -19,6 +19,7 @@
 #include "relocate/IndexFiles.h"
 #include "relocate/MoveFiles.h"
 #include "relocate/MoveFixture.h"
+#include "support/OtherFileSystem.h"
 #include "support/Unprivileged.h"
 
 namespace stowra {
@@ -51,33 +52,6 @@ void ExpectAsked(const std::vector<Q>& asked, const std::vector<Q>& expected) {
     }
 }
 
-#ifndef _WIN32
-// A folder on a second file system, when the machine has one apart from the temp folder.
-std::string OtherFileSystemFolder(const test::TempTree& near) {
-    char base[] = "/dev/shm/stowra-test-XXXXXX";
-    if (::mkdtemp(base) == nullptr) {
-        return {};
-    }
-    struct stat a {
-    }, b{};
-    if (::stat(base, &a) != 0 || ::stat(near.Root().c_str(), &b) != 0 || a.st_dev == b.st_dev) {
-        test::RemoveTree(base);
-        return {};
-    }
-    return base;
-}
-
-#endif
-
-struct RemoveLater {
-    std::string path;
-    ~RemoveLater() {
-        if (!path.empty()) {
-            test::RemoveTree(path);
-        }
-    }
-};
-
 constexpr std::int32_t kIndexAndClean = OptionFlags::WriteIndex | OptionFlags::RemoveEmptied;
 
 TEST(MoveFiles, ThreeMediaWithIndexFilesAndEmptiedFoldersRemoved) {
@@ -86,7 +60,7 @@ TEST(MoveFiles, ThreeMediaWithIndexFilesAndEmptiedFoldersRemoved) {
     ASSERT_GE(s.media.size(), 3u);
     ASSERT_LT(s.mediumOf.size(), s.digests.size()) << "the test wants a remainder too";
     t.Folder("out");
-    test::Sink sink;
+    test::ProgressRecorder sink;
     s.window.moveEnabled = true;
     s.window.clears = 0;
     MoveReport r = MoveFiles({t.Path("out"), kIndexAndClean}, s.window.state, s.window, sink);
@@ -129,7 +103,7 @@ TEST(MoveFiles, WithoutTheOptionsNoIndexFileAndNoFolderRemoved) {
     test::TempTree t;
     ScannedTree s(t.Path("src"));
     t.Folder("out");
-    test::Sink sink;
+    test::ProgressRecorder sink;
     MoveReport r = MoveFiles({t.Path("out"), 0}, s.window.state, s.window, sink);
     EXPECT_EQ(r.outcome, MoveOutcome::Moved);
     s.ExpectEachFileOnce(t.Path("out"));
@@ -169,7 +143,8 @@ TEST(MoveFiles, ChecksAndQuestionsBeforeTheMove) {
     t.Folder("other");
     t.Link("inside-link", t.Path("data/out"));
     t.Link("data-link", t.Path("data"));
-    RemoveLater shm{OtherFileSystemFolder(t)};
+    test::OtherFileSystem other;
+    const std::string shm = other.Root(t);
     using A = MessageAnswer;
     struct Case {
         std::string what;
@@ -201,7 +176,7 @@ TEST(MoveFiles, ChecksAndQuestionsBeforeTheMove) {
         w.moveEnabled = true;
         w.clears = 0;
         w.prompter.answers.assign(c.answers.begin(), c.answers.end());
-        test::Sink sink;
+        test::ProgressRecorder sink;
         std::string log = w.log.Text();
         MoveReport r = MoveFiles({c.destination, kIndexAndClean}, w.state, w, sink);
         EXPECT_EQ(r.outcome, c.outcome);
@@ -214,7 +189,7 @@ TEST(MoveFiles, ChecksAndQuestionsBeforeTheMove) {
         EXPECT_TRUE(t.Exists("data/f"));
         EXPECT_EQ(sink.calls, 0);
     }
-    if (shm.path.empty()) {
+    if (shm.empty()) {
         GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) for the question about drives";
     }
     for (A answer : {A::Cancel, A::Ok}) {
@@ -224,8 +199,8 @@ TEST(MoveFiles, ChecksAndQuestionsBeforeTheMove) {
         in.profile = test::SmallDiscs();
         ASSERT_TRUE(RunScan(in, w.state, w));
         w.prompter.answers = {answer, A::Cancel};
-        test::Sink sink;
-        MoveReport r = MoveFiles({shm.path, 0}, w.state, w, sink);
+        test::ProgressRecorder sink;
+        MoveReport r = MoveFiles({shm, 0}, w.state, w, sink);
         EXPECT_EQ(r.outcome, MoveOutcome::Declined);
         ExpectAsked(w.prompter.asked, answer == A::Ok ? std::vector<Q>{kQ1, kQ2} : std::vector<Q>{kQ1});
     }
@@ -271,10 +246,10 @@ TEST(MoveFiles, CheckFoldersComparesWholePathComponents) {
 TEST(MoveFiles, MovesTheScannedFolderNotAnotherOneWithTheSameNames) {
     test::TempTree t;
     ScannedTree s(t.Path("src"));
-    Digests other = test::WriteFiles(t.Path("typed"), test::NestedFiles());
+    Digests other = test::WriteRandomFiles(t.Path("typed"), test::NestedFiles(), 100);
     t.Folder("typed/out");
     // A destination inside the folder now in the source field passes: it is not the scanned one.
-    test::Sink sink;
+    test::ProgressRecorder sink;
     MoveReport r = MoveFiles({t.Path("typed/out"), 0}, s.window.state, s.window, sink);
     EXPECT_EQ(r.outcome, MoveOutcome::Moved);
     s.ExpectEachFileOnce(t.Path("typed/out"));
@@ -288,8 +263,8 @@ TEST(MoveFiles, CancelPartWayKeepsWhatMovedAndWritesNothingMore) {
     test::TempTree t;
     ScannedTree s(t.Path("src"));
     t.Folder("out");
-    test::Sink sink;
-    sink.keepGoing = [&sink] { return sink.files < 3; };
+    test::ProgressRecorder sink;
+    sink.onCall = [&sink](int) { return sink.files < 3; };
     s.window.clears = 0;
     MoveReport r = MoveFiles({t.Path("out"), kIndexAndClean}, s.window.state, s.window, sink);
     EXPECT_EQ(r.outcome, MoveOutcome::Cancelled);
@@ -323,7 +298,7 @@ TEST(MoveFiles, WhatStandsAtTheStampFolderIsLeftAloneAndTheMoveTakesTheNextName)
         } else {
             t.Write("out/" + s.stamp, "a file");
         }
-        test::Sink sink;
+        test::ProgressRecorder sink;
         MoveReport r = MoveFiles({t.Path("out"), kIndexAndClean}, s.window.state, s.window, sink);
         EXPECT_EQ(r.outcome, MoveOutcome::Moved);
         ExpectAsked(s.window.prompter.asked, {kQ2, kM6});
@@ -349,7 +324,7 @@ TEST(MoveFiles, ASourceFileNamedLikeAnIndexFileRefusesTheMove) {
     ScannedTree s(t.Path("src"), files);
     s.window.state.scanStamp = "20000101-000000";
     t.Folder("out");
-    test::Sink sink;
+    test::ProgressRecorder sink;
     MoveReport r = MoveFiles({t.Path("out"), OptionFlags::WriteIndex}, s.window.state, s.window, sink);
     EXPECT_EQ(r.outcome, MoveOutcome::Refused);
     ASSERT_EQ(s.window.prompter.asked.size(), 1u);
@@ -369,7 +344,7 @@ TEST(MoveFiles, ASourceFileRemovedAfterTheScanFailsTheMove) {
     std::filesystem::remove(t.Path("src/" + gone));
     s.digests.erase(gone);
     s.window.clears = 0;
-    test::Sink sink;
+    test::ProgressRecorder sink;
     MoveReport r = MoveFiles({t.Path("out"), kIndexAndClean}, s.window.state, s.window, sink);
     EXPECT_EQ(r.outcome, MoveOutcome::Failed);
     ExpectAsked(s.window.prompter.asked, {kQ2, kM5});
@@ -392,7 +367,7 @@ TEST(MoveFiles, AFileChangedAfterTheScanMovesAsItIsNow) {
         const std::string content = test::RandomContent(size, 9);
         t.Write("src/" + changed, content);
         s.digests[changed] = test::Digest(content);
-        test::Sink sink;
+        test::ProgressRecorder sink;
         bool red = false;  // in the log while the closing message is shown
         s.window.prompter.onAsk = [&] {
             for (const auto& run : s.window.log.Runs()) {
@@ -420,7 +395,7 @@ TEST(MoveFiles, AReadOnlyDestinationFolderFailsAndLosesNothing) {
     ::chmod(t.Path("out").c_str(), 0555);
     // Its own folder cannot be made there: nothing is tried, and the result stays for another try.
     int status = test::RunAsNobody([&] {
-        test::Sink sink;
+        test::ProgressRecorder sink;
         MoveReport r = MoveFiles({t.Path("out"), kIndexAndClean}, s.window.state, s.window, sink);
         bool ok = r.outcome == MoveOutcome::Refused && r.failures.empty() && s.window.state.HasResult() &&
                   s.window.prompter.asked.back().text.find(s.stamp) != std::string::npos;
@@ -449,7 +424,7 @@ TEST(MoveFiles, ADestinationThatFillsUpFailsAndLosesNothing) {
         ~Unmount() { ::umount2(where.c_str(), MNT_DETACH); }
     } unmount{t.Path("small")};
     test::RecordingWindow w;
-    Digests files = test::WriteFiles(t.Path("src"), big);
+    Digests files = test::WriteRandomFiles(t.Path("src"), big, 100);
     ScanInput in;
     in.sourceFolder = t.Path("src");
     in.profile = MediaProfile{2048, 600, 2, 0};
@@ -464,7 +439,7 @@ TEST(MoveFiles, ADestinationThatFillsUpFailsAndLosesNothing) {
             mediumOf[std::string(f->path())] = n + 1;
         }
     }
-    test::Sink sink;
+    test::ProgressRecorder sink;
     MoveReport r = MoveFiles({t.Path("small"), kIndexAndClean}, w.state, w, sink);
     EXPECT_EQ(r.outcome, MoveOutcome::Failed);
     EXPECT_FALSE(r.failures.empty());
@@ -483,8 +458,9 @@ TEST(MoveFiles, ADestinationThatFillsUpFailsAndLosesNothing) {
 #ifndef _WIN32
 TEST(MoveFiles, KilledPartWayAcrossFileSystemsLosesNothing) {
     test::TempTree t;
-    RemoveLater shm{OtherFileSystemFolder(t)};
-    if (shm.path.empty()) {
+    test::OtherFileSystem other;
+    const std::string shm = other.Root(t);
+    if (shm.empty()) {
         GTEST_SKIP() << "no second file system (tmpfs at /dev/shm) to move from";
     }
     std::vector<std::pair<std::string, std::size_t>> files;
@@ -493,13 +469,13 @@ TEST(MoveFiles, KilledPartWayAcrossFileSystemsLosesNothing) {
     }
     for (int killAt : {2, 5, 9}) {
         SCOPED_TRACE("killed at progress call " + std::to_string(killAt));
-        std::filesystem::remove_all(shm.path + "/src");
+        std::filesystem::remove_all(shm + "/src");
         std::filesystem::remove_all(t.Path("out"));
         t.Folder("out");
         test::RecordingWindow w;
-        Digests digests = test::WriteFiles(shm.path + "/src", files);
+        Digests digests = test::WriteRandomFiles(shm + "/src", files, 100);
         ScanInput in;
-        in.sourceFolder = shm.path + "/src";
+        in.sourceFolder = shm + "/src";
         in.profile = MediaProfile{2048, 12000, 2, 0};  // about 23 MiB per medium
         ASSERT_TRUE(RunScan(in, w.state, w));
         ASSERT_GE(w.state.result.media.size(), 2u);
@@ -515,8 +491,8 @@ TEST(MoveFiles, KilledPartWayAcrossFileSystemsLosesNothing) {
         pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            test::Sink sink;
-            sink.keepGoing = [&sink, killAt] {
+            test::ProgressRecorder sink;
+            sink.onCall = [&sink, killAt](int) {
                 if (sink.calls == killAt) {
                     ::raise(SIGKILL);
                 }
@@ -528,7 +504,7 @@ TEST(MoveFiles, KilledPartWayAcrossFileSystemsLosesNothing) {
         int status = 0;
         ::waitpid(pid, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status));
-        Digests src = test::DigestTree(shm.path + "/src");
+        Digests src = test::DigestTree(shm + "/src");
         Digests dst = test::DigestTree(t.Path("out"));
         std::size_t both = 0, placed = 0;
         for (const auto& [rel, digest] : digests) {
@@ -628,7 +604,7 @@ TEST(MoveFiles, DiscsPackedForAFileSystemFitUnderTheImageBuilders) {
             used.push_back(m.used);
         }
         const std::string stamp = w.state.scanStamp;
-        test::Sink sink;
+        test::ProgressRecorder sink;
         ASSERT_EQ(MoveFiles({t.Path("out"), OptionFlags::WriteIndex}, w.state, w, sink).outcome,
                   MoveOutcome::Moved);
 

@@ -11,27 +11,12 @@
 
 #include "packing/ScanSession.h"
 #include "relocate/MoveFiles.h"
+#include "support/ProgressRecorder.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"
 #include "support/TreeDigest.h"
 
 namespace stowra::test {
-
-using Digests = std::map<std::string, std::uint64_t>;
-
-class Sink : public ProgressSink {
-public:
-    std::function<bool()> keepGoing;
-    std::uint64_t files = 0, failed = 0, bytes = 0;
-    int calls = 0;
-    bool Progress(const MoveProgress& p) override {
-        files = p.filesMoved;
-        failed = p.filesFailed;
-        bytes = p.bytesDone;
-        ++calls;
-        return keepGoing ? keepGoing() : true;
-    }
-};
 
 // 2 KiB sectors, 10 sectors of room per medium.
 inline MediaProfile SmallDiscs() {
@@ -46,21 +31,6 @@ inline std::vector<std::pair<std::string, std::size_t>> NestedFiles() {
             {"video/j.mkv", 5500},    {"video/k.mkv", 3500},       {"x/y/z/deep.bin", 6500}};
 }
 
-inline Digests WriteFiles(const std::string& root,
-                          const std::vector<std::pair<std::string, std::size_t>>& files) {
-    Digests digests;
-    std::uint32_t seed = 100;
-    for (const auto& [rel, size] : files) {
-        std::string content = RandomContent(size, seed++);
-        std::filesystem::path p = root + "/" + rel;
-        std::filesystem::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary)
-            .write(content.data(), static_cast<std::streamsize>(content.size()));
-        digests[rel] = Digest(content);
-    }
-    return digests;
-}
-
 // A tree scanned and packed through the engine, with what the result promises written down as
 // plain text (the result itself is gone once the move clears it).
 class ScannedTree {
@@ -68,7 +38,7 @@ public:
     explicit ScannedTree(std::string source,
                          const std::vector<std::pair<std::string, std::size_t>>& files = NestedFiles())
         : source_(std::move(source)) {
-        digests = WriteFiles(source_, files);
+        digests = WriteRandomFiles(source_, files, 100);
         ScanInput in;
         in.sourceFolder = source_;
         in.profile = SmallDiscs();

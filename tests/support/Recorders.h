@@ -7,18 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "frontend/LogRecorder.h"
 #include "packing/ScanSession.h"
-#include "platform/LogRecorder.h"
 
 namespace stowra::test {
-
-// The red lines that end the report of the example tree's toy discs (100 sectors cannot hold a
-// file system's structures).
-inline constexpr const char* kExampleDiscsWouldNotFit =
-    "2 枚のメディアは、ファイルシステム（ISO9660 + Joliet）を含めると総サイズを最大 173 セクタ超え、"
-    "書き込めません。\n"
-    "2 枚のメディアは、ファイルシステム（UDF）を含めると総サイズを最大 415 セクタ超え、書き込めません。\n"
-    "［編集］でメディア設定を開き、「ファイルシステム」を選ぶと、収まるように詰め込めます。";
 
 class ScriptedPrompter : public Prompter {
 public:

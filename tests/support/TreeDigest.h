@@ -14,6 +14,8 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/Text.h"
 
@@ -50,6 +52,27 @@ inline std::uint64_t Digest(std::string_view data) {
         h = (h ^ c) * 1099511628211ull;
     }
     return h;
+}
+
+// Checksums of files by their paths relative to a root ('/' between folders).
+using Digests = std::map<std::string, std::uint64_t>;
+
+// Writes files of the given sizes below root, making the folders on the way, each with content of
+// its own (seeds from `firstSeed` on); returns their digests by relative path.
+inline Digests WriteRandomFiles(const std::string& root,
+                                const std::vector<std::pair<std::string, std::size_t>>& files,
+                                std::uint32_t firstSeed = 1) {
+    Digests digests;
+    std::uint32_t seed = firstSeed;
+    for (const auto& [rel, size] : files) {
+        std::string content = RandomContent(size, seed++);
+        std::filesystem::path p = root + "/" + rel;
+        std::filesystem::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary)
+            .write(content.data(), static_cast<std::streamsize>(content.size()));
+        digests[rel] = Digest(content);
+    }
+    return digests;
 }
 
 inline std::string ReadAll(const std::string& path) {

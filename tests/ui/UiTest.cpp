@@ -112,6 +112,7 @@ TEST(OptionBits, EachDialogChangesOnlyItsOwnBits) {
     EXPECT_EQ(ApplyOptionChecks(high | 0xFF, {}), high | 0x88);
     EXPECT_EQ(ApplyOptionChecks(high, {true, false, true, false, true, false}), high | 0x01 | 0x04 | 0x20);
     EXPECT_EQ(ApplyOptionChecks(0, {false, false, false, false, false, true}), 0x40);
+    EXPECT_EQ(ApplyOptionChecks(0x88, {false, false, false, false, false, false, true}), 0x288);
 
     struct GroupCase {
         std::int32_t options;
@@ -239,13 +240,14 @@ TEST(MainWindowModel, WhatEachProfileActionSelectsAndWhetherItKeepsTheResult) {
 }
 
 TEST(MainWindowModel, ASettingsFileThatCannotBeReadOrWrittenIsSaidAtStart) {
-    enum class Kind { Settings, Folder, Binary, NoHeader, FolderIsAFile };
+    enum class Kind { Settings, MarkedSettings, Folder, Binary, NoHeader, FolderIsAFile };
     const struct {
         Kind kind;
         const char* problem;  // the start of the question; nullptr: none is asked
         bool kept;            // the file is left as it was when the window closes
     } cases[] = {
         {Kind::Settings, nullptr, false},
+        {Kind::MarkedSettings, nullptr, false},  // saved by an editor with a byte order mark
         {Kind::Folder, "設定ファイルは通常のファイルでなければなりません: ", true},
         {Kind::Binary, "設定ファイルとして読めない内容です: ", true},
         {Kind::NoHeader, "設定ファイルとして読めない内容です: ", true},
@@ -257,7 +259,9 @@ TEST(MainWindowModel, ASettingsFileThatCannotBeReadOrWrittenIsSaidAtStart) {
             std::string path = dir.Path("stowra.ini");
             const std::string content = c.kind == Kind::Binary     ? std::string("PK\x03\x04\0\0[x]", 10)
                                         : c.kind == Kind::NoHeader ? "Option=1\nMedia=0\n"
-                                                                   : "[Stowra]\r\nOption=0\r\n";
+                                        : c.kind == Kind::MarkedSettings
+                                            ? "\xEF\xBB\xBF[Stowra]\r\nOption=0\r\n"
+                                            : "[Stowra]\r\nOption=0\r\n";
             if (c.kind == Kind::Folder) {
                 dir.Folder("stowra.ini");
             } else if (c.kind == Kind::FolderIsAFile) {

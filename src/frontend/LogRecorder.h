@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FrontEnd.h"
+#include "frontend/FrontEnd.h"
 
 namespace stowra {
 

@@ -1,4 +1,4 @@
-#include "packing/ImageNames.h"
+#include "image/ImageNames.h"
 
 #include <algorithm>
 #include <type_traits>

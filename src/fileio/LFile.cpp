@@ -1,4 +1,4 @@
-#include "relocate/LFile.h"
+#include "fileio/LFile.h"
 
 #include <cstdarg>
 #include <exception>

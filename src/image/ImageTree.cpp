@@ -1,4 +1,4 @@
-#include "packing/ImageTree.h"
+#include "image/ImageTree.h"
 
 #include <cstring>
 #include <functional>

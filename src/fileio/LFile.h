@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "relocate/LExcept.h"
+#include "fileio/LExcept.h"
 
 namespace stowra {
 

@@ -11,7 +11,7 @@ namespace stowra {
 // handlers read only the message.
 class LExcept {
 public:
-    LExcept(std::int32_t code, std::string message) : code(code), message(std::move(message)) {}
+    LExcept(std::int32_t errorCode, std::string text) : code(errorCode), message(std::move(text)) {}
 
     std::int32_t code;
     std::string message;

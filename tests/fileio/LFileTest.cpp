@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "relocate/LFile.h"
+#include "fileio/LFile.h"
 #include "support/TempTree.h"
 
 namespace stowra {
@@ -101,15 +101,16 @@ TEST(LFile, FailuresNameTheFile) {
     char buffer[8];
 
     EXPECT_EQ(MessageOf([&] { LFile f(missing, "rt"); }), missing + " open failed");
+#ifdef _WIN32
+    const std::string folderFailure = t.Path("dir") + " open failed";  // a folder is no stream there
+#else
+    const std::string folderFailure = t.Path("dir") + " gets() failed";
+#endif
     EXPECT_EQ(MessageOf([&] {
                   LFile f(t.Path("dir"), "rt");
                   f.gets(buffer, sizeof buffer);
               }),
-#ifdef _WIN32
-              t.Path("dir") + " open failed");  // a folder cannot be opened as a stream there
-#else
-              t.Path("dir") + " gets() failed");
-#endif
+              folderFailure);
     EXPECT_EQ(MessageOf([&] {
                   LFile f(a, "rt");
                   f.printf("x");
