@@ -48,8 +48,13 @@ echo "== win tests"
 # One wineserver for the whole run: when it quits between two test programs, the next one can
 # meet a closing server ("recvmsg: connection reset") and fail before its first line. A test
 # that fails for wine's own reasons gets one more run; a real fault fails both.
+# The server the checks above started may still be lingering, and -p refuses to start beside it.
+# The system's services then start again at once, outside any test: a test that started them
+# would hand them its output, and ctest would wait for them to close it.
+wineserver -k 2>/dev/null || true
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
+wine cmd /c exit 0 >/dev/null 2>&1 || true
 ctest --test-dir build/win --output-on-failure -j "$jobs" --timeout 300 --repeat until-pass:2
 
 echo "== the same commands on Linux and under wine"
