@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -168,6 +169,8 @@ void TMainForm::BuildControls() {
     layout->addWidget(SplitterH, 1);
 
     MenuOpt = menuBar()->addAction(QTr("オプション(&O)"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->hide();  // shown while a scan collects the files
 
     // The model keeps the selection; the box mirrors it and reports what the user picks (the
     // box's own changes while it is refilled are kept from the model).
@@ -298,6 +301,17 @@ void TMainForm::ButtonScanClick() {
     scanPoll_.invalidate();
     hold.OnEscape([this] { scanCancelRequested_ = true; });
     model.Scan(EditSrc->NativeText());
+}
+
+void TMainForm::ShowScanProgress(const std::string& text, bool done) {
+    // A status line of its own while the files are collected: the log pane only ever grows.
+    if (done) {
+        statusBar()->clearMessage();
+        statusBar()->hide();
+        return;
+    }
+    statusBar()->show();
+    statusBar()->showMessage(ToQt(text));
 }
 
 bool TMainForm::ScanCancelled() {

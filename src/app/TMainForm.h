@@ -94,6 +94,7 @@ public:
     Prompter& Messages() override { return *prompter_; }
     // Keeps the window painted during the scan and lets Escape stop it.
     bool ScanCancelled() override;
+    void ShowScanProgress(const std::string& text, bool done) override;
     bool EditMedia(MediaForm& form) override;
     bool EditOptions(OptionsForm& form) override;
     bool EditGrouping(int& item) override;

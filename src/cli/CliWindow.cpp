@@ -43,6 +43,31 @@ bool CliWindow::ScanCancelled() {
     return Interrupted();
 }
 
+void CliWindow::ScanProgress(const std::string& text, bool done) {
+    if (!IsConsole(2)) {
+        return;
+    }
+    if (done) {
+        if (progressLine_) {
+            std::fputs("\r\033[K", stderr);  // the counts go; the report says what was found
+            progressLine_ = false;
+        }
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    // The first line waits a moment, so a small folder's scan prints nothing at all.
+    if (progressShown_ == std::chrono::steady_clock::time_point{}) {
+        progressShown_ = now;
+        return;
+    }
+    if (now - progressShown_ >= std::chrono::milliseconds(100)) {
+        progressShown_ = now;
+        std::fprintf(stderr, "\r%s\033[K", text.c_str());
+        std::fflush(stderr);
+        progressLine_ = true;
+    }
+}
+
 MessageAnswer TerminalPrompter::Ask(std::string_view text, std::string_view caption, MessageIcon /*icon*/,
                                     MessageButtons buttons) {
     if (beforePrint) {

@@ -2,6 +2,7 @@
 // The command line's stand-in for the main window: the log is kept in memory and printed at the
 // end, messages go to standard error, and questions are answered on the terminal.
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -49,12 +50,17 @@ public:
     const LogRecorder& Recorded() const { return log_; }
     // Ctrl-C stops the walk (once interrupts are caught).
     bool ScanCancelled() override;
+    // On a terminal, one line on standard error that counts what the walk finds, erased when it
+    // ends; nothing for files and pipes, so scripts and JSON stay clean.
+    void ScanProgress(const std::string& text, bool done) override;
     ScanState state;
     bool writesIndex = false;  // a move that follows writes index files onto the discs
 
 private:
     LogRecorder log_;
     TerminalPrompter prompter_;
+    bool progressLine_ = false;  // a progress line stands on the terminal
+    std::chrono::steady_clock::time_point progressShown_{};
 };
 
 }  // namespace stowra::cli

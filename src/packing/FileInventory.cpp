@@ -69,6 +69,7 @@ void FileInventory::Clear() {
     skippedLinks = 0;
     skippedNames = 0;
     skippedCopies = 0;
+    folderCount = 0;
 }
 
 }  // namespace stowra

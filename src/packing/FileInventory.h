@@ -70,6 +70,7 @@ public:
     // Files and folders whose names the system's code page cannot spell (Windows), left in place.
     std::uint64_t skippedNames = 0;
     std::uint64_t skippedCopies = 0;  // unfinished copies a killed move left, never packed
+    std::uint64_t folderCount = 0;    // folders the walk has entered, the top one included
 
 private:
     const char* StorePath(std::string_view path);

@@ -158,6 +158,7 @@ private:
         std::vector<Level> levels;
         visited_.insert(root_->id);
         levels.push_back({root_.get(), 0, 0, inventory_.size(), false});
+        inventory_.folderCount += 1;
         std::uint32_t polls = 0;
         while (!levels.empty()) {
             if ((polls++ & 1023) == 0 && cancelled_ && cancelled_()) {
@@ -196,6 +197,7 @@ private:
             if (child.opened && visited_.insert(child.id).second) {
                 rel_ = child.relText;
                 levels.push_back({&child, 0, 0, inventory_.size(), false});
+                inventory_.folderCount += 1;
             }
         }
         return true;

@@ -48,8 +48,20 @@ bool RunScan(const ScanInput& input, ScanState& state, ScanWindow& window) {
     state.profile = input.profile;
     state.inventory.totalSectors = 0;
     state.cancelled = false;
-    if (!CollectFiles(state.sourceRoot, input, state.inventory,
-                      [&window] { return window.ScanCancelled(); })) {
+    const auto cluster = static_cast<std::uint32_t>(input.profile.Cluster);
+    const FileInventory& found = state.inventory;
+    auto progressText = [&found, cluster] {
+        return Format(Tr("ファイル %llu 個、フォルダ %llu 個（%s）を見つけました"),
+                      static_cast<unsigned long long>(found.fileCount),
+                      static_cast<unsigned long long>(found.folderCount),
+                      SizeText(found.totalSectors, cluster).c_str());
+    };
+    const bool collected = CollectFiles(state.sourceRoot, input, state.inventory, [&] {
+        window.ScanProgress(progressText(), false);
+        return window.ScanCancelled();
+    });
+    window.ScanProgress(progressText(), true);
+    if (!collected) {
         // As if no scan had run: nothing half-collected is ever packed.
         window.ClearResults();
         state.cancelled = true;

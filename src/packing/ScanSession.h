@@ -60,6 +60,10 @@ public:
     // Asked now and then while the files are collected: true stops the scan (Escape in the
     // window, Ctrl-C on the command line). It is also the moment to keep the window alive.
     virtual bool ScanCancelled() { return false; }
+    // What the walk has found so far, told just before each ScanCancelled (`text` says it in a
+    // line of the program's own), and once more with `done` when the walk has ended, so that a
+    // front end can take its progress display away.
+    virtual void ScanProgress(const std::string& /*text*/, bool /*done*/) {}
 };
 
 inline constexpr char kScanCancelledLine[] = "ファイル情報の収集を中止しました\n";

@@ -123,6 +123,7 @@ private:
         level.id = folder.Id();
         level.folder = std::move(folder);
         level.folder.List(filter_, level.listing);  // an unlistable folder contributes nothing
+        inventory_.folderCount += 1;
         level.order = CodePointOrder(level.listing);
         inventory_.skippedLinks += level.listing.SkippedLinks();
         inventory_.skippedNames += level.listing.SkippedNames();

@@ -219,6 +219,15 @@ void MainWindowModel::ClearResults() {
     view_.SetMoveEnabled(false);
 }
 
+void MainWindowModel::ScanProgress(const std::string& text, bool done) {
+    // A few times a second is enough to see the counts grow; drawing every call would slow the walk.
+    const auto now = std::chrono::steady_clock::now();
+    if (done || now - progressShown_ >= std::chrono::milliseconds(200)) {
+        progressShown_ = done ? std::chrono::steady_clock::time_point{} : now;
+        view_.ShowScanProgress(text, done);
+    }
+}
+
 void MainWindowModel::ShowMoveFailures(const std::vector<BatchMoveFailure>& failures) {
     LogPane& log = view_.Log();
     log.SetColor(LogColor::Red);

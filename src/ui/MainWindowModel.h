@@ -6,6 +6,7 @@
 // click to the model; every dialog it shows edits a plain form.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -37,6 +38,9 @@ public:
     virtual LogPane& Log() = 0;
     virtual Prompter& Messages() = 0;
     virtual bool ScanCancelled() { return false; }
+    // While the files are collected: what was found so far, a few times a second; with `done`
+    // the walk has ended and the display goes away.
+    virtual void ShowScanProgress(const std::string& /*text*/, bool /*done*/) {}
     // The dialogs, modal: true when the user closed them with OK, the form then holding the values.
     virtual bool EditMedia(MediaForm& form) = 0;
     virtual bool EditOptions(OptionsForm& form) = 0;
@@ -94,6 +98,7 @@ public:
     void ShowResult() override;
     void SetMoveEnabled(bool enabled) override { view_.SetMoveEnabled(enabled); }
     bool ScanCancelled() override { return view_.ScanCancelled(); }
+    void ScanProgress(const std::string& text, bool done) override;
     void ShowMoveFailures(const std::vector<BatchMoveFailure>& failures) override;
 
 private:
@@ -106,6 +111,7 @@ private:
     std::vector<TreeNode> tree_;
     Prompter* moveMessages_ = nullptr;  // the move's progress while it runs
     bool keepSettingsFile_ = false;     // it could not be read: never replaced by the defaults
+    std::chrono::steady_clock::time_point progressShown_{};
 };
 
 }  // namespace stowra

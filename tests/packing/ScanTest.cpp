@@ -466,6 +466,12 @@ TEST(RunScan, ACancelledScanLeavesNoResult) {
         in.profile = {2048, 1000, 10, 4};
         ASSERT_TRUE(RunScan(in, w.state, w));  // a first, whole scan
         ASSERT_TRUE(w.state.HasResult());
+        // The walk told what it had found as it went, and the whole of it at the end.
+        ASSERT_GE(w.progress.size(), 3u);
+        EXPECT_TRUE(w.progressDone);
+        EXPECT_EQ(w.progress.back(), "ファイル 3000 個、フォルダ 41 個（11.7188 MiB）を見つけました");
+        EXPECT_NE(w.progress.front(), w.progress.back()) << "the counts grow during the walk";
+        w.progress.clear();
         w.cancelAfter = 1;
         ASSERT_TRUE(RunScan(in, w.state, w));
         EXPECT_TRUE(w.state.cancelled);
@@ -473,6 +479,7 @@ TEST(RunScan, ACancelledScanLeavesNoResult) {
         EXPECT_TRUE(w.state.inventory.empty());
         EXPECT_EQ(w.log.Lines(), (std::vector<std::string>{"ファイル情報の収集を中止しました"}));
         EXPECT_FALSE(w.moveEnabled);
+        EXPECT_TRUE(w.progressDone) << "a stopped walk takes its progress display away too";
     }
 }
 

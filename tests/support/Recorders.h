@@ -54,7 +54,14 @@ public:
     int cancelAfter = -1;  // answers "cancelled" from this poll of the scan on; -1 never
     int polls = 0;
 
+    std::vector<std::string> progress;  // each report of the walk, the last one with `done`
+    bool progressDone = false;
+
     bool ScanCancelled() override { return cancelAfter >= 0 && polls++ >= cancelAfter; }
+    void ScanProgress(const std::string& text, bool done) override {
+        progress.push_back(text);
+        progressDone = done;
+    }
 
     LogPane& Log() override { return log; }
     Prompter& Messages() override { return prompter; }

@@ -149,6 +149,10 @@ struct FakeView : MainWindowView {
     }
     void ShowList(ListMode) override {}
     void SetMoveEnabled(bool enabled) override { moveEnabled = enabled; }
+    void ShowScanProgress(const std::string& text, bool done) override {
+        scanProgress.push_back(done ? "done: " + text : text);
+    }
+    std::vector<std::string> scanProgress;
     LogPane& Log() override { return log; }
     Prompter& Messages() override { return prompter; }
     bool EditMedia(MediaForm& form) override { return media && media(form); }
@@ -293,6 +297,15 @@ TEST(MainWindowModel, ASettingsFileThatCannotBeReadOrWrittenIsSaidAtStart) {
             }
         }
     }
+}
+
+TEST(MainWindowModel, TheScanShowsItsCountsAFewTimesASecondAndTheirEnd) {
+    ModelFixture f;
+    for (int i = 0; i < 1000; ++i) {
+        f.model.ScanProgress("found " + std::to_string(i), false);
+    }
+    f.model.ScanProgress("found 1000", true);
+    EXPECT_EQ(f.view.scanProgress, (std::vector<std::string>{"found 0", "done: found 1000"}));
 }
 
 TEST(MainWindowModel, OptionsAndGroupingChangeOnlyTheirBits) {
