@@ -54,7 +54,8 @@ public:
     // ends; nothing for files and pipes, so scripts and JSON stay clean.
     void ScanProgress(const std::string& text, bool done) override;
     ScanState state;
-    bool writesIndex = false;  // a move that follows writes index files onto the discs
+    bool writesIndex = false;      // a move that follows writes index files onto the discs
+    bool writesChecksums = false;  // and checksum files
 
 private:
     LogRecorder log_;

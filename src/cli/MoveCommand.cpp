@@ -178,6 +178,8 @@ void AddMoveOptions(CLI::App& command, MoveOptions& o) {
     command.add_option("DESTINATION", o.destination, "Folder below which the discs' folders are made")
         ->required();
     command.add_flag("--index", o.index, "Write a list of its files into each disc's folder");
+    command.add_flag("--checksums", o.checksums,
+                     "Write a SHA-256 checksum file into each disc's folder (sha256sum -c checks it)");
     command.add_flag("--remove-empty", o.removeEmpty, "Remove the source folders that the move emptied");
     command.add_flag("--yes", o.yes, "Do not ask before moving");
 }
@@ -186,11 +188,15 @@ int RunMoveCommand(const MoveOptions& o) {
     CatchInterrupts();
     MoveWindow window(o.yes);
     ScanInput scan = MakeScanInput(o.scan);
-    // The index files go onto the discs: the packing counts them in.
+    // The index and checksum files go onto the discs: the packing counts them in.
+    if (o.checksums) {
+        scan.options |= OptionFlags::WriteChecksums;
+    }
     if (o.index) {
         scan.options |= OptionFlags::WriteIndex;
     }
     window.writesIndex = (scan.options & OptionFlags::WriteIndex) != 0;
+    window.writesChecksums = (scan.options & OptionFlags::WriteChecksums) != 0;
     if (!RunScan(scan, window.state, window)) {
         return 1;
     }
@@ -223,8 +229,9 @@ int RunMoveCommand(const MoveOptions& o) {
         return kExitCancelled;
     }
     MoveInput input{o.destination, scan.options};
-    input.options |=
-        (o.index ? OptionFlags::WriteIndex : 0) | (o.removeEmpty ? OptionFlags::RemoveEmptied : 0);
+    input.options |= (o.index ? OptionFlags::WriteIndex : 0) |
+                     (o.removeEmpty ? OptionFlags::RemoveEmptied : 0) |
+                     (o.checksums ? OptionFlags::WriteChecksums : 0);
     window.EchoFromNowOn();
     MoveReport report = MoveFiles(input, window.state, window, window.progress);
     window.progress.Finish();

@@ -13,6 +13,7 @@ struct MoveOptions {
     ScanOptions scan;
     std::string destination;
     bool index = false;        // write the per-medium index files
+    bool checksums = false;    // write the per-medium checksum files
     bool removeEmpty = false;  // remove the source folders the move emptied
     bool yes = false;          // answer the two confirmations with OK
 };

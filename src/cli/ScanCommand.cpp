@@ -209,7 +209,8 @@ void WriteScanJson(const CliWindow& window, JsonWriter& json) {
     }
     json.Key("fileSystem").String(FileSystemName(s.result.fileSystem));
     // What each disc's image takes under either file system, whatever it was packed for.
-    DiscContents contents{static_cast<std::uint32_t>(s.profile.Cluster), window.writesIndex, s.scanStamp};
+    DiscContents contents{static_cast<std::uint32_t>(s.profile.Cluster), window.writesIndex, s.scanStamp,
+                          window.writesChecksums};
     std::vector<const std::vector<FileItem*>*> discs;
     for (const PackedMedium& m : s.result.media) {
         discs.push_back(&m.units);

@@ -21,6 +21,7 @@ TOptDialog::TOptDialog(Prompter& errors, QWidget* parent) : QDialog(parent), err
     CheckClean = new QCheckBox(QTr("対象ファイル移動後の空フォルダを削除する"), this);
     CheckSlack = new QCheckBox(QTr("メディア設定のスラックサイズを有効にする"), this);
     CheckLastDisc = new QCheckBox(QTr("満杯にならない残りのファイルも最後のメディアにまとめる"), this);
+    CheckChecksums = new QCheckBox(QTr("メディア毎にチェックサム（SHA-256）ファイルを出力する"), this);
     ButtonOk = new QPushButton(QStringLiteral("OK"), this);
     ButtonCancel = new QPushButton(QTr("キャンセル"), this);
 

@@ -10,7 +10,7 @@
 
 namespace stowra {
 
-// "オプション": the minimum file size and seven option bits.
+// "オプション": the minimum file size and eight option bits.
 class TOptDialog : public QDialog {
     Q_OBJECT
 public:
@@ -25,11 +25,13 @@ public:
     QCheckBox* CheckClean;
     QCheckBox* CheckSlack;
     QCheckBox* CheckLastDisc;
+    QCheckBox* CheckChecksums;
     QPushButton* ButtonOk;
     QPushButton* ButtonCancel;
 
-    std::array<QCheckBox*, 7> Checks() const {
-        return {CheckATIP, CheckHidden, CheckSystem, CheckIndex, CheckClean, CheckSlack, CheckLastDisc};
+    std::array<QCheckBox*, 8> Checks() const {
+        return {CheckATIP,  CheckHidden, CheckSystem,   CheckIndex,
+                CheckClean, CheckSlack,  CheckLastDisc, CheckChecksums};
     }
 
     // Takes the text of EditMin into its value; false when the text is not an integer.

@@ -26,6 +26,57 @@ std::string IndexLeafName(const std::string& scanStamp, std::size_t medium) {
     return "_index_" + scanStamp + "-" + std::to_string(medium) + ".txt";
 }
 
+std::string ChecksumLeafName(const std::string& scanStamp, std::size_t medium) {
+    return "_sha256_" + scanStamp + "-" + std::to_string(medium) + ".txt";
+}
+
+namespace {
+
+// On Windows a backslash is always the delimiter, and no name holds a line feed.
+bool NeedsEscape(char c) {
+    return kPathDelimiter == '/' && (c == '\\' || c == '\n');
+}
+
+}  // namespace
+
+std::string ChecksumLine(std::string_view hexDigest, std::string_view path) {
+    std::string line;
+    line.reserve(hexDigest.size() + path.size() + 4);
+    const bool escaped = std::any_of(path.begin(), path.end(), NeedsEscape);
+    if (escaped) {
+        line.push_back('\\');
+    }
+    line.append(hexDigest);
+    line.append("  ");
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
+        if (kPathDelimiter != '/' && c == kPathDelimiter) {
+            line.push_back('/');
+        } else if (!NeedsEscape(c)) {
+            line.push_back(c);
+        } else if (c == '\n') {
+            line.append("\\n");
+        } else {
+            line.append("\\\\");
+        }
+        if (kPathDelimiter != '/' && IsLeadByte(static_cast<unsigned char>(c), kNativeCodepage) &&
+            i + 1 < path.size()) {
+            line.push_back(path[++i]);  // a double-byte character's second byte may look like "\\"
+        }
+    }
+    line.push_back('\n');
+    return line;
+}
+
+std::uint64_t ChecksumLineSize(std::string_view path) {
+    std::uint64_t size = 64 + 2 + path.size() + 1;
+    if (kPathDelimiter == '/') {
+        const auto escapes = static_cast<std::uint64_t>(std::count_if(path.begin(), path.end(), NeedsEscape));
+        size += escapes + (escapes > 0 ? 1 : 0);
+    }
+    return size;
+}
+
 namespace {
 
 // The entries of a disc's image; `rewritten` and `indexName` hold what the entries point to.
@@ -33,10 +84,11 @@ std::vector<ImageEntry> DiscEntries(const std::vector<FileItem*>& units, const D
                                     std::size_t medium, std::deque<std::string>& rewritten,
                                     std::string& indexName) {
     std::vector<ImageEntry> entries;
-    entries.reserve(units.size() + 1);
+    entries.reserve(units.size() + 2);
     // The image builders take '/' between folders; other platforms' paths are rewritten here,
     // into `rewritten`, which keeps each text in place while views point into it.
     std::uint64_t indexBytes = 0;
+    std::uint64_t checksumBytes = 0;
     auto add = [&](const FileItem* f) {
         std::string_view path = f->path();
         if constexpr (kPathDelimiter != '/') {
@@ -47,6 +99,7 @@ std::vector<ImageEntry> DiscEntries(const std::vector<FileItem*>& units, const D
         }
         entries.push_back({path, f->fullSectors * contents.cluster, false});
         indexBytes += f->pathSize + 2;  // the path and CR LF
+        checksumBytes += ChecksumLineSize(f->path());
     };
     for (const FileItem* unit : units) {
         if (unit->IsGroup()) {
@@ -60,6 +113,10 @@ std::vector<ImageEntry> DiscEntries(const std::vector<FileItem*>& units, const D
     if (contents.withIndex) {
         indexName = IndexLeafName(contents.scanStamp, medium);
         entries.push_back({indexName, indexBytes, false});
+    }
+    if (contents.withChecksums) {
+        rewritten.push_back(ChecksumLeafName(contents.scanStamp, medium));
+        entries.push_back({rewritten.back(), checksumBytes, false});
     }
     return entries;
 }

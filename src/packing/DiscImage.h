@@ -17,11 +17,24 @@ const char* FileSystemCaption(FileSystem fs);
 // The index file's name inside disc folder `medium`: "_index_" + stamp + "-" + N + ".txt".
 std::string IndexLeafName(const std::string& scanStamp, std::size_t medium);
 
+// The checksum file's name inside disc folder `medium`: "_sha256_" + stamp + "-" + N + ".txt".
+std::string ChecksumLeafName(const std::string& scanStamp, std::size_t medium);
+
+// One line of the checksum file as GNU sha256sum writes it: the digest, two blanks, the path
+// relative to the disc folder with "/" between folders, a line feed. A path holding a backslash
+// or a line feed has them escaped ("\\", "\n") and the line starts with a backslash, which is
+// how sha256sum -c reads such names back; every other byte is written as it is, so names that
+// are not valid text are found as they are on the disc.
+std::string ChecksumLine(std::string_view hexDigest, std::string_view path);
+// Its length, without making it.
+std::uint64_t ChecksumLineSize(std::string_view path);
+
 // What goes onto each disc besides its files.
 struct DiscContents {
     std::uint32_t cluster = 2048;  // bytes per sector of the profile the units were counted in
     bool withIndex = false;        // the move writes an index file into each disc folder
-    std::string scanStamp;         // for the index file's name
+    std::string scanStamp;         // for the index and checksum files' names
+    bool withChecksums = false;    // the move writes a checksum file into each disc folder
 };
 
 // Sectors of the image of a disc holding these units (group units stand for their members).

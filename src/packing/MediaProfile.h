@@ -36,8 +36,11 @@ inline constexpr std::int32_t WriteIndex = 0x10;
 inline constexpr std::int32_t RemoveEmptied = 0x20;
 inline constexpr std::int32_t UseSlack = 0x40;
 inline constexpr std::int32_t SubfolderGrouping = 0x80;
+// A checksum file (SHA-256, in the format of sha256sum) goes into each disc folder beside the
+// index file, and onto the disc with it.
+inline constexpr std::int32_t WriteChecksums = 0x100;
 // The rest that fills no disc goes onto last discs of its own, however little they hold. Off, it
-// stays behind for a later run (0x100 is kept for per-disc checksum files).
+// stays behind for a later run.
 inline constexpr std::int32_t LastDisc = 0x200;
 }  // namespace OptionFlags
 

@@ -341,7 +341,8 @@ void PackMedia(const ScanInput& input, ScanState& state, ScanWindow& window) {
 
     PackingSearch search(items);
     DiscContents contents{static_cast<std::uint32_t>(profile.Cluster),
-                          (input.options & OptionFlags::WriteIndex) != 0, state.scanStamp};
+                          (input.options & OptionFlags::WriteIndex) != 0, state.scanStamp,
+                          (input.options & OptionFlags::WriteChecksums) != 0};
     DiscChooser chooser(search, profile, contents);
     result.fileSystem = profile.fileSystem;
     std::uint32_t image = 0;

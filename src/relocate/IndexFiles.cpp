@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "fileio/LFile.h"
+#include "fileio/Sha256.h"
 #include "packing/DiscImage.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
@@ -37,6 +38,47 @@ std::vector<std::string> WriteIndexFiles(const std::string& destinationRoot, con
             log.Repaint();
             failed.push_back(name);
         }
+    }
+    return failed;
+}
+
+std::string ChecksumFileName(const std::string& destinationRoot, const std::string& scanStamp,
+                             std::size_t medium) {
+    return destinationRoot + std::to_string(medium) + kPathDelimiter + ChecksumLeafName(scanStamp, medium);
+}
+
+std::vector<std::string> WriteChecksumFiles(const std::string& destinationRoot, const ScanState& state,
+                                            LogPane& log) {
+    std::vector<std::string> failed;
+    std::vector<const FileItem*> files;
+    const MediaList& media = state.result.media;
+    for (std::size_t n = 1; n <= media.size(); ++n) {
+        BuildFileList(media[n - 1], files);
+        const std::string folder = destinationRoot + std::to_string(n) + kPathDelimiter;
+        std::string lines;
+        for (const FileItem* f : files) {
+            const std::string path(f->path());
+            if (const auto digest = FileSha256(folder + path)) {
+                lines += ChecksumLine(Sha256::Hex(*digest), path);
+            } else {
+                log.SetColor(LogColor::Red);
+                log.Insert(Format(Tr("\"%s\"を読めないため、チェックサムファイルに含めませんでした。\n"),
+                                  (folder + path).c_str()));
+            }
+        }
+        const std::string name = ChecksumFileName(destinationRoot, state.scanStamp, n);
+        try {
+            // A new file only, as the index file: nothing at that name is written through. Its
+            // lines end in a line feed alone, as sha256sum writes and reads them.
+            LFile file(name, "wbx");
+            file.printf("%s", lines.c_str());
+            file.close();
+        } catch (const LExcept&) {
+            log.SetColor(LogColor::Red);
+            log.Insert(Format(Tr("\"%s\"の作成に失敗しました。\n"), name.c_str()));
+            failed.push_back(name);
+        }
+        log.Repaint();
     }
     return failed;
 }

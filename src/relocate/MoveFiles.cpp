@@ -306,6 +306,12 @@ MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& windo
         if ((input.options & OptionFlags::WriteIndex) != 0) {
             report.indexFailures = WriteIndexFiles(report.destinationRoot, state, log);
         }
+        // Last of what the move writes: every file is in place, so each is read as it will be burned.
+        if ((input.options & OptionFlags::WriteChecksums) != 0) {
+            for (std::string& name : WriteChecksumFiles(report.destinationRoot, state, log)) {
+                report.indexFailures.push_back(std::move(name));
+            }
+        }
         report.overfull = CheckDiscFolders(state, report.destinationRoot, log);
         if ((input.options & OptionFlags::RemoveEmptied) != 0) {
             RemoveEmptyFolders(state.sourceRoot);

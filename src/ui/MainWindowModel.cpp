@@ -157,9 +157,10 @@ void MainWindowModel::EditOptions() {
     settings.MinSize = form.minSize;
     const std::int32_t before = settings.Options;
     settings.Options = ApplyOptionChecks(settings.Options, form.checks);
-    // The discs were packed with room for their index files, or without it: a result packed
-    // under the other choice would not fit what the move now puts onto them.
-    if (((before ^ settings.Options) & OptionFlags::WriteIndex) != 0 && state.HasResult()) {
+    // The discs were packed with room for their index and checksum files, or without it: a result
+    // packed under the other choice would not fit what the move now puts onto them.
+    const std::int32_t written = OptionFlags::WriteIndex | OptionFlags::WriteChecksums;
+    if (((before ^ settings.Options) & written) != 0 && state.HasResult()) {
         ClearResults();
     }
 }

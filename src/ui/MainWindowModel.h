@@ -22,7 +22,7 @@ namespace stowra {
 // "オプション": the minimum file size and the check boxes, in the order of the form.
 struct OptionsForm {
     std::int32_t minSize = 0;
-    std::array<bool, 7> checks{};
+    std::array<bool, 8> checks{};
 };
 
 class MainWindowView {

@@ -4,7 +4,7 @@
 
 namespace stowra {
 
-std::int32_t ApplyOptionChecks(std::int32_t options, const std::array<bool, 7>& checked) {
+std::int32_t ApplyOptionChecks(std::int32_t options, const std::array<bool, 8>& checked) {
     for (std::size_t i = 0; i < kOptionDialogBits.size(); ++i) {
         options = checked[i] ? (options | kOptionDialogBits[i]) : (options & ~kOptionDialogBits[i]);
     }

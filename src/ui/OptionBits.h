@@ -7,11 +7,13 @@
 
 namespace stowra {
 
-// The options dialog's check boxes, in the order of its form: the six of old, then the last disc.
-inline constexpr std::array<std::int32_t, 7> kOptionDialogBits = {0x01, 0x02, 0x04, 0x10, 0x20, 0x40, 0x200};
+// The options dialog's check boxes, in the order of its form: the six of old, then the last disc
+// and the checksum files.
+inline constexpr std::array<std::int32_t, 8> kOptionDialogBits = {0x01, 0x02, 0x04,  0x10,
+                                                                  0x20, 0x40, 0x200, 0x100};
 
-// Bits 0, 1, 2, 4, 5, 6 and 9 from the check boxes, every other bit kept.
-std::int32_t ApplyOptionChecks(std::int32_t options, const std::array<bool, 7>& checked);
+// Bits 0, 1, 2, 4, 5, 6, 9 and 8 from the check boxes, every other bit kept.
+std::int32_t ApplyOptionChecks(std::int32_t options, const std::array<bool, 8>& checked);
 
 // The grouping dialog's radio item: 1 for leaf-folder grouping (it wins when both bits are set),
 // 2 for subfolder grouping, 0 for none.

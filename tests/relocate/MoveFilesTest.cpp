@@ -99,6 +99,52 @@ TEST(MoveFiles, ThreeMediaWithIndexFilesAndEmptiedFoldersRemoved) {
     EXPECT_EQ(sink.files, s.mediumOf.size());
 }
 
+TEST(MoveFiles, ChecksumFilesListEveryFileAsSha256sumChecksThem) {
+    test::TempTree t;
+    std::vector<std::pair<std::string, std::size_t>> files = test::NestedFiles();
+    files.insert(files.end(), {{"写真/2004 夏.jpg", 4000}, {"名前/ａ.jpg", 3000}});
+#ifndef _WIN32
+    files.insert(files.end(),
+                 {{"odd/back\\slash.bin", 2500}, {"odd/line\nfeed.bin", 1500}, {"odd/\xff\xfe.bin", 900}});
+#endif
+    ScannedTree s(t.Path("src"), files);
+    ASSERT_GE(s.media.size(), 3u);
+    t.Folder("out");
+    test::ProgressRecorder sink;
+    const MoveReport r =
+        MoveFiles({t.Path("out"), OptionFlags::WriteChecksums}, s.window.state, s.window, sink);
+    ASSERT_EQ(r.outcome, MoveOutcome::Moved);
+    EXPECT_TRUE(r.indexFailures.empty());
+    for (std::size_t n = 1; n <= s.media.size(); ++n) {
+        const std::string name = ChecksumFileName(r.destinationRoot, s.stamp, n);
+        const std::string text = test::ReadAll(name);
+        // One line per file, as long as the packing counted it.
+        std::uint64_t counted = 0;
+        for (const std::string& p : s.media[n - 1]) {
+            counted += ChecksumLineSize(test::Native(p));
+        }
+        EXPECT_EQ(text.size(), counted) << "disc " << n;
+        EXPECT_FALSE(t.Exists("out/" + s.stamp + "/" + std::to_string(n) + "/" + IndexLeafName(s.stamp, n)));
+#ifndef _WIN32
+        // The real tool, run in the disc's root, finds and checks every file; one changed byte fails it.
+        const std::string folder = t.Path("out/" + s.stamp + "/" + std::to_string(n));
+        const std::string check =
+            "cd '" + folder + "' && sha256sum -c --quiet '" + name + "' >/dev/null 2>&1";
+        EXPECT_EQ(std::system(check.c_str()), 0) << "disc " << n << ":\n" << text;
+        if (n == 1) {
+            const std::string first = folder + "/" + s.media[0][0];
+            std::FILE* f = std::fopen(first.c_str(), "r+b");
+            ASSERT_NE(f, nullptr);
+            const int byte = std::fgetc(f);
+            std::fseek(f, 0, SEEK_SET);
+            std::fputc(0x5A ^ byte, f);
+            std::fclose(f);
+            EXPECT_NE(std::system(check.c_str()), 0);
+        }
+#endif
+    }
+}
+
 TEST(MoveFiles, WithoutTheOptionsNoIndexFileAndNoFolderRemoved) {
     test::TempTree t;
     ScannedTree s(t.Path("src"));

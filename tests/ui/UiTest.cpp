@@ -113,6 +113,7 @@ TEST(OptionBits, EachDialogChangesOnlyItsOwnBits) {
     EXPECT_EQ(ApplyOptionChecks(high, {true, false, true, false, true, false}), high | 0x01 | 0x04 | 0x20);
     EXPECT_EQ(ApplyOptionChecks(0, {false, false, false, false, false, true}), 0x40);
     EXPECT_EQ(ApplyOptionChecks(0x88, {false, false, false, false, false, false, true}), 0x288);
+    EXPECT_EQ(ApplyOptionChecks(0x288, {false, false, false, false, false, false, false, true}), 0x188);
 
     struct GroupCase {
         std::int32_t options;
@@ -314,16 +315,19 @@ TEST(MainWindowModel, OptionsAndGroupingChangeOnlyTheirBits) {
         bool index, ok;
         std::int32_t options;
         bool resultKept;
+        bool checksums = false;
     } cases[] = {
         {false, false, 0x10088, true},
-        {false, true, 0x10088 | 0x02, true},         // hidden files change the next scan only
-        {true, true, 0x10088 | 0x02 | 0x10, false},  // the index file changes what goes onto a disc
+        {false, true, 0x10088 | 0x02, true},                 // hidden files change the next scan only
+        {true, true, 0x10088 | 0x02 | 0x10, false},          // the index file changes what goes onto a disc
+        {false, true, 0x10088 | 0x02 | 0x100, false, true},  // and so does the checksum file
     };
     for (const auto& c : cases) {
         f.FakeResult();
         f.view.options = [&](OptionsForm& form) {
             form.checks[1] = true;
             form.checks[3] = c.index;
+            form.checks[7] = c.checksums;
             form.minSize = 1024;
             return c.ok;
         };
@@ -338,7 +342,7 @@ TEST(MainWindowModel, OptionsAndGroupingChangeOnlyTheirBits) {
         return true;
     };
     f.model.EditGrouping();
-    EXPECT_EQ(f.model.settings.Options, 0x10008 | 0x02 | 0x10);
+    EXPECT_EQ(f.model.settings.Options, 0x10008 | 0x02 | 0x100);
 }
 
 TEST(ResultView, TreeCollapseAndColumnWidths) {
