@@ -13,6 +13,7 @@
 #include "cli/MoveCommand.h"
 #include "cli/ProfilesCommand.h"
 #include "cli/ScanCommand.h"
+#include "cli/VerifyCommand.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
@@ -64,6 +65,11 @@ int main(int argc, char** argv) {
         app.add_subcommand("image-size", "Sectors of the disc image each folder makes, file system included");
     stowra::cli::AddImageSizeOptions(*imageSizeCommand, imageSize);
 
+    stowra::cli::VerifyOptions verify;
+    CLI::App* verifyCommand =
+        app.add_subcommand("verify", "Check a disc or a disc folder against its checksum file");
+    stowra::cli::AddVerifyOptions(*verifyCommand, verify);
+
     std::vector<std::string> arguments;
     std::string refused;
     if (!stowra::ProgramArguments(argc, argv, arguments, refused)) {
@@ -96,6 +102,8 @@ int main(int argc, char** argv) {
             code = stowra::cli::RunProbeCommand(probe, stowra::MakeSystemTransport, std::cout, std::cerr);
         } else if (imageSizeCommand->parsed()) {
             code = stowra::cli::RunImageSizeCommand(imageSize, std::cout, std::cerr);
+        } else if (verifyCommand->parsed()) {
+            code = stowra::cli::RunVerifyCommand(verify, std::cout, std::cerr);
         } else if (profilesCommand->parsed()) {
             code = stowra::cli::RunProfilesCommand(profiles);
         }

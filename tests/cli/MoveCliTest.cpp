@@ -89,6 +89,45 @@ TEST(MoveCli, MovesIntoTheStampAndMediumFoldersWithIndexFilesAndCleanup) {
     }
 }
 
+TEST(MoveCli, ChecksumFilesAndVerifyFindWhatChangedOnADisc) {
+    TempTree t;
+    MakeTree(t);
+    CliResult r = RunCli(MoveArgs(t, {"--yes", "--json", "--checksums"}));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto doc = nlohmann::json::parse(r.out);
+    const std::string stamp = doc["stamp"];
+    ASSERT_EQ(doc["media"].size(), 3u);
+    auto disc = [&](int n) { return t.Path("out/" + stamp + "/" + std::to_string(n)); };
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_TRUE(t.Exists("out/" + stamp + "/" + std::to_string(n) + "/_sha256_" + stamp + "-" +
+                             std::to_string(n) + ".txt"));
+        EXPECT_EQ(RunCli({"verify", disc(n)}).exitCode, 0) << n;
+    }
+    // One changed byte, one file gone, one file added: each is named, and the exit code says so.
+    const std::string first = doc["media"][0]["paths"][0];
+    const std::string second = doc["media"][1]["paths"][0];
+    t.Write("out/" + stamp + "/1/" + first, "not what was burned");
+    t.Write("out/" + stamp + "/1/extra.txt", "x");
+    std::filesystem::remove(disc(2) + "/" + second);
+    const struct {
+        int disc;
+        std::string path, state;
+    } cases[] = {{1, first, "changed"}, {1, "extra.txt", "unlisted"}, {2, second, "missing"}};
+    for (const auto& c : cases) {
+        CliResult v = RunCli({"verify", disc(c.disc), "--json"});
+        EXPECT_EQ(v.exitCode, 1) << c.path;
+        const auto report = nlohmann::json::parse(v.out);
+        EXPECT_EQ(report["ok"], false);
+        bool found = false;
+        for (const auto& f : report["files"]) {
+            found = found || (f["path"] == Native(c.path) && f["state"] == c.state);
+        }
+        EXPECT_TRUE(found) << c.path << " " << c.state << "\n" << v.out;
+    }
+    EXPECT_NE(RunCli({"verify", disc(1)}).out.find("変更されています: " + Native(first)), std::string::npos);
+    EXPECT_EQ(RunCli({"verify", t.Path("src")}).exitCode, 2) << "nothing to check against";
+}
+
 TEST(MoveCli, OnlyAFullMoveExitsWithZero) {
     struct Case {
         const char* what;

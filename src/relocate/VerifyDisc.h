@@ -1,0 +1,28 @@
+#pragma once
+// Checks a disc, or a disc folder, against the checksum files the move wrote into it: years later,
+// on any machine, that every file still reads as it was written.
+
+#include <string>
+#include <vector>
+
+namespace stowra {
+
+enum class VerifyState { Ok, Changed, Missing, Unreadable, Unlisted };
+
+struct VerifyEntry {
+    std::string path;  // relative to the folder, with the system's delimiter
+    VerifyState state;
+};
+
+struct VerifyReport {
+    std::vector<std::string> checksumFiles;  // the files read, by name
+    std::vector<VerifyEntry> entries;        // every listed file, then the files no list names
+    std::string error;                       // why nothing could be checked (translated), or empty
+    bool AllOk() const;
+};
+
+// Reads every "_sha256_*.txt" at the top of `folder` and checks each file it lists; files that
+// no list names are reported too, the index and checksum files themselves excepted.
+VerifyReport VerifyDisc(const std::string& folder);
+
+}  // namespace stowra
