@@ -5,6 +5,12 @@
 #include <memory>
 #include <vector>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <cpuid.h>
+#include <immintrin.h>
+#define STOWRA_SHA_NI 1
+#endif
+
 namespace stowra {
 
 namespace {
@@ -23,13 +29,7 @@ constexpr std::uint32_t Rotr(std::uint32_t x, int n) {
     return (x >> n) | (x << (32 - n));
 }
 
-}  // namespace
-
-Sha256::Sha256()
-    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {
-}
-
-void Sha256::Block(const std::uint8_t* p) {
+void PortableBlock(std::array<std::uint32_t, 8>& state, const std::uint8_t* p) {
     std::array<std::uint32_t, 64> w{};
     for (int i = 0; i < 16; ++i) {
         w[i] = std::uint32_t{p[4 * i]} << 24 | std::uint32_t{p[4 * i + 1]} << 16 |
@@ -40,8 +40,8 @@ void Sha256::Block(const std::uint8_t* p) {
         const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
-    std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    std::uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
+    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+    std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
     for (int i = 0; i < 64; ++i) {
         const std::uint32_t t1 =
             h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
@@ -55,14 +55,90 @@ void Sha256::Block(const std::uint8_t* p) {
         b = a;
         a = t1 + t2;
     }
-    state_[0] += a;
-    state_[1] += b;
-    state_[2] += c;
-    state_[3] += d;
-    state_[4] += e;
-    state_[5] += f;
-    state_[6] += g;
-    state_[7] += h;
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+    state[4] += e;
+    state[5] += f;
+    state[6] += g;
+    state[7] += h;
+}
+
+#ifdef STOWRA_SHA_NI
+// Most processors since about 2017 have the SHA instructions, which hash three to four times as
+// fast as the plain code: the checksums of a move then cost less than reading the files again.
+bool HasShaInstructions() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_SSE4_1) == 0 || (c & bit_SSSE3) == 0) {
+        return false;
+    }
+    return __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (b & bit_SHA) != 0;
+}
+
+// Four rounds per step: the state as ABEF and CDGH, the message four words at a time, each group
+// of four words after the first four computed from the four before it.
+__attribute__((target("sha,sse4.1,ssse3"))) void ShaNiBlocks(std::array<std::uint32_t, 8>& state,
+                                                             const std::uint8_t* data, std::size_t blocks) {
+    const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
+    __m128i tmp = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0])), 0xB1);
+    __m128i state1 = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4])), 0x1B);
+    __m128i state0 = _mm_alignr_epi8(tmp, state1, 8);  // ABEF
+    state1 = _mm_blend_epi16(state1, tmp, 0xF0);       // CDGH
+    for (; blocks > 0; --blocks, data += 64) {
+        const __m128i abef = state0;
+        const __m128i cdgh = state1;
+        __m128i w[4];
+        for (int group = 0; group < 16; ++group) {
+            __m128i& m = w[group % 4];
+            if (group < 4) {
+                m = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * group)),
+                                     byteSwap);
+            } else {
+                const __m128i& last = w[(group + 3) % 4];
+                m = _mm_sha256msg1_epu32(m, w[(group + 1) % 4]);
+                m = _mm_add_epi32(m, _mm_alignr_epi8(last, w[(group + 2) % 4], 4));
+                m = _mm_sha256msg2_epu32(m, last);
+            }
+            __m128i k =
+                _mm_add_epi32(m, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&kRound[4 * group])));
+            state1 = _mm_sha256rnds2_epu32(state1, state0, k);
+            state0 = _mm_sha256rnds2_epu32(state0, state1, _mm_shuffle_epi32(k, 0x0E));
+        }
+        state0 = _mm_add_epi32(state0, abef);
+        state1 = _mm_add_epi32(state1, cdgh);
+    }
+    tmp = _mm_shuffle_epi32(state0, 0x1B);        // FEBA
+    state1 = _mm_shuffle_epi32(state1, 0xB1);     // DCHG
+    state0 = _mm_blend_epi16(tmp, state1, 0xF0);  // DCBA
+    state1 = _mm_alignr_epi8(state1, tmp, 8);     // HGFE
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[0]), state0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), state1);
+}
+#endif
+
+}  // namespace
+
+Sha256::Sha256(Engine engine)
+    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {
+#ifdef STOWRA_SHA_NI
+    static const bool has = HasShaInstructions();
+    accelerated_ = engine == Engine::Fastest && has;
+#else
+    (void)engine;
+#endif
+}
+
+void Sha256::Blocks(const std::uint8_t* data, std::size_t blocks) {
+#ifdef STOWRA_SHA_NI
+    if (accelerated_) {
+        ShaNiBlocks(state_, data, blocks);
+        return;
+    }
+#endif
+    for (; blocks > 0; --blocks, data += 64) {
+        PortableBlock(state_, data);
+    }
 }
 
 void Sha256::Update(const void* data, std::size_t size) {
@@ -77,12 +153,12 @@ void Sha256::Update(const void* data, std::size_t size) {
         if (buffered_ < buffer_.size()) {
             return;
         }
-        Block(buffer_.data());
+        Blocks(buffer_.data(), 1);
         buffered_ = 0;
     }
-    for (; size >= 64; p += 64, size -= 64) {
-        Block(p);
-    }
+    Blocks(p, size / 64);
+    p += size / 64 * 64;
+    size %= 64;
     std::memcpy(buffer_.data(), p, size);
     buffered_ = size;
 }

@@ -13,7 +13,9 @@ namespace stowra {
 
 class Sha256 {
 public:
-    Sha256();
+    // Portable: the plain code even where the processor has SHA instructions (to test both).
+    enum class Engine { Fastest, Portable };
+    explicit Sha256(Engine engine = Engine::Fastest);
     void Update(const void* data, std::size_t size);
     // The digest of everything given so far; the object is spent afterwards.
     std::array<std::uint8_t, 32> Final();
@@ -22,12 +24,13 @@ public:
     static std::string Hex(const std::array<std::uint8_t, 32>& digest);
 
 private:
-    void Block(const std::uint8_t* block);
+    void Blocks(const std::uint8_t* data, std::size_t blocks);
 
     std::array<std::uint32_t, 8> state_;
     std::array<std::uint8_t, 64> buffer_{};
     std::size_t buffered_ = 0;
     std::uint64_t length_ = 0;  // bytes given so far
+    bool accelerated_ = false;  // through the processor's SHA instructions
 };
 
 // The digest of a whole file, read in large chunks, or nothing when it cannot be read.
