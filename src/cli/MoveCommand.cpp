@@ -9,6 +9,7 @@
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
+#include "relocate/IndexFiles.h"
 #include "relocate/MoveFiles.h"
 
 namespace stowra::cli {
@@ -29,6 +30,11 @@ public:
         if (OutputGone(1) || OutputGone(2)) {
             Interrupt();
         }
+        if (p.checksums && !checksums_) {
+            checksums_ = true;
+            Finish();  // the move's last line stays; the checksums get lines of their own
+            shown_ = {};
+        }
         bool last = files + p.filesFailed == filesTotal;
         if (last || now - shown_ >= (tty_ ? std::chrono::milliseconds(100) : std::chrono::seconds(2))) {
             shown_ = now;
@@ -36,10 +42,14 @@ public:
             // Bytes are counted only for copies to another file system; renames show files alone.
             std::string size =
                 bytesTotal == 0 ? std::string() : ", " + SizeText(bytes, 1) + " / " + SizeText(bytesTotal, 1);
-            std::string failed = p.filesFailed == 0 ? std::string()
-                                                    : Format(Tr("（移動できなかったファイル %llu）"),
-                                                             static_cast<unsigned long long>(p.filesFailed));
-            std::fprintf(stderr, Tr("%s%llu / %llu ファイル%s%s%s"),
+            std::string failed = p.filesFailed == 0
+                                     ? std::string()
+                                     : Format(p.checksums ? Tr("（読めなかったファイル %llu）")
+                                                          : Tr("（移動できなかったファイル %llu）"),
+                                              static_cast<unsigned long long>(p.filesFailed));
+            std::fprintf(stderr,
+                         p.checksums ? Tr("%sチェックサム %llu / %llu ファイル%s%s%s")
+                                     : Tr("%s%llu / %llu ファイル%s%s%s"),
                          !started_ ? "\n"
                          : tty_    ? "\r"
                                    : "",
@@ -65,6 +75,7 @@ private:
     bool tty_;
     bool open_ = false;
     bool started_ = false;
+    bool checksums_ = false;
     std::chrono::steady_clock::time_point shown_{};
 };
 
@@ -152,6 +163,36 @@ void WriteText(JsonWriter& json, const char* key, const std::string& text) {
     if (!JsonWriter::IsText(text)) {
         json.Key(std::string(key) + "Bytes").String(JsonWriter::Base64(text));
     }
+}
+
+// The catalogue's lines, read back from the file the move wrote: the same per file.
+void WriteCatalogueFiles(JsonWriter& json, const std::string& catalogue) {
+    json.Key("files").BeginArray();
+    std::FILE* in = std::fopen(catalogue.c_str(), "rb");
+    std::string line;
+    CatalogueLine entry;
+    for (int c = 0; in != nullptr && (c = std::fgetc(in)) != EOF;) {
+        if (c != '\n') {
+            line.push_back(static_cast<char>(c));
+            continue;
+        }
+        if (ParseCatalogueLine(line, entry)) {
+            json.BeginObject();
+            json.Key("disc").Unsigned(entry.disc);
+            WriteText(json, "path", entry.path);
+            json.Key("size").Unsigned(entry.size);
+            json.Key("modified").String(entry.modified);
+            if (!entry.sha256.empty()) {
+                json.Key("sha256").String(entry.sha256);
+            }
+            json.EndObject();
+        }
+        line.clear();
+    }
+    if (in != nullptr) {
+        std::fclose(in);
+    }
+    json.EndArray();
 }
 
 const char* OutcomeName(MoveOutcome outcome) {
@@ -267,6 +308,10 @@ int RunMoveCommand(const MoveOptions& o) {
             json.Unsigned(n);
         }
         json.EndArray();
+        if (!report.catalogue.empty()) {
+            WriteText(json, "catalogue", report.catalogue);
+            WriteCatalogueFiles(json, report.catalogue);
+        }
         json.EndObject();
         json.Finish();
     }

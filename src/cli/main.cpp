@@ -14,6 +14,7 @@
 #include "cli/ProfilesCommand.h"
 #include "cli/ScanCommand.h"
 #include "cli/VerifyCommand.h"
+#include "cli/WhereCommand.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
@@ -70,6 +71,11 @@ int main(int argc, char** argv) {
         app.add_subcommand("verify", "Check a disc or a disc folder against its checksum file");
     stowra::cli::AddVerifyOptions(*verifyCommand, verify);
 
+    stowra::cli::WhereOptions where;
+    CLI::App* whereCommand = app.add_subcommand(
+        "where", "Which disc holds the files whose path matches, from the move's catalogues");
+    stowra::cli::AddWhereOptions(*whereCommand, where);
+
     std::vector<std::string> arguments;
     std::string refused;
     if (!stowra::ProgramArguments(argc, argv, arguments, refused)) {
@@ -104,6 +110,8 @@ int main(int argc, char** argv) {
             code = stowra::cli::RunImageSizeCommand(imageSize, std::cout, std::cerr);
         } else if (verifyCommand->parsed()) {
             code = stowra::cli::RunVerifyCommand(verify, std::cout, std::cerr);
+        } else if (whereCommand->parsed()) {
+            code = stowra::cli::RunWhereCommand(where, std::cout, std::cerr);
         } else if (profilesCommand->parsed()) {
             code = stowra::cli::RunProfilesCommand(profiles);
         }

@@ -146,4 +146,16 @@ void LFile::printf(const char* format, ...) {
     }
 }
 
+void LFile::write(const char* data, std::size_t size) {
+    RequireOpen();
+    if (text_) {
+        const std::string text = WithCrLf(std::string(data, size));
+        if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) {
+            Fail(" write() failed");
+        }
+    } else if (size > 0 && std::fwrite(data, 1, size, stream_) != size) {
+        Fail(" write() failed");
+    }
+}
+
 }  // namespace stowra

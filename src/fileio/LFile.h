@@ -35,6 +35,8 @@ public:
 
     // Writes printf-style formatted text of any length.
     void printf(const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
+    // Writes the bytes as they are (in a text file each line feed as CR LF).
+    void write(const char* data, std::size_t size);
 
 private:
     [[noreturn]] void Fail(const char* phrase) const;

@@ -39,6 +39,9 @@ struct MoveProgress {
     std::uint64_t filesTotal = 0;
     std::uint64_t bytesDone = 0;  // bytes of the batch gone through (copies to another file system)
     std::uint64_t bytesTotal = 0;
+    // After the move: the files are being read for their checksums (moved counts files hashed,
+    // failed those that could not be read, bytes the bytes read).
+    bool checksums = false;
 };
 
 // Progress of a batch file operation; returning false asks the operation to stop.

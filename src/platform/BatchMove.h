@@ -54,8 +54,23 @@ struct BatchMoveResult {
 //   CreateNewFolder). Destinations below it are reached only through folders made or found below
 //   it, never through a symbolic link (or, on Windows, a junction): a link planted in a destination
 //   that other users can write leads the move nowhere.
+// - `tap`, when given, hears the bytes of every file copied to another file system as they are
+//   copied, so that they can be hashed without reading the file a second time.
+class CopyTap;
 BatchMoveResult BatchMove(std::string_view sources, std::string_view destinations, Prompter& prompter,
-                          ProgressSink& progress, std::string_view ownFolder = {});
+                          ProgressSink& progress, std::string_view ownFolder = {}, CopyTap* tap = nullptr);
+
+// Entry k is entry k of the lists. Files that are renamed are not heard of: their bytes never pass.
+class CopyTap {
+public:
+    virtual ~CopyTap() = default;
+    // A copy of entry k begins; whatever was heard of it before is void.
+    virtual void Begin(std::size_t k) = 0;
+    // Bytes of the file at `offset`, in rising offsets; a range passed over is a hole, all zeros.
+    virtual void Data(std::uint64_t offset, const char* data, std::size_t size) = 0;
+    // The copy of entry k heard since Begin is in place under its final name, `size` bytes long.
+    virtual void Placed(std::size_t k, std::uint64_t size) = 0;
+};
 
 // Names of unfinished copies start with this, then the copying process's id, "-" and a number.
 // The copying process holds its copy open and locked until the copy has its final name: a copy

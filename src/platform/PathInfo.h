@@ -30,6 +30,13 @@ std::optional<FolderId> IdentityOf(const std::string& path);
 // above, and where the system cannot tell.
 std::optional<std::string> FolderAboveRoot(const std::string& path);
 
+// A file's size and when it was last written, in local time; nothing when it cannot be read.
+struct FileFacts {
+    std::uint64_t size = 0;
+    LocalTime modified{};
+};
+std::optional<FileFacts> FileFactsOf(const std::string& path);
+
 // Removes the folder if it is empty. Never follows a symbolic link: a link is not removed.
 bool RemoveFolder(const std::string& path);
 

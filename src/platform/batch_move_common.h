@@ -21,7 +21,8 @@ enum class Consent { Replace, Skip, Stop };
 
 class MoverBase {
 protected:
-    MoverBase(Prompter& prompter, ProgressSink& progress) : prompter_(prompter), progress_(progress) {}
+    MoverBase(Prompter& prompter, ProgressSink& progress, CopyTap* tap)
+        : prompter_(prompter), progress_(progress), tap_(tap) {}
 
     // Calls moveOne(i) for each of the `count` transfers in order, reporting progress before the
     // first and after each; sizeOf(i) is the bytes transfer i counts for, read again after it has
@@ -37,6 +38,7 @@ protected:
         }
         for (std::size_t i = 0; i < count; ++i) {
             fileStart_ = state_.bytesDone;
+            current_ = i;
             Flow flow = moveOne(i);
             state_.bytesDone = fileStart_ + sizeOf(i);
             if (flow == Flow::Stop) {
@@ -58,9 +60,27 @@ protected:
     void Fail(const char* source, const char* destination, std::string reason);
     // Asks before an existing destination file is replaced (unless the user said "Yes to all").
     Consent AskReplace(const char* destination);
+    // What the tap hears of the current transfer's copy.
+    void TapBegin() {
+        if (tap_ != nullptr) {
+            tap_->Begin(current_);
+        }
+    }
+    void TapData(std::uint64_t offset, const char* data, std::size_t size) {
+        if (tap_ != nullptr) {
+            tap_->Data(offset, data, size);
+        }
+    }
+    void TapPlaced(std::uint64_t size) {
+        if (tap_ != nullptr) {
+            tap_->Placed(current_, size);
+        }
+    }
 
     Prompter& prompter_;
     ProgressSink& progress_;
+    CopyTap* tap_;
+    std::size_t current_ = 0;  // the transfer being moved
     BatchMoveResult result_;
     MoveProgress state_;
     std::uint64_t skipped_ = 0;    // left in the source because a replacement was declined

@@ -177,6 +177,9 @@ Flow Mover::Place(const Job& job, Copy& copy, bool replaceApproved) {
         Fail(job.t, error);
         return Flow::Go;
     }
+    if (S_ISREG(copy.source.st_mode)) {
+        TapPlaced(static_cast<std::uint64_t>(copy.source.st_size));
+    }
     ++result_.moved;
     return Flow::Go;
 }
@@ -210,6 +213,7 @@ Copied Mover::CopyFile(const Job& job, Copy& copy) {
         return Copied::Failed;
     }
     shortRead_ = false;
+    TapBegin();
     const auto size = static_cast<std::uint64_t>(copy.source.st_size);
     Copied copied = CopyData(in.get(), out.get(), size, job.t);
     if (copied == Copied::Done) {
@@ -275,7 +279,8 @@ Copied Mover::CopyData(int in, int out, std::uint64_t size, const Transfer& t) {
 }
 
 Copied Mover::CopyRange(int in, int out, std::uint64_t from, std::uint64_t to, const Transfer& t) {
-    bool tryRange = true;
+    // The kernel's own copy keeps the bytes from passing through here, where a tap must hear them.
+    bool tryRange = tap_ == nullptr;
     std::uint64_t pos = from;
     while (pos < to) {
         std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(to - pos, kCopyChunk));
@@ -292,6 +297,9 @@ Copied Mover::CopyRange(int in, int out, std::uint64_t from, std::uint64_t to, c
             n = ::pread(in, buffer_.data(), std::min(chunk, buffer_.size()), static_cast<off_t>(pos));
             if (n > 0 && !WriteAllAt(out, buffer_.data(), static_cast<std::size_t>(n), pos)) {
                 n = -1;
+            }
+            if (n > 0) {
+                TapData(pos, buffer_.data(), static_cast<std::size_t>(n));
             }
         }
         if (n < 0) {

@@ -232,7 +232,7 @@ using posix_move::Mover;
 using posix_move::Transfer;
 
 BatchMoveResult BatchMove(std::string_view sources, std::string_view destinations, Prompter& prompter,
-                          ProgressSink& progress, std::string_view ownFolder) {
+                          ProgressSink& progress, std::string_view ownFolder, CopyTap* tap) {
     std::vector<const char*> from;
     std::vector<const char*> to;
     if (!SplitList(sources, from) || !SplitList(destinations, to) || from.size() != to.size()) {
@@ -247,7 +247,7 @@ BatchMoveResult BatchMove(std::string_view sources, std::string_view destination
         transfers[i].destination = to[i];
     }
     posix_move::Survey(transfers);
-    return Mover(prompter, progress, ownFolder).Run(transfers);
+    return Mover(prompter, progress, ownFolder, tap).Run(transfers);
 }
 
 }  // namespace stowra

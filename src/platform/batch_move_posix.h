@@ -120,8 +120,8 @@ enum class Source { Same, Changed, Gone, Unknown };
 
 class Mover : MoverBase {
 public:
-    Mover(Prompter& prompter, ProgressSink& progress, std::string_view ownFolder)
-        : MoverBase(prompter, progress), own_(ownFolder) {}
+    Mover(Prompter& prompter, ProgressSink& progress, std::string_view ownFolder, CopyTap* tap)
+        : MoverBase(prompter, progress, tap), own_(ownFolder) {}
     BatchMoveResult Run(const std::vector<Transfer>& transfers);
 
 private:

@@ -97,8 +97,8 @@ struct Transfer {
 
 class Mover : MoverBase {
 public:
-    Mover(Prompter& prompter, ProgressSink& progress, std::string_view ownFolder)
-        : MoverBase(prompter, progress), own_(ownFolder) {}
+    Mover(Prompter& prompter, ProgressSink& progress, std::string_view ownFolder, CopyTap* tap)
+        : MoverBase(prompter, progress, tap), own_(ownFolder) {}
     BatchMoveResult Run(std::vector<Transfer>& transfers);
 
 private:
@@ -113,6 +113,7 @@ private:
 
     std::string own_;  // the folder the caller made for this batch; empty: none
     bool copyCancelled_ = false;
+    std::uint64_t copiedBytes_ = 0;          // of the last copy
     std::string lastFolder_;                 // the destination folder known to exist
     std::unordered_set<std::string> swept_;  // destination folders already cleared of stale copies
     std::uint64_t tempCounter_ = 0;
@@ -246,6 +247,8 @@ DWORD Mover::CopyData(const char* source, const std::string& temp) {
     std::vector<char> buffer(kChunk);
     std::uint64_t copied = 0;
     DWORD error = ERROR_SUCCESS;
+    TapBegin();
+    copiedBytes_ = 0;
     for (;;) {
         DWORD got = 0;
         if (!::ReadFile(in, buffer.data(), kChunk, &got, nullptr)) {
@@ -260,7 +263,9 @@ DWORD Mover::CopyData(const char* source, const std::string& temp) {
             error = put != got && ::GetLastError() == ERROR_SUCCESS ? ERROR_WRITE_FAULT : ::GetLastError();
             break;
         }
+        TapData(copied, buffer.data(), got);
         copied += got;
+        copiedBytes_ = copied;
         state_.bytesDone = fileStart_ + copied;
         if (!Report()) {
             copyCancelled_ = true;
@@ -379,6 +384,7 @@ Flow Mover::Place(const Transfer& t, const std::string& temp, bool replaceApprov
             return Flow::Go;
         }
     }
+    TapPlaced(copiedBytes_);
     ++result_.moved;
     return Flow::Go;
 }
@@ -421,7 +427,7 @@ void Survey(std::vector<Transfer>& transfers) {
 }  // namespace
 
 BatchMoveResult BatchMove(std::string_view sources, std::string_view destinations, Prompter& prompter,
-                          ProgressSink& progress, std::string_view ownFolder) {
+                          ProgressSink& progress, std::string_view ownFolder, CopyTap* tap) {
     std::vector<const char*> from;
     std::vector<const char*> to;
     if (!SplitList(sources, from) || !SplitList(destinations, to) || from.size() != to.size()) {
@@ -436,7 +442,7 @@ BatchMoveResult BatchMove(std::string_view sources, std::string_view destination
         transfers[i].destination = to[i];
     }
     Survey(transfers);
-    return Mover(prompter, progress, ownFolder).Run(transfers);
+    return Mover(prompter, progress, ownFolder, tap).Run(transfers);
 }
 
 std::uint64_t RemoveStaleCopies(const std::string& folder) {

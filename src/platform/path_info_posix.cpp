@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 
@@ -40,6 +41,16 @@ std::optional<std::uint64_t> FileSystemOf(const std::string& path) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(st.st_dev);
+}
+
+std::optional<FileFacts> FileFactsOf(const std::string& path) {
+    struct stat st {};
+    std::tm tm{};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || ::localtime_r(&st.st_mtime, &tm) == nullptr) {
+        return std::nullopt;
+    }
+    return FileFacts{static_cast<std::uint64_t>(st.st_size),
+                     {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec}};
 }
 
 std::optional<FolderId> IdentityOf(const std::string& path) {

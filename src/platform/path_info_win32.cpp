@@ -98,6 +98,18 @@ std::optional<std::uint64_t> FileSystemOf(const std::string& path) {
     return info.dwVolumeSerialNumber;
 }
 
+std::optional<FileFacts> FileFactsOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    FILETIME local{};
+    SYSTEMTIME t{};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        !::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !::FileTimeToSystemTime(&local, &t)) {
+        return std::nullopt;
+    }
+    return FileFacts{(std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
+                     {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond}};
+}
+
 std::optional<FolderId> IdentityOf(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!PathHandle(path).Information(info)) {

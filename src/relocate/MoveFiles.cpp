@@ -1,5 +1,7 @@
 #include "relocate/MoveFiles.h"
 
+#include <optional>
+
 #include "packing/DiscFolder.h"
 #include "packing/DiscImage.h"
 #include "platform/Folder.h"
@@ -8,6 +10,7 @@
 #include "platform/Translation.h"
 #include "relocate/FolderCleanup.h"
 #include "relocate/IndexFiles.h"
+#include "relocate/MoveChecksums.h"
 
 namespace stowra {
 
@@ -283,11 +286,16 @@ MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& windo
     }
     report.destinationRoot = DestinationRoot(input.destinationFolder, stampFolder);
     BatchMoveResult moved;
+    const TransferLists lists = BuildTransferLists(state, report.destinationRoot);
+    std::optional<MoveChecksums> sums;
+    if ((input.options & OptionFlags::WriteChecksums) != 0) {
+        sums.emplace(lists.destinations);
+    }
     {
-        TransferLists lists = BuildTransferLists(state, report.destinationRoot);
         std::string own = report.destinationRoot;
         own.pop_back();  // the delimiter
-        moved = BatchMove(lists.sources, lists.destinations, prompter, progress, own);
+        moved =
+            BatchMove(lists.sources, lists.destinations, prompter, progress, own, sums ? &*sums : nullptr);
     }
     report.failures = std::move(moved.failures);
     if (moved.cancelled) {
@@ -306,11 +314,19 @@ MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& windo
         if ((input.options & OptionFlags::WriteIndex) != 0) {
             report.indexFailures = WriteIndexFiles(report.destinationRoot, state, log);
         }
-        // Last of what the move writes: every file is in place, so each is read as it will be burned.
-        if ((input.options & OptionFlags::WriteChecksums) != 0) {
-            for (std::string& name : WriteChecksumFiles(report.destinationRoot, state, log)) {
+        // Last of what the move writes: every file is in place. A copy was hashed as it was copied;
+        // a file that was renamed is read once where it will be burned from.
+        if (sums) {
+            report.checksumsStopped = !sums->HashTheRest(progress);
+            for (std::string& name : WriteChecksumFiles(report.destinationRoot, state, *sums, log)) {
                 report.indexFailures.push_back(std::move(name));
             }
+        }
+        report.catalogue = CatalogueFileName(report.destinationRoot, state.scanStamp);
+        if (std::string failed = WriteCatalogue(report.destinationRoot, state, sums ? &*sums : nullptr, log);
+            !failed.empty()) {
+            report.indexFailures.push_back(std::move(failed));
+            report.catalogue.clear();
         }
         report.overfull = CheckDiscFolders(state, report.destinationRoot, log);
         if ((input.options & OptionFlags::RemoveEmptied) != 0) {

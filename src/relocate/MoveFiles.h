@@ -38,10 +38,12 @@ struct MoveReport {
     // Discs (numbers from 1) whose folder, measured once everything is in it, no longer fits the
     // disc: files that grew between the scan and the move, say.
     std::vector<std::size_t> overfull;
+    std::string catalogue;          // the catalogue of the set, once written
+    bool checksumsStopped = false;  // the user stopped the checksums: some discs have no file
 };
 
-// Runs the command: checks, questions, the batch move, index files, cleanup, the closing message,
-// and ClearResults on every road that reached the batch move.
+// Runs the command: checks, questions, the batch move, index, checksum and catalogue files, cleanup, the
+// closing message, and ClearResults on every road that reached the batch move.
 MoveReport MoveFiles(const MoveInput& input, ScanState& state, ScanWindow& window, ProgressSink& progress);
 
 // The checks made before anything is asked.

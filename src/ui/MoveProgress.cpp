@@ -13,6 +13,15 @@ std::string MoveProgressLabel(const MoveProgress& p) {
     const std::string bytes =
         p.bytesTotal == 0 ? std::string()
                           : "  (" + SizeText(p.bytesDone, 1) + " / " + SizeText(p.bytesTotal, 1) + ")";
+    if (p.checksums) {
+        const std::string unread =
+            p.filesFailed == 0
+                ? std::string()
+                : Format(Tr("、読めなかったファイル %llu"), static_cast<unsigned long long>(p.filesFailed));
+        return Format(Tr("チェックサムを計算しています・・・\n計算済み %llu / %llu ファイル%s%s"),
+                      static_cast<unsigned long long>(p.filesMoved),
+                      static_cast<unsigned long long>(p.filesTotal), unread.c_str(), bytes.c_str());
+    }
     // Only what was moved counts as moved; files that could not be moved are counted apart.
     const std::string failed = p.filesFailed == 0 ? std::string()
                                                   : Format(Tr("、移動しなかったファイル %llu"),
@@ -31,6 +40,11 @@ int MoveProgressPermille(const MoveProgress& p) {
 }
 
 bool MoveProgressModel::Progress(const MoveProgress& p) {
+    if (p.checksums && !checksums_) {
+        // The files are read for their checksums after the move: the same window shows it.
+        checksums_ = true;
+        ended_ = false;
+    }
     if (ended_) {
         return true;
     }

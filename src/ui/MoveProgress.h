@@ -48,6 +48,7 @@ private:
     std::chrono::steady_clock::time_point lastShown_;
     bool shown_ = false;
     bool ended_ = false;
+    bool checksums_ = false;  // the checksums after the move are being shown
 };
 
 }  // namespace stowra

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <random>
 
 #include "packing/DiscImage.h"
@@ -100,48 +102,111 @@ TEST(MoveFiles, ThreeMediaWithIndexFilesAndEmptiedFoldersRemoved) {
 }
 
 TEST(MoveFiles, ChecksumFilesListEveryFileAsSha256sumChecksThem) {
-    test::TempTree t;
-    std::vector<std::pair<std::string, std::size_t>> files = test::NestedFiles();
-    files.insert(files.end(), {{"写真/2004 夏.jpg", 4000}, {"名前/ａ.jpg", 3000}});
+    test::OtherFileSystem other;
+    // Renamed within the file system and read in place; copied across and hashed as copied; the
+    // user stopping the reading after the second file.
+    const struct {
+        const char* what;
+        bool across;
+        int stopAt;  // the checksum progress report that answers stop; 0: none
+    } cases[] = {{"same file system", false, 0}, {"another file system", true, 0}, {"stopped", false, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempTree t;
+        std::vector<std::pair<std::string, std::size_t>> files = test::NestedFiles();
+        files.insert(files.end(), {{"写真/2004 夏.jpg", 4000}, {"名前/ａ.jpg", 3000}});
 #ifndef _WIN32
-    files.insert(files.end(),
-                 {{"odd/back\\slash.bin", 2500}, {"odd/line\nfeed.bin", 1500}, {"odd/\xff\xfe.bin", 900}});
+        files.insert(
+            files.end(),
+            {{"odd/back\\slash.bin", 2500}, {"odd/line\nfeed.bin", 1500}, {"odd/\xff\xfe.bin", 900}});
 #endif
-    ScannedTree s(t.Path("src"), files);
-    ASSERT_GE(s.media.size(), 3u);
-    t.Folder("out");
-    test::ProgressRecorder sink;
-    const MoveReport r =
-        MoveFiles({t.Path("out"), OptionFlags::WriteChecksums}, s.window.state, s.window, sink);
-    ASSERT_EQ(r.outcome, MoveOutcome::Moved);
-    EXPECT_TRUE(r.indexFailures.empty());
-    for (std::size_t n = 1; n <= s.media.size(); ++n) {
-        const std::string name = ChecksumFileName(r.destinationRoot, s.stamp, n);
-        const std::string text = test::ReadAll(name);
-        // One line per file, as long as the packing counted it.
-        std::uint64_t counted = 0;
-        for (const std::string& p : s.media[n - 1]) {
-            counted += ChecksumLineSize(test::Native(p));
+        ScannedTree s(t.Path("src"), files);
+        ASSERT_GE(s.media.size(), 3u);
+        const std::string out = c.across ? other.Root(t) : t.Path("out");
+        if (out.empty()) {
+            continue;  // no second file system here
         }
-        EXPECT_EQ(text.size(), counted) << "disc " << n;
-        EXPECT_FALSE(t.Exists("out/" + s.stamp + "/" + std::to_string(n) + "/" + IndexLeafName(s.stamp, n)));
+        t.Folder("out");
+        int hashingReports = 0;
+        struct Hashing : test::ProgressRecorder {
+            int* reports;
+            int stopAt;
+            bool Progress(const MoveProgress& p) override {
+                test::ProgressRecorder::Progress(p);
+                return !(p.checksums && ++*reports == stopAt);
+            }
+        } hashing;
+        hashing.reports = &hashingReports;
+        hashing.stopAt = c.stopAt;
+        const MoveReport r = MoveFiles({out, OptionFlags::WriteChecksums}, s.window.state, s.window, hashing);
+        ASSERT_EQ(r.outcome, MoveOutcome::Moved);
+        EXPECT_EQ(r.checksumsStopped, c.stopAt != 0);
+        // Copies are hashed as they are copied: nothing is read again.
+        EXPECT_EQ(hashingReports > 0, !c.across);
+        std::map<std::string, std::string> listed;  // path on the disc -> digest
+        std::size_t before = 0;                     // files on the discs before this one
+        for (std::size_t n = 1; n <= s.media.size(); before += s.media[n - 1].size(), ++n) {
+            const std::string name = ChecksumFileName(r.destinationRoot, s.stamp, n);
+            // Stopped at report k, the first k - 1 files were hashed: a disc not all among them has none.
+            if (c.stopAt != 0 && before + s.media[n - 1].size() > static_cast<std::size_t>(c.stopAt - 1)) {
+                EXPECT_FALSE(std::filesystem::exists(name)) << "disc " << n << " was not all hashed";
+                continue;
+            }
+            const std::string text = test::ReadAll(name);
+            // One line per file, as long as the packing counted it.
+            std::uint64_t counted = 0;
+            for (const std::string& p : s.media[n - 1]) {
+                counted += ChecksumLineSize(test::Native(p));
+            }
+            EXPECT_EQ(text.size(), counted) << "disc " << n;
+            EXPECT_FALSE(std::filesystem::exists(r.destinationRoot + std::to_string(n) + "/" +
+                                                 IndexLeafName(s.stamp, n)));
+            for (std::size_t at = 0; at < text.size();) {
+                const std::size_t end = text.find('\n', at);
+                const bool escaped = text[at] == '\\';
+                listed[std::to_string(n) + "/" + text.substr(at + 66 + escaped, end - at - 66 - escaped)] =
+                    text.substr(at + escaped, 64);
+                at = end + 1;
+            }
 #ifndef _WIN32
-        // The real tool, run in the disc's root, finds and checks every file; one changed byte fails it.
-        const std::string folder = t.Path("out/" + s.stamp + "/" + std::to_string(n));
-        const std::string check =
-            "cd '" + folder + "' && sha256sum -c --quiet '" + name + "' >/dev/null 2>&1";
-        EXPECT_EQ(std::system(check.c_str()), 0) << "disc " << n << ":\n" << text;
-        if (n == 1) {
-            const std::string first = folder + "/" + s.media[0][0];
-            std::FILE* f = std::fopen(first.c_str(), "r+b");
-            ASSERT_NE(f, nullptr);
-            const int byte = std::fgetc(f);
-            std::fseek(f, 0, SEEK_SET);
-            std::fputc(0x5A ^ byte, f);
-            std::fclose(f);
-            EXPECT_NE(std::system(check.c_str()), 0);
-        }
+            // The real tool, run in the disc's root, finds and checks every file; one changed byte fails it.
+            const std::string folder = r.destinationRoot + std::to_string(n);
+            const std::string check =
+                "cd '" + folder + "' && sha256sum -c --quiet '" + name + "' >/dev/null 2>&1";
+            EXPECT_EQ(std::system(check.c_str()), 0) << "disc " << n << ":\n" << text;
+            if (n == 1 && c.stopAt == 0) {
+                const std::string first = folder + "/" + s.media[0][0];
+                std::FILE* f = std::fopen(first.c_str(), "r+b");
+                ASSERT_NE(f, nullptr);
+                const int byte = std::fgetc(f);
+                std::fseek(f, 0, SEEK_SET);
+                std::fputc(0x5A ^ byte, f);
+                std::fclose(f);
+                EXPECT_NE(std::system(check.c_str()), 0);
+            }
 #endif
+        }
+        // The catalogue beside the discs: every file with its disc, size and the same digest.
+        const std::string catalogue = test::ReadAll(r.destinationRoot + "_catalog_" + s.stamp + ".tsv");
+        ASSERT_EQ(r.catalogue, r.destinationRoot + "_catalog_" + s.stamp + ".tsv");
+        std::size_t lines = 0, withDigest = 0;
+        const std::map<std::string, std::size_t> sizes(files.begin(), files.end());
+        CatalogueLine line;
+        for (std::size_t at = catalogue.find('\n') + 1; at < catalogue.size(); ++lines) {
+            const std::size_t end = catalogue.find('\n', at);
+            ASSERT_TRUE(ParseCatalogueLine(std::string_view(catalogue).substr(at, end - at), line));
+            at = end + 1;
+            EXPECT_EQ(line.size, sizes.at(line.path)) << line.path;
+            const auto d = listed.find(std::to_string(line.disc) + "/" + line.path);
+            if (!line.sha256.empty()) {
+                ++withDigest;
+                if (d != listed.end()) {
+                    EXPECT_EQ(line.sha256, d->second) << line.path;
+                }
+            }
+        }
+        EXPECT_EQ(lines, before);  // every packed file
+        EXPECT_EQ(withDigest == before, c.stopAt == 0);
     }
 }
 

@@ -65,8 +65,8 @@ public:
     }
 
     // Each file lies whole in the source or (packed files only) at its destination; at most
-    // `maxBoth` in both; the destination holds nothing else but index files and at most `maxTemps`
-    // leftovers of interrupted copies.
+    // `maxBoth` in both; the destination holds nothing else but index files, catalogues and at most
+    // `maxTemps` leftovers of interrupted copies.
     void ExpectEachFileOnce(const std::string& destinationFolder, std::size_t maxBoth = 0,
                             std::size_t maxTemps = 0) const {
         Digests src = DigestTree(source_);
@@ -90,7 +90,9 @@ public:
         EXPECT_LE(both, maxBoth);
         std::size_t indexes = 0;
         for (const auto& [rel, digest] : dst) {
-            indexes += rel.find("/_index_") != std::string::npos ? 1 : 0;
+            indexes +=
+                rel.find("/_index_") != std::string::npos || rel.find("/_catalog_") != std::string::npos ? 1
+                                                                                                         : 0;
         }
         std::size_t temps = TempLeftovers(dst).size();
         EXPECT_LE(temps, maxTemps);
