@@ -16,6 +16,7 @@
 
 #include "cli/CliRunner.h"
 #include "platform/Text.h"
+#include "relocate/IndexFiles.h"
 #include "support/OtherFileSystem.h"
 #include "support/TempTree.h"
 #include "support/TreeDigest.h"
@@ -126,6 +127,51 @@ TEST(MoveCli, ChecksumFilesAndVerifyFindWhatChangedOnADisc) {
     }
     EXPECT_NE(RunCli({"verify", disc(1)}).out.find("変更されています: " + Native(first)), std::string::npos);
     EXPECT_EQ(RunCli({"verify", t.Path("src")}).exitCode, 2) << "nothing to check against";
+
+    // The catalogue beside the discs, and the same per file in the JSON; `where` reads it with a
+    // second set's catalogue, named or found below the settings' destination folder.
+    ASSERT_EQ(doc["files"].size(), 4u);
+    for (const auto& f : doc["files"]) {
+        EXPECT_EQ(f["sha256"].get<std::string>().size(), 64u) << f;
+    }
+    const std::string catalogue = doc["catalogue"];
+    t.Write("out/20250101-000000/_catalog_20250101-000000.tsv",
+            std::string(kCatalogueHeader) + Utf8("7\tjapan/写真 1.JPG\t5\t2025-01-01 00:00:00\t\n") +
+                "8\ta/one\t9\t2025-01-01 00:00:00\t\n");
+    t.Write("stowra.ini", "[Stowra]\nDstFolder=" + t.Path("out") + "\n");
+    const std::string older = t.Path("out/20250101-000000/_catalog_20250101-000000.tsv");
+    const std::string a_one = Native("a/one");
+    auto on = [&](const std::string& path) {  // "stamp<TAB>disc<TAB>path" of this move
+        for (const auto& f : doc["files"]) {
+            if (f["path"] == path) {
+                return stamp + "\t" + std::to_string(f["disc"].get<int>()) + "\t" + Native(path);
+            }
+        }
+        return std::string("not moved: ") + path;
+    };
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::vector<std::string> lines;
+    } where[] = {
+        {{"a/one", catalogue, older}, 0, {on("a/one"), "20250101-000000\t8\t" + a_one}},
+        {{"*.jpg", catalogue, older}, 0, {"20250101-000000\t7\t" + Native("japan/写真 1.JPG")}},
+        {{"[ab]/*o", catalogue}, 0, {on("a/b/two")}},
+        {{"one", "--settings", t.Path("stowra.ini")}, 0, {"20250101-000000\t8\t" + a_one, on("a/one")}},
+        {{"nowhere", catalogue}, 1, {}},
+        {{"x", t.Path("missing.tsv")}, 2, {}},
+    };
+    for (const auto& c : where) {
+        std::vector<std::string> args = {"where"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        CliResult w = RunCli(args);
+        EXPECT_EQ(w.exitCode, c.exitCode) << c.args[0] << "\n" << w.err;
+        std::string expected;
+        for (const std::string& line : c.lines) {
+            expected += line + "\n";
+        }
+        EXPECT_EQ(w.out, expected) << c.args[0];
+    }
 }
 
 TEST(MoveCli, OnlyAFullMoveExitsWithZero) {

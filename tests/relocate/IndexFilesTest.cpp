@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Text.h"
+#include "relocate/Catalogue.h"
 #include "relocate/IndexFiles.h"
 #include "relocate/MoveFixture.h"
 
@@ -80,6 +81,50 @@ TEST(IndexFiles, AFailedMediumGetsARedLineAndTheOthersAreStillWritten) {
     EXPECT_GE(s.window.log.Repaints(), 2);
     EXPECT_EQ(test::ReadAll(IndexFileName(root, s.stamp, 1)), s.media[0][0] + "\r\n");
     EXPECT_EQ(test::ReadAll(IndexFileName(root, s.stamp, 3)), s.media[2][0] + "\r\n");
+}
+
+}  // namespace
+}  // namespace stowra
+
+namespace stowra {
+namespace {
+
+TEST(Catalogue, LinesComeBackAsWrittenAndPatternsMatchAsAShellWould) {
+    for (const char* path : {"a/b.jpg", "tab\there", "line\nfeed", "back\\slash", "写真/夏 1.JPG"}) {
+        const CatalogueLine line{12, path, 345, "2026-12-09 10:15:00", std::string(64, 'a')};
+        const std::string text = FormatCatalogueLine(line);
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << path;
+        CatalogueLine back;
+        ASSERT_TRUE(ParseCatalogueLine(std::string_view(text).substr(0, text.size() - 1), back)) << path;
+        EXPECT_EQ(back.path, path);
+        EXPECT_EQ(back.disc, 12u);
+        EXPECT_EQ(back.size, 345u);
+        EXPECT_EQ(back.sha256, line.sha256);
+    }
+    CatalogueLine header;
+    EXPECT_FALSE(ParseCatalogueLine("disc\tpath\tsize\tmodified\tsha256", header));
+    EXPECT_FALSE(ParseCatalogueLine("1\ta\t-5\tx\t", header));
+    const struct {
+        const char* pattern;
+        const char* path;
+        bool matches;
+    } cases[] = {
+        {"img", "2004/IMG_1.JPG", true},
+        {"*.jpg", "2004/IMG_1.JPG", true},
+        {"*.jpg", "2004/IMG_1.JPG.txt", false},
+        {"2004/*", "2004/a/b.jpg", true},
+        {"20?4/*", "2014/a", true},
+        {"?.txt", "\xe5\x86\x99.txt", true},  // one character of UTF-8
+        {"[0-9]*.jpg", "a/7.jpg", true},
+        {"[!0-9]*.jpg", "a/7.jpg", false},
+        {"[unclosed", "x/[unclosed", true},
+        {"*a*b*c", "xaxxbxxc", true},
+        {"*a*b*c", "xaxxbxxcd", false},
+        {"", "anything", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PathMatches(c.pattern, c.path), c.matches) << c.pattern << " " << c.path;
+    }
 }
 
 }  // namespace
