@@ -1,10 +1,15 @@
 #include "cli/VerifyCommand.h"
 
 #include <array>
+#include <chrono>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "cli/CliWindow.h"
 #include "cli/JsonWriter.h"
+#include "cli/ScanCommand.h"
+#include "packing/PackResult.h"
+#include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
 #include "relocate/VerifyDisc.h"
@@ -44,6 +49,38 @@ const char* StateText(VerifyState s) {
     }
 }
 
+// One line on a terminal's standard error, rewritten in place; nothing on a pipe or in a file. Ctrl-C
+// stops the check.
+class VerifyProgress : public ProgressSink {
+public:
+    VerifyProgress() : tty_(IsConsole(2)) {}
+    ~VerifyProgress() override {
+        if (open_) {
+            std::fputs("\r\033[K", stderr);
+        }
+    }
+    VerifyProgress(const VerifyProgress&) = delete;
+    VerifyProgress& operator=(const VerifyProgress&) = delete;
+    bool Progress(const MoveProgress& p) override {
+        const auto now = std::chrono::steady_clock::now();
+        if (tty_ && now - shown_ >= std::chrono::milliseconds(100)) {
+            shown_ = now;
+            std::fprintf(stderr, Tr("\r確認しています: %llu / %llu ファイル, %s / %s\033[K"),
+                         static_cast<unsigned long long>(p.filesMoved + p.filesFailed),
+                         static_cast<unsigned long long>(p.filesTotal), SizeText(p.bytesDone, 1).c_str(),
+                         SizeText(p.bytesTotal, 1).c_str());
+            std::fflush(stderr);
+            open_ = true;
+        }
+        return !Interrupted();
+    }
+
+private:
+    bool tty_;
+    bool open_ = false;
+    std::chrono::steady_clock::time_point shown_{};
+};
+
 }  // namespace
 
 void AddVerifyOptions(CLI::App& command, VerifyOptions& o) {
@@ -53,10 +90,19 @@ void AddVerifyOptions(CLI::App& command, VerifyOptions& o) {
 }
 
 int RunVerifyCommand(const VerifyOptions& options, std::ostream& out, std::ostream& err) {
-    const VerifyReport report = VerifyDisc(options.folder);
+    CatchInterrupts();
+    VerifyReport report;
+    {
+        VerifyProgress progress;
+        report = VerifyDisc(options.folder, &progress);
+    }
     if (!report.error.empty()) {
         err << report.error << '\n';
         return 2;
+    }
+    if (report.stopped) {
+        err << Tr("確認は途中で中断されました。") << '\n';
+        return kExitCancelled;
     }
     std::array<std::size_t, 5> counts{};
     for (const VerifyEntry& e : report.entries) {

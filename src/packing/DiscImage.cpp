@@ -33,12 +33,36 @@ std::string ChecksumLeafName(const std::string& scanStamp, std::size_t medium) {
 namespace {
 
 // On Windows a backslash is always the delimiter, and no name holds a line feed.
-bool NeedsEscape(char c) {
+[[maybe_unused]] bool NeedsEscape(char c) {
     return kPathDelimiter == '/' && (c == '\\' || c == '\n');
 }
 
 }  // namespace
 
+#ifdef _WIN32
+namespace {
+
+// The path as a Linux system shows the disc's names: '/' between folders, UTF-8 (Joliet and UDF
+// names are Unicode, and sha256sum compares bytes).
+std::string DiscPath(std::string_view path) {
+    std::string text(path);
+    ReplaceDelimiters(text, kPathDelimiter, '/', kNativeCodepage);
+    std::string utf8;
+    return AnsiToUtf8(text, utf8) ? utf8 : text;
+}
+
+}  // namespace
+
+std::string ChecksumLine(std::string_view hexDigest, std::string_view path) {
+    std::string line(hexDigest);
+    line.append("  ").append(DiscPath(path)).push_back('\n');
+    return line;
+}
+
+std::uint64_t ChecksumLineSize(std::string_view path) {
+    return 64 + 2 + DiscPath(path).size() + 1;
+}
+#else
 std::string ChecksumLine(std::string_view hexDigest, std::string_view path) {
     std::string line;
     line.reserve(hexDigest.size() + path.size() + 4);
@@ -48,20 +72,13 @@ std::string ChecksumLine(std::string_view hexDigest, std::string_view path) {
     }
     line.append(hexDigest);
     line.append("  ");
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const char c = path[i];
-        if (kPathDelimiter != '/' && c == kPathDelimiter) {
-            line.push_back('/');
-        } else if (!NeedsEscape(c)) {
+    for (const char c : path) {
+        if (!NeedsEscape(c)) {
             line.push_back(c);
         } else if (c == '\n') {
             line.append("\\n");
         } else {
             line.append("\\\\");
-        }
-        if (kPathDelimiter != '/' && IsLeadByte(static_cast<unsigned char>(c), kNativeCodepage) &&
-            i + 1 < path.size()) {
-            line.push_back(path[++i]);  // a double-byte character's second byte may look like "\\"
         }
     }
     line.push_back('\n');
@@ -69,13 +86,10 @@ std::string ChecksumLine(std::string_view hexDigest, std::string_view path) {
 }
 
 std::uint64_t ChecksumLineSize(std::string_view path) {
-    std::uint64_t size = 64 + 2 + path.size() + 1;
-    if (kPathDelimiter == '/') {
-        const auto escapes = static_cast<std::uint64_t>(std::count_if(path.begin(), path.end(), NeedsEscape));
-        size += escapes + (escapes > 0 ? 1 : 0);
-    }
-    return size;
+    const auto escapes = static_cast<std::uint64_t>(std::count_if(path.begin(), path.end(), NeedsEscape));
+    return 64 + 2 + path.size() + 1 + escapes + (escapes > 0 ? 1 : 0);
 }
+#endif
 
 namespace {
 

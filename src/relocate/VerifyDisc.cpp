@@ -1,13 +1,17 @@
 #include "relocate/VerifyDisc.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 
 #include "fileio/Sha256.h"
 #include "platform/Folder.h"
+#include "platform/PathInfo.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
 
@@ -44,17 +48,49 @@ bool ParseLine(std::string line, std::string& digest, std::string& path) {
         }
         path.push_back(c == '/' ? kPathDelimiter : c);
     }
+#ifdef _WIN32
+    // Written in UTF-8, as other systems show the disc's names; a file in the code page stays so.
+    std::string ansi;
+    if (Utf8ToAnsi(path, ansi)) {
+        path = std::move(ansi);
+    }
+#endif
     return !path.empty();
+}
+
+// The digest of a file read in chunks, each told to `progress`; nothing when it cannot be read.
+std::optional<std::string> CheckedDigest(const std::string& path, ProgressSink* progress, MoveProgress& p,
+                                         bool& stopped) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) {
+        return std::nullopt;
+    }
+    Sha256 hash;
+    std::vector<char> chunk(std::size_t{4} << 20);
+    std::size_t n = 0;
+    while ((n = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0) {
+        hash.Update(chunk.data(), n);
+        p.bytesDone += n;
+        if (progress != nullptr && n == chunk.size() && !progress->Progress(p)) {
+            stopped = true;
+            return std::nullopt;
+        }
+    }
+    if (std::ferror(file.get()) != 0) {
+        return std::nullopt;
+    }
+    return Sha256::Hex(hash.Final());
 }
 
 }  // namespace
 
 bool VerifyReport::AllOk() const {
-    return error.empty() && std::all_of(entries.begin(), entries.end(),
-                                        [](const VerifyEntry& e) { return e.state == VerifyState::Ok; });
+    return error.empty() && !stopped && std::all_of(entries.begin(), entries.end(), [](const VerifyEntry& e) {
+               return e.state == VerifyState::Ok;
+           });
 }
 
-VerifyReport VerifyDisc(const std::string& folder) {
+VerifyReport VerifyDisc(const std::string& folder, ProgressSink* progress) {
     VerifyReport report;
     if (!FolderExists(folder)) {
         report.error = Format(Tr("フォルダが見つかりません: %s"), folder.c_str());
@@ -73,7 +109,13 @@ VerifyReport VerifyDisc(const std::string& folder) {
         report.error = Format(Tr("チェックサムファイル（_sha256_*.txt）がありません: %s"), folder.c_str());
         return report;
     }
+    struct Listed {
+        std::string digest, path;
+    };
+    std::vector<Listed> lines;
     std::set<std::string> listed;
+    MoveProgress p;
+    p.checksums = true;
     for (const std::string& name : report.checksumFiles) {
         std::ifstream in(root + name, std::ios::binary);
         std::string line, digest, path;
@@ -87,16 +129,37 @@ VerifyReport VerifyDisc(const std::string& folder) {
                 return report;
             }
             listed.insert(path);
-            const std::string full = root + path;
-            VerifyState state = VerifyState::Ok;
-            if (!FileExists(full)) {
-                state = VerifyState::Missing;
-            } else if (const auto actual = FileSha256(full); !actual) {
-                state = VerifyState::Unreadable;
-            } else if (Sha256::Hex(*actual) != digest) {
-                state = VerifyState::Changed;
+            if (const auto facts = FileFactsOf(root + path)) {
+                p.bytesTotal += facts->size;
             }
-            report.entries.push_back({path, state});
+            lines.push_back({digest, path});
+        }
+    }
+    p.filesTotal = lines.size();
+    if (progress != nullptr && !progress->Progress(p)) {
+        report.stopped = true;
+        return report;
+    }
+    for (const Listed& l : lines) {
+        const std::string full = root + l.path;
+        VerifyState state = VerifyState::Ok;
+        if (!FileExists(full)) {
+            state = VerifyState::Missing;
+        } else if (const auto actual = CheckedDigest(full, progress, p, report.stopped); !actual) {
+            if (report.stopped) {
+                return report;
+            }
+            state = VerifyState::Unreadable;
+        } else if (*actual != l.digest) {
+            state = VerifyState::Changed;
+        }
+        report.entries.push_back({l.path, state});
+        ++(state == VerifyState::Ok ? p.filesMoved : p.filesFailed);
+        if (progress != nullptr && !progress->Progress(p)) {
+            report.stopped = report.entries.size() < lines.size();
+            if (report.stopped) {
+                return report;
+            }
         }
     }
     std::vector<std::string> unlisted;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "frontend/FrontEnd.h"
+
 namespace stowra {
 
 enum class VerifyState { Ok, Changed, Missing, Unreadable, Unlisted };
@@ -18,11 +20,13 @@ struct VerifyReport {
     std::vector<std::string> checksumFiles;  // the files read, by name
     std::vector<VerifyEntry> entries;        // every listed file, then the files no list names
     std::string error;                       // why nothing could be checked (translated), or empty
+    bool stopped = false;                    // the user stopped it: the entries are those checked
     bool AllOk() const;
 };
 
 // Reads every "_sha256_*.txt" at the top of `folder` and checks each file it lists; files that
-// no list names are reported too, the index and checksum files themselves excepted.
-VerifyReport VerifyDisc(const std::string& folder);
+// no list names are reported too, the index and checksum files themselves excepted. `progress`,
+// when given, hears of the files and bytes read (as checksums) and can stop the check.
+VerifyReport VerifyDisc(const std::string& folder, ProgressSink* progress = nullptr);
 
 }  // namespace stowra

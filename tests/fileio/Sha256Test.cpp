@@ -57,6 +57,8 @@ TEST(ChecksumLine, WrittenAsSha256sumWritesIt) {
         {"a.jpg", d + "  a.jpg\n"},
 #ifdef _WIN32
         {"2004\\IMG 1.jpg", d + "  2004/IMG 1.jpg\n"},
+        {"写真\\表.jpg",
+         d + "  \xe5\x86\x99\xe7\x9c\x9f/\xe8\xa1\xa8.jpg\n"},  // UTF-8, as Linux shows the disc
 #else
         {"2004/IMG 1.jpg", d + "  2004/IMG 1.jpg\n"},
         {"a\\b", "\\" + d + "  a\\\\b\n"},
