@@ -169,6 +169,7 @@ void TMainForm::BuildControls() {
     layout->addWidget(SplitterH, 1);
 
     MenuOpt = menuBar()->addAction(QTr("オプション(&O)"));
+    MenuVerify = menuBar()->addAction(QTr("確認(&V)"));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->hide();  // shown while a scan collects the files
 
@@ -188,6 +189,7 @@ void TMainForm::BuildControls() {
     connect(ButtonDel, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonDelClick(); }); });
     connect(ButtonGroup, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonGroupClick(); }); });
     connect(MenuOpt, &QAction::triggered, this, [this] { Guarded([this] { MenuOptClick(); }); });
+    connect(MenuVerify, &QAction::triggered, this, [this] { Guarded([this] { MenuVerifyClick(); }); });
     connect(TreeView, &QTreeWidget::itemSelectionChanged, this,
             [this] { Guarded([this] { TreeViewChange(); }); });
     connect(TreeView, &QTreeWidget::itemCollapsed, this,
@@ -513,6 +515,23 @@ void TMainForm::ButtonDelClick() {
 
 void TMainForm::MenuOptClick() {
     model.EditOptions();
+}
+
+void TMainForm::MenuVerifyClick() {
+    // Started in the destination field's folder, where the disc folders of the moves are.
+    ServiceChooser chooser(
+        [this](std::string_view title) { return ChooseFolder(std::string(title), *EditDst); });
+    centralWidget()->setEnabled(false);
+    menuBar()->setEnabled(false);
+    struct Restore {
+        TMainForm* form;
+        ~Restore() {
+            form->centralWidget()->setEnabled(true);
+            form->menuBar()->setEnabled(true);
+        }
+    } restore{this};
+    MoveProgressDialog progress(this, *prompter_);
+    model.Verify(chooser, progress);
 }
 
 void TMainForm::ButtonGroupClick() {

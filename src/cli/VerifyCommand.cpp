@@ -34,21 +34,6 @@ const char* StateName(VerifyState s) {
     return "ok";
 }
 
-const char* StateText(VerifyState s) {
-    switch (s) {
-        case VerifyState::Changed:
-            return Tr("変更されています");
-        case VerifyState::Missing:
-            return Tr("見つかりません");
-        case VerifyState::Unreadable:
-            return Tr("読めません");
-        case VerifyState::Unlisted:
-            return Tr("チェックサムファイルにありません");
-        default:
-            return "OK";
-    }
-}
-
 // One line on a terminal's standard error, rewritten in place; nothing on a pipe or in a file. Ctrl-C
 // stops the check.
 class VerifyProgress : public ProgressSink {
@@ -104,10 +89,6 @@ int RunVerifyCommand(const VerifyOptions& options, std::ostream& out, std::ostre
         err << Tr("確認は途中で中断されました。") << '\n';
         return kExitCancelled;
     }
-    std::array<std::size_t, 5> counts{};
-    for (const VerifyEntry& e : report.entries) {
-        ++counts[static_cast<std::size_t>(e.state)];
-    }
     if (options.json) {
         nlohmann::json files = nlohmann::json::array();
         for (const VerifyEntry& e : report.entries) {
@@ -118,13 +99,11 @@ int RunVerifyCommand(const VerifyOptions& options, std::ostream& out, std::ostre
     } else {
         for (const VerifyEntry& e : report.entries) {
             if (e.state != VerifyState::Ok) {
-                out << ForStream(1, Format("%s: %s", StateText(e.state), e.path.c_str()), false) << '\n';
+                out << ForStream(1, Format("%s: %s", VerifyStateText(e.state), e.path.c_str()), false)
+                    << '\n';
             }
         }
-        out << Format(Tr("%zu ファイルを確認しました: OK %zu、変更 %zu、見つからない %zu、読めない "
-                         "%zu、一覧にない %zu"),
-                      report.entries.size(), counts[0], counts[1], counts[2], counts[3], counts[4])
-            << '\n';
+        out << VerifySummary(report) << '\n';
     }
     return report.AllOk() ? 0 : 1;
 }

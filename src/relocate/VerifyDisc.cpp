@@ -1,6 +1,7 @@
 #include "relocate/VerifyDisc.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -180,6 +181,52 @@ VerifyReport VerifyDisc(const std::string& folder, ProgressSink* progress) {
         report.entries.push_back({std::move(rel), VerifyState::Unlisted});
     }
     return report;
+}
+
+const char* VerifyStateText(VerifyState s) {
+    switch (s) {
+        case VerifyState::Changed:
+            return Tr("変更されています");
+        case VerifyState::Missing:
+            return Tr("見つかりません");
+        case VerifyState::Unreadable:
+            return Tr("読めません");
+        case VerifyState::Unlisted:
+            return Tr("チェックサムファイルにありません");
+        default:
+            return "OK";
+    }
+}
+
+std::string VerifySummary(const VerifyReport& report) {
+    std::array<std::size_t, 5> counts{};
+    for (const VerifyEntry& e : report.entries) {
+        ++counts[static_cast<std::size_t>(e.state)];
+    }
+    return Format(
+        Tr("%zu ファイルを確認しました: OK %zu、変更 %zu、見つからない %zu、読めない %zu、一覧にない %zu"),
+        report.entries.size(), counts[0], counts[1], counts[2], counts[3], counts[4]);
+}
+
+void LogVerifyReport(const std::string& folder, const VerifyReport& report, LogPane& log) {
+    log.SetColor(LogColor::WindowText);
+    log.Insert(Format(Tr("\n確認: %s\n"), folder.c_str()));
+    if (!report.error.empty()) {
+        log.SetColor(LogColor::Red);
+        log.Insert(report.error + "\n");
+        return;
+    }
+    log.SetColor(LogColor::Red);
+    for (const VerifyEntry& e : report.entries) {
+        if (e.state != VerifyState::Ok) {
+            log.Insert(Format("%s: %s\n", VerifyStateText(e.state), e.path.c_str()));
+        }
+    }
+    if (report.stopped) {
+        log.Insert(std::string(Tr("確認は途中で中断されました。")) + "\n");
+    }
+    log.SetColor(report.AllOk() ? LogColor::Blue : LogColor::Red);
+    log.Insert(VerifySummary(report) + "\n");
 }
 
 }  // namespace stowra

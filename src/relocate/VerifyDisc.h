@@ -29,4 +29,13 @@ struct VerifyReport {
 // when given, hears of the files and bytes read (as checksums) and can stop the check.
 VerifyReport VerifyDisc(const std::string& folder, ProgressSink* progress = nullptr);
 
+// What a state says, translated ("OK" for Ok).
+const char* VerifyStateText(VerifyState state);
+// One line counting the files checked and each state.
+std::string VerifySummary(const VerifyReport& report);
+
+// The check in the window's log: the folder, each file that is not as written in red, and the
+// summary (blue when all is well, red when not); an error or a stop in red.
+void LogVerifyReport(const std::string& folder, const VerifyReport& report, LogPane& log);
+
 }  // namespace stowra

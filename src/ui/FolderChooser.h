@@ -18,6 +18,7 @@ public:
 
 inline constexpr char kSourceFolderTitle[] = "入力フォルダを指定してください";
 inline constexpr char kDestinationFolderTitle[] = "出力フォルダを指定してください";
+inline constexpr char kVerifyFolderTitle[] = "確認するメディアまたはメディアフォルダを指定してください";
 
 // The source folder's "choose" button: a chosen folder replaces the source text and clears the
 // results. Returns whether a folder was chosen; on cancel nothing changes.

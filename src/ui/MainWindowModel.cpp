@@ -5,6 +5,7 @@
 #include "platform/Text.h"
 #include "platform/Translation.h"
 #include "relocate/MoveFiles.h"
+#include "relocate/VerifyDisc.h"
 #include "settings/ProfileName.h"
 #include "settings/SettingsFile.h"
 #include "ui/OptionBits.h"
@@ -203,6 +204,19 @@ void MainWindowModel::Move(const std::string& destinationText, Prompter& moveMes
         ~Unhook() { messages = nullptr; }
     } unhook{moveMessages_};
     MoveFiles({destinationText, settings.Options}, state, *this, progress);
+}
+
+void MainWindowModel::Verify(FolderChooser& chooser, ProgressSink& progress) {
+    const std::string folder = chooser.SelectFolder(Tr(kVerifyFolderTitle));
+    if (folder.empty()) {
+        return;
+    }
+    LogPane& log = view_.Log();
+    log.SetColor(LogColor::WindowText);
+    log.Repaint();
+    const VerifyReport report = VerifyDisc(folder, &progress);
+    LogVerifyReport(folder, report, log);
+    log.Repaint();
 }
 
 void MainWindowModel::SelectNode(int index) {

@@ -82,6 +82,9 @@ public:
     ScanInput MakeScanInput(const std::string& sourceText) const;
     void Scan(const std::string& sourceText);
     void Move(const std::string& destinationText, Prompter& moveMessages, ProgressSink& progress);
+    // The verify menu item: a disc or disc folder chosen in the folder browser is checked against
+    // its checksum files, with progress, and the outcome written into the log.
+    void Verify(FolderChooser& chooser, ProgressSink& progress);
 
     // The tree of the result shown now, and the node the user selected in it.
     const std::vector<TreeNode>& Tree() const { return tree_; }

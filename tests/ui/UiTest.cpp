@@ -493,5 +493,56 @@ TEST(SelectFolder, ChoosingASourceClearsTheResultsChoosingADestinationDoesNot) {
     }
 }
 
+TEST(VerifyMenu, TheChosenFolderIsCheckedIntoTheLogWithProgress) {
+    const struct {
+        const char* what;
+        std::string content;                                 // of a.txt when checked
+        std::string answer;                                  // the folder chosen; empty: cancelled
+        std::vector<std::pair<LogColor, std::string>> runs;  // after the "verify" line
+    } cases[] = {
+        {"as written",
+         "abc",
+         "disc",
+         {{LogColor::Blue,
+           "1 ファイルを確認しました: OK 1、変更 0、見つからない 0、読めない 0、一覧にない 0\n"}}},
+        {"changed",
+         "abd",
+         "disc",
+         {{LogColor::Red,
+           "変更されています: a.txt\n"
+           "1 ファイルを確認しました: OK 0、変更 1、見つからない 0、読めない 0、一覧にない 0\n"}}},
+        {"cancelled", "abc", "", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ModelFixture f;
+        f.dir.Write("disc/a.txt", c.content);
+        f.dir.Write("disc/_sha256_x-1.txt",
+                    "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  a.txt\n");
+        ScriptedChooser chooser;
+        chooser.answer = c.answer.empty() ? "" : f.dir.Path(c.answer);
+        FakeProgress view;
+        MoveProgressModel sink(view, f.view.prompter, std::chrono::milliseconds(0));
+        f.view.log.Clear();
+        f.model.Verify(chooser, sink);
+        EXPECT_EQ(chooser.titles,
+                  std::vector<std::string>{"確認するメディアまたはメディアフォルダを指定してください"});
+        std::vector<std::pair<LogColor, std::string>> runs;
+        for (const auto& r : f.view.log.Runs()) {
+            runs.emplace_back(r.color, r.text);
+        }
+        if (c.answer.empty()) {
+            EXPECT_TRUE(runs.empty());
+            continue;
+        }
+        ASSERT_FALSE(runs.empty());
+        EXPECT_EQ(runs[0].second, "\n確認: " + chooser.answer + "\n");
+        runs.erase(runs.begin());
+        EXPECT_EQ(runs, c.runs);
+        EXPECT_FALSE(view.labels.empty()) << "the progress was shown";
+        EXPECT_GE(view.closes, 1);
+    }
+}
+
 }  // namespace
 }  // namespace stowra
