@@ -113,7 +113,9 @@ std::vector<ImageEntry> DiscEntries(const std::vector<FileItem*>& units, const D
         }
         entries.push_back({path, f->fullSectors * contents.cluster, false});
         indexBytes += f->pathSize + 2;  // the path and CR LF
-        checksumBytes += ChecksumLineSize(f->path());
+        if (contents.withChecksums) {
+            checksumBytes += ChecksumLineSize(f->path());
+        }
     };
     for (const FileItem* unit : units) {
         if (unit->IsGroup()) {

@@ -66,8 +66,10 @@ public:
     virtual ~CopyTap() = default;
     // A copy of entry k begins; whatever was heard of it before is void.
     virtual void Begin(std::size_t k) = 0;
-    // Bytes of the file at `offset`, in rising offsets; a range passed over is a hole, all zeros.
-    virtual void Data(std::uint64_t offset, const char* data, std::size_t size) = 0;
+    // The first `size` bytes of `buffer` are the file's at `offset`, in rising offsets; a range
+    // passed over is a hole, all zeros. The tap may keep the buffer, leaving another in its place
+    // (of any size: the copy makes it as large as it needs).
+    virtual void Data(std::uint64_t offset, std::vector<char>& buffer, std::size_t size) = 0;
     // The copy of entry k heard since Begin is in place under its final name, `size` bytes long.
     virtual void Placed(std::size_t k, std::uint64_t size) = 0;
 };

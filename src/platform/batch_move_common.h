@@ -66,9 +66,9 @@ protected:
             tap_->Begin(current_);
         }
     }
-    void TapData(std::uint64_t offset, const char* data, std::size_t size) {
+    void TapData(std::uint64_t offset, std::vector<char>& buffer, std::size_t size) {
         if (tap_ != nullptr) {
-            tap_->Data(offset, data, size);
+            tap_->Data(offset, buffer, size);
         }
     }
     void TapPlaced(std::uint64_t size) {

@@ -299,7 +299,7 @@ Copied Mover::CopyRange(int in, int out, std::uint64_t from, std::uint64_t to, c
                 n = -1;
             }
             if (n > 0) {
-                TapData(pos, buffer_.data(), static_cast<std::size_t>(n));
+                TapData(pos, buffer_, static_cast<std::size_t>(n));
             }
         }
         if (n < 0) {

@@ -263,7 +263,8 @@ DWORD Mover::CopyData(const char* source, const std::string& temp) {
             error = put != got && ::GetLastError() == ERROR_SUCCESS ? ERROR_WRITE_FAULT : ::GetLastError();
             break;
         }
-        TapData(copied, buffer.data(), got);
+        TapData(copied, buffer, got);
+        buffer.resize(kChunk);
         copied += got;
         copiedBytes_ = copied;
         state_.bytesDone = fileStart_ + copied;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <system_error>
 
 #include "platform/PathInfo.h"
 
@@ -10,6 +11,8 @@ namespace stowra {
 namespace {
 
 constexpr std::size_t kChunk = std::size_t{4} << 20;
+// What the copy may run ahead of the hashing.
+constexpr std::size_t kMostQueued = std::size_t{32} << 20;
 
 }  // namespace
 
@@ -24,39 +27,121 @@ MoveChecksums::MoveChecksums(std::string_view destinations) {
     tried_.resize(destinations_.size());
 }
 
-void MoveChecksums::Begin(std::size_t k) {
-    hash_ = Sha256();
-    heard_ = 0;
-    current_ = k;
-    hearing_ = k < digests_.size();
+MoveChecksums::~MoveChecksums() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
 
-void MoveChecksums::Data(std::uint64_t offset, const char* data, std::size_t size) {
-    if (!hearing_ || offset < heard_) {
-        hearing_ = false;  // out of order: this copy is read again where it lands
-        return;
+void MoveChecksums::Queue(Heard heard) {
+    std::unique_lock lock(mutex_);
+    if (!thread_.joinable()) {
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            lock.unlock();
+            Hash(heard);  // no thread to be had: hashed here, as the copy goes
+            return;
+        }
     }
-    static constexpr char kZeros[4096] = {};
-    for (; heard_ < offset; heard_ += std::min<std::uint64_t>(offset - heard_, sizeof kZeros)) {
-        hash_.Update(kZeros,
-                     static_cast<std::size_t>(std::min<std::uint64_t>(offset - heard_, sizeof kZeros)));
+    changed_.wait(lock, [&] { return queuedBytes_ < kMostQueued; });
+    queuedBytes_ += heard.size;
+    queue_.push_back(std::move(heard));
+    lock.unlock();
+    changed_.notify_all();
+}
+
+void MoveChecksums::Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+        if (queue_.empty()) {
+            return;  // stopped, with nothing left
+        }
+        Heard heard = std::move(queue_.front());
+        queue_.pop_front();
+        busy_ = true;
+        lock.unlock();
+        Hash(heard);
+        lock.lock();
+        busy_ = false;
+        queuedBytes_ -= heard.size;
+        if (heard.bytes.capacity() > 0 && spare_.size() < 16) {
+            spare_.push_back(std::move(heard.bytes));
+        }
+        changed_.notify_all();
     }
-    hash_.Update(data, size);
-    heard_ += size;
+}
+
+void MoveChecksums::Drain() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return queue_.empty() && !busy_; });
+}
+
+void MoveChecksums::Begin(std::size_t k) {
+    Queue({Heard::Kind::Begin, k, 0, {}, 0});
+}
+
+void MoveChecksums::Data(std::uint64_t offset, std::vector<char>& buffer, std::size_t size) {
+    // The copy's own buffer is hashed, and the copy reads on into a spare one.
+    std::vector<char> bytes;
+    bytes.swap(buffer);
+    {
+        std::lock_guard lock(mutex_);
+        if (!spare_.empty()) {
+            buffer.swap(spare_.back());
+            spare_.pop_back();
+        }
+    }
+    Queue({Heard::Kind::Data, 0, offset, std::move(bytes), size});
 }
 
 void MoveChecksums::Placed(std::size_t k, std::uint64_t size) {
-    if (!hearing_ || k != current_ || heard_ > size) {
-        hearing_ = false;
-        return;
+    Queue({Heard::Kind::Placed, k, size, {}, 0});
+}
+
+void MoveChecksums::Hash(Heard& heard) {
+    switch (heard.kind) {
+        case Heard::Kind::Begin:
+            hash_ = Sha256();
+            heard_ = 0;
+            current_ = heard.k;
+            hearing_ = heard.k < digests_.size();
+            return;
+        case Heard::Kind::Data:
+        case Heard::Kind::Placed: {
+            const std::uint64_t offset = heard.offset;
+            if (!hearing_ || offset < heard_ || (heard.kind == Heard::Kind::Placed && heard.k != current_)) {
+                hearing_ = false;  // out of order: this copy is read again where it lands
+                return;
+            }
+            static constexpr char kZeros[4096] = {};
+            while (heard_ < offset) {  // a hole: zeros
+                const auto n =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(offset - heard_, sizeof kZeros));
+                hash_.Update(kZeros, n);
+                heard_ += n;
+            }
+            if (heard.kind == Heard::Kind::Data) {
+                hash_.Update(heard.bytes.data(), heard.size);
+                heard_ += heard.size;
+                return;
+            }
+            digests_[current_] = hash_.Final();
+            tried_[current_] = true;
+            hearing_ = false;
+            return;
+        }
     }
-    Data(size, nullptr, 0);  // a hole at the end
-    digests_[k] = hash_.Final();
-    tried_[k] = true;
-    hearing_ = false;
 }
 
 bool MoveChecksums::HashTheRest(ProgressSink& progress) {
+    Drain();
     MoveProgress p;
     p.checksums = true;
     for (std::size_t k = 0; k < digests_.size(); ++k) {
