@@ -121,6 +121,17 @@ MessageAnswer WinPrompter::Ask(std::string_view text, std::string_view caption, 
         ~Done() { --asking; }
     } done{asking_};
     HWND owner = Owner();
+    // A box enables its owner when it closes; an owner held disabled (the main window while the
+    // move runs) stays so.
+    struct KeepDisabled {
+        HWND owner;
+        bool disabled;
+        ~KeepDisabled() {
+            if (disabled) {
+                ::EnableWindow(owner, FALSE);
+            }
+        }
+    } keep{owner, owner != nullptr && !::IsWindowEnabled(owner)};
     if (buttons == MessageButtons::YesAllNoCancel) {
         Question q{body, title, icon};
         switch (::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_REPLACE), owner,

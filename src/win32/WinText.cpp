@@ -9,8 +9,9 @@ std::string WindowText(HWND window) {
     if (length <= 0) {
         return {};
     }
-    std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
-    const int got = ::GetWindowTextA(window, buffer.data(), length + 1);
+    // Some controls (RichEdit) count characters, not bytes: room for two bytes each.
+    std::vector<char> buffer(static_cast<std::size_t>(length) * 2 + 1);
+    const int got = ::GetWindowTextA(window, buffer.data(), static_cast<int>(buffer.size()));
     return std::string(buffer.data(), static_cast<std::size_t>(got > 0 ? got : 0));
 }
 
