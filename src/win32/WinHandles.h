@@ -2,8 +2,10 @@
 // Owners of the system's drawing objects: each one is given back to the system when its owner
 // goes, whichever way the owner's scope ends.
 
-#include <commctrl.h>
 #include <windows.h>
+// (first: the other system headers need its types)
+
+#include <commctrl.h>
 
 #include <memory>
 #include <type_traits>

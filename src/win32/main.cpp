@@ -1,8 +1,10 @@
 // Stowra: the desktop program on Windows.
 
+#include <windows.h>
+// (first: the other system headers need its types)
+
 #include <commctrl.h>
 #include <objbase.h>
-#include <windows.h>
 
 #include <clocale>
 #include <cstdlib>

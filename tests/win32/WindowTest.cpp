@@ -1,11 +1,13 @@
 // The Windows window driven in-process as a user acts on it: what the window's rules decide is
 // tested with the rules; these tests check that the Win32 view is wired to them.
+#include <windows.h>
+// (first: the other system headers need its types)
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <richedit.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <memory>
