@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/screenshot-windows.png}
 lang=${LANG:-ja_JP.UTF-8}
-for p in x11-apps imagemagick xvfb; do
+for p in x11-apps imagemagick xvfb fonts-wine; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$p"
   fi
@@ -42,11 +42,12 @@ truncate -s 300000000 "$sample/$docs/$report"
 winwork=$(winepath -w "$work")
 printf '[Stowra]\r\nOption=1\r\nMedia=1\r\nDstFolder=%s\r\n' "$winwork" | iconv -f UTF-8 -t CP932 >"$work/stowra.ini"
 
+# Inside a wine desktop of the screen's size, which draws the windows' title bars as Windows does.
 # The program takes its arguments in the ANSI code page; wine converts them from the locale's.
-wine build/win/tests/win32/window_screenshot.exe "$(winepath -w "$sample")" "$(winepath -w "$work/stowra.ini")" \
+wine explorer /desktop=stowra,1024x768 build/win/tests/win32/window_screenshot.exe "$(winepath -w "$sample")" "$(winepath -w "$work/stowra.ini")" \
   "$(winepath -w "$work/ready")" &
 shot=$!
-for _ in $(seq 1 600); do
+for _ in $(seq 1 1800); do  # a new prefix takes a minute to make
   [ -s "$work/ready" ] && break
   sleep 0.1
 done

@@ -10,7 +10,7 @@ if [ "$(id -u)" -ne 0 ]; then
   SUDO="sudo"
 fi
 missing=()
-for p in mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 googletest locales xvfb xauth fonts-noto-cjk nsis; do
+for p in mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 googletest locales xvfb xauth fonts-noto-cjk fonts-wine nsis; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
     missing+=("$p")
   fi

@@ -308,13 +308,16 @@ void TMainForm::BuildControls() {
                    FieldEdit::Keys::Text);
     ButtonDst = button(Tr("選択"), IDC_BUTTON_DST);
     ButtonScan = button(Tr("１．詰込調査開始"), IDC_SCAN);
-    LabelArrow = make(0, WC_STATICA, "⇒", SS_CENTER | SS_CENTERIMAGE, -1);
+    LabelArrow = make(0, WC_STATICA, "", SS_CENTER | SS_CENTERIMAGE, -1);
+    // The arrow is in every code page's reach only as a character: code page 1252 has no byte for it.
+    ::SetWindowTextW(LabelArrow, L"\u21D2");
     ButtonMove = button(Tr("２．対象を移動"), IDC_MOVE);
     ::EnableWindow(ButtonMove, FALSE);
     ButtonGroup = button(Tr("簡易グループ化の設定"), IDC_GROUP);
     RichEdit = make(WS_EX_CLIENTEDGE, RICHEDIT_CLASSA, "",
-                    WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_DISABLENOSCROLL, IDC_LOG);
+                    WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, IDC_LOG);
     ::SendMessageA(RichEdit, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(::GetSysColor(COLOR_WINDOW)));
+    ::SendMessageA(RichEdit, EM_SHOWSCROLLBAR, SB_HORZ, FALSE);  // lines wrap: only the vertical one
     TreeView = make(WS_EX_CLIENTEDGE, WC_TREEVIEWA, "",
                     WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS |
                         TVS_DISABLEDRAGDROP,
@@ -780,6 +783,12 @@ void TMainForm::ShowList(ListMode mode) {
                        SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     }
     const ResultList& list = model.List();
+    // The first column of a list view is always left-aligned; a column that becomes the first
+    // when the one before it goes keeps its own alignment, so the numbers of the summary line up
+    // on the right. A placeholder goes first, and goes again once the real columns are in.
+    LVCOLUMNA placeholder{};
+    placeholder.mask = LVCF_WIDTH;
+    ::SendMessageA(ListView, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&placeholder));
     for (int c = 0; c < list.ColumnCount(); ++c) {
         const std::string header = list.HeaderText(c);
         LVCOLUMNA column{};
@@ -787,15 +796,10 @@ void TMainForm::ShowList(ListMode mode) {
         column.fmt = list.LeftAligned(c) ? LVCFMT_LEFT : LVCFMT_RIGHT;
         column.cx = 80;
         column.pszText = const_cast<char*>(header.c_str());
-        ::SendMessageA(ListView, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c),
+        ::SendMessageA(ListView, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c + 1),
                        reinterpret_cast<LPARAM>(&column));
-        if (c == 0) {
-            // The first column is inserted left-aligned whatever it asks; set afterwards, it keeps
-            // what it asks (the numbers of the summary line up on the right).
-            column.mask = LVCF_FMT;
-            ::SendMessageA(ListView, LVM_SETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-        }
     }
+    ListView_DeleteColumn(ListView, 0);
     ListView_SetItemCountEx(ListView, list.RowCount(), 0);
     if (mode == ListMode::Summary) {
         SizeSummaryColumns();
