@@ -204,4 +204,41 @@ done
 rm -f "$WINEPREFIX/dosdevices/y:"
 echo "same: a destination inside the source through another drive letter is refused"
 cd - >/dev/null
+echo "== installer"
+# Built with NSIS, installed and uninstalled silently, as an administrator would from a script.
+cmake --build --preset win -j "$jobs" --target installer close_window >/dev/null
+setup=$(ls build/win/Stowra-*-setup.exe)
+installed="$WINEPREFIX/drive_c/Program Files/Stowra"
+entry="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Stowra.lnk"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Stowra'
+fail() { echo "installer: $*" >&2; exit 1; }
+wine "$setup" /S
+for f in stowra.exe stowra-cli.exe LICENSE.txt README.txt uninstall.exe; do
+  [ -f "$installed/$f" ] || fail "$f was not installed"
+done
+[ -f "$entry" ] || fail "no Start menu entry"
+wine reg query "$uninstall_key" /v QuietUninstallString >/dev/null 2>&1 || fail "no uninstaller registered"
+version=$(basename "$setup" -setup.exe)
+version=${version#Stowra-}
+wine 'C:\Program Files\Stowra\stowra-cli.exe' --version | tr -d '\r' | grep -qx "stowra $version" \
+  || fail "the installed stowra-cli.exe does not say its version $version"
+# The installed window opens, and closes when asked, writing its settings beside itself.
+wine 'C:\Program Files\Stowra\stowra.exe' &
+window=$!
+wine build/win/tests/win32/close_window.exe || fail "the installed window did not open"
+wait "$window" || fail "the installed window did not close cleanly"
+[ -f "$installed/stowra.ini" ] || fail "the window wrote no settings"
+wine 'C:\Program Files\Stowra\uninstall.exe' /S
+# The uninstaller runs from a copy of itself and returns at once: wait for it to finish.
+for _ in $(seq 1 300); do
+  [ -e "$installed/uninstall.exe" ] || break
+  sleep 0.2
+done
+left=$(cd "$installed" && ls -A)
+[ "$left" = stowra.ini ] || fail "the uninstaller left more than the settings: $left"
+[ ! -e "$entry" ] || fail "the Start menu entry is still there"
+if wine reg query "$uninstall_key" >/dev/null 2>&1; then
+  fail "the uninstaller is still registered"
+fi
+echo "same: installed, started, closed and uninstalled silently; the settings stay"
 echo "Windows tests passed."
