@@ -57,6 +57,21 @@ std::string ClipboardText(HWND owner) {
     return text;
 }
 
+// The first dropped path in the ANSI code page, at most 260 bytes with its terminating zero; the
+// empty text when it is longer, or when it has characters the code page cannot spell: the look-alike
+// bytes the system would put for them name another folder, or none.
+std::string FirstDroppedPath(HDROP drop) {
+    wchar_t wide[MAX_PATH * 4] = {};
+    if (::DragQueryFileW(drop, 0, wide, MAX_PATH * 4) == 0) {
+        return {};
+    }
+    char path[MAX_PATH] = {};
+    BOOL lossy = FALSE;
+    const int n =
+        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, path, MAX_PATH, nullptr, &lossy);
+    return n > 0 && !lossy ? std::string(path) : std::string();
+}
+
 }  // namespace
 
 void FieldEdit::Attach(HWND edit, Keys keys) {
@@ -202,10 +217,9 @@ LRESULT FieldEdit::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_DROPFILES: {
             auto drop = reinterpret_cast<HDROP>(wParam);
-            char path[MAX_PATH] = {};
-            const UINT length = ::DragQueryFileA(drop, 0, path, MAX_PATH);
+            const std::string path = FirstDroppedPath(drop);
             ::DragFinish(drop);
-            if (drops_ && length > 0 && length < MAX_PATH) {
+            if (drops_) {
                 DropPath(path);
             }
             return 0;

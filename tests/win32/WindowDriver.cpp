@@ -202,6 +202,18 @@ void Drop(HWND target, const std::vector<std::string>& paths) {
     ::SendMessageA(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
+void DropWide(HWND target, const std::wstring& path) {
+    const std::size_t bytes = (path.size() + 2) * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + bytes);
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::copy(path.begin(), path.end(),
+              reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(drop) + sizeof(DROPFILES)));
+    ::GlobalUnlock(memory);
+    ::SendMessageA(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
 void SetClipboardText(HWND owner, const std::string& text) {
     ::OpenClipboard(owner);
     ::EmptyClipboard();

@@ -65,6 +65,7 @@ void Type(HWND edit, const std::string& text);
 void Key(HWND control, WPARAM virtualKey, char character);
 // Drops `paths` onto `target` as the shell does.
 void Drop(HWND target, const std::vector<std::string>& paths);
+void DropWide(HWND target, const std::wstring& path);
 void SetClipboardText(HWND owner, const std::string& text);
 
 std::string ListText(HWND list, int row, int column);

@@ -157,6 +157,14 @@ TEST(Win32Window, DropsTakeTheFirstPathWhenItIsAFolder) {
         EXPECT_EQ(w.EditDst.Text(), row.expected) << row.what;
     }
     EXPECT_EQ(w.EditSrc.Text(), "");
+    // A folder whose name code page 932 cannot spell is never taken for its look-alike.
+    f.dir.Folder("cafe");
+    wchar_t root[MAX_PATH] = {};
+    ::MultiByteToWideChar(CP_ACP, 0, f.dir.Root().c_str(), -1, root, MAX_PATH);
+    const std::wstring odd = std::wstring(root) + L"\\caf\u00e9";
+    ASSERT_TRUE(::CreateDirectoryW(odd.c_str(), nullptr));
+    test::DropWide(w.EditDst.Handle(), odd);
+    EXPECT_EQ(w.EditDst.Text(), f.dir.Path("a"));
 }
 
 TEST(Win32Window, ScanShowsTheWorkedExampleInTheTreeAndTheList) {
