@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 
 #include "relocate/MoveFiles.h"
 #include "support/TempTree.h"
@@ -57,9 +58,10 @@ struct Window {
                                     "\r\nDstFolder=" + dir.Path("out") +
                                     "\r\n[Example]\r\nCluster=2048\r\nTotal=100\r\nSystem=10\r\nSlack=4\r\n");
     }
-    void Open() {
+    void Open(TransportFactory transport = nullptr) {
         TMainForm::Services s;
         s.settingsPath = dir.Path("stowra.ini");
+        s.makeTransport = std::move(transport);
         s.quitOnDestroy = false;
         form = std::make_unique<TMainForm>(std::move(s));
         form->Show(SW_SHOW);
@@ -414,19 +416,33 @@ TEST(Win32Window, MediaDialogAddsAProfileAfterItsChecks) {
     EXPECT_EQ(f.W().model.CurrentProfile()->Total, 5000);
 }
 
-TEST(Win32Window, MediaDialogProbeSaysWhenThereIsNoDrive) {
-    Window f;
-    f.Open();
-    TMainForm& w = f.W();
-    f.script.Then([](HWND d) {
-        test::Press(d, IDC_GET);
-        test::Press(d, IDCANCEL);
-    });
-    f.script.Then(test::Answer(IDOK));
-    test::Click(w.ButtonEdt);
-    ASSERT_EQ(f.script.seen.size(), 1u);
-    // No optical drive under wine: the probe says so and asks for none.
-    EXPECT_EQ(f.script.seen[0].text, "ドライブがみつかりませんでした");
+TEST(Win32Window, MediaDialogProbeSaysWhatStopsIt) {
+    const struct {
+        const char* what;
+        TransportFactory transport;
+        const char* message;
+    } rows[] = {
+        // No optical drive under wine: the probe says so and asks for none.
+        {"the system's drives", nullptr, "ドライブがみつかりませんでした"},
+        // An error escaping the handler is said in a box, and the dialog goes on.
+        {"a failing transport", []() -> std::unique_ptr<SCSI> { throw std::runtime_error("no transport"); },
+         "no transport"},
+    };
+    for (const auto& row : rows) {
+        Window f;
+        f.Open(row.transport);
+        bool openAfterBox = false;
+        f.script.Then([&](HWND d) {
+            test::Press(d, IDC_GET);
+            openAfterBox = ::IsWindow(d) != FALSE;
+            test::Press(d, IDCANCEL);
+        });
+        f.script.Then(test::Answer(IDOK));
+        test::Click(f.W().ButtonEdt);
+        ASSERT_EQ(f.script.seen.size(), 1u) << row.what;
+        EXPECT_EQ(f.script.seen[0].text, row.message) << row.what;
+        EXPECT_TRUE(openAfterBox) << row.what;
+    }
 }
 
 TEST(Win32Window, OptionsAndGroupingDialogsChangeTheirBits) {
