@@ -225,9 +225,17 @@ TEST(Win32Window, ScanShowsTheWorkedExampleInTheTreeAndTheList) {
     ::SetWindowPos(w.Handle(), nullptr, 0, 0, 600, 500, SWP_NOMOVE | SWP_NOZORDER);
     EXPECT_EQ(test::ColumnWidth(w.ListView, 3), fill);
 
-    // A folder dropped onto the source field keeps the result.
+    // A folder dropped onto the source field keeps the result; picking another profile does not.
     test::Drop(w.EditSrc.Handle(), {f.dir.Path("out")});
     EXPECT_TRUE(f.Enabled(w.ButtonMove));
+    ::SendMessageA(w.ComboBox, CB_SETCURSEL, 1, 0);  // as the user's pick in the list does
+    ::SendMessageA(w.Handle(), WM_COMMAND, MAKEWPARAM(IDC_COMBO, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(w.ComboBox));
+    EXPECT_EQ(w.model.Selected(), 1u);
+    EXPECT_NE(WindowText(w.ComboBox), "Example");
+    EXPECT_FALSE(f.Enabled(w.ButtonMove));
+    EXPECT_EQ(test::TreeCaptions(w.TreeView).size(), 0u);
+    EXPECT_EQ(test::ListRows(w.ListView), 0);
     EXPECT_TRUE(f.script.seen.empty());
 }
 
