@@ -424,6 +424,27 @@ TEST(Win32Window, MediaDialogAddsAProfileAfterItsChecks) {
     EXPECT_EQ(f.W().model.CurrentProfile()->Total, 5000);
 }
 
+TEST(Win32Window, DeletingAProfileAsksUnderItsName) {
+    Window f;
+    f.WriteExample();
+    f.Open();
+    TMainForm& w = f.W();
+    const LRESULT profiles = ::SendMessageA(w.ComboBox, CB_GETCOUNT, 0, 0);
+    const struct {
+        int answer;
+        LRESULT left;
+    } rows[] = {{IDNO, profiles}, {IDYES, profiles - 1}};
+    for (const auto& row : rows) {
+        f.script.Then(test::Answer(row.answer));
+        test::Click(w.ButtonDel);
+        EXPECT_EQ(::SendMessageA(w.ComboBox, CB_GETCOUNT, 0, 0), row.left) << row.answer;
+    }
+    ASSERT_EQ(f.script.seen.size(), 2u);
+    EXPECT_EQ(f.script.seen[0].text, "このメディア情報を削除してよいですか？");
+    EXPECT_EQ(f.script.seen[0].caption, "Example");
+    EXPECT_NE(WindowText(w.ComboBox), "Example");
+}
+
 TEST(Win32Window, MediaDialogProbeSaysWhatStopsIt) {
     const struct {
         const char* what;
