@@ -51,7 +51,7 @@ for _ in $(seq 1 1800); do  # a new prefix takes a minute to make
   [ -s "$work/ready" ] && break
   sleep 0.1
 done
-read -r x y w h <"$work/ready"
+read -r x y w h < <(tr -d '\r' <"$work/ready")  # written in text mode
 xwd -root -display "$display" | convert xwd:- -crop "${w}x${h}+${x}+${y}" +repage "$out"
 rm -f "$work/ready"
 wait "$shot" || true
