@@ -278,7 +278,20 @@ TEST(Win32Window, EscapeStopsTheScanAndOtherInputWaits) {
     ::PostMessageA(w.ButtonGroup, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
     ::PostMessageA(w.ButtonGroup, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
     ::PostMessageA(w.EditSrc.Handle(), WM_KEYDOWN, VK_ESCAPE, 1);
+    // Looked at from inside the scan, when it lets the window run: the hourglass over the window,
+    // the button disabled.
+    HCURSOR during = nullptr;
+    bool scanEnabled = true;
+    ModalScript::Later([&] {
+        ::SendMessageA(w.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(w.Handle()),
+                       MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        during = ::GetCursor();
+        scanEnabled = f.Enabled(w.ButtonScan);
+    });
+    ::Sleep(50);  // the check is due when the scan first looks at the window's messages
     test::Click(w.ButtonScan);
+    EXPECT_EQ(during, ::LoadCursorA(nullptr, IDC_WAIT));
+    EXPECT_FALSE(scanEnabled);
     test::FlushEvents(100);
     EXPECT_NE(WindowText(w.RichEdit).find("ファイル情報の収集を中止しました"), std::string::npos);
     EXPECT_FALSE(f.Enabled(w.ButtonMove));
