@@ -300,6 +300,20 @@ TEST(Win32Window, EscapeStopsTheScanAndOtherInputWaits) {
     EXPECT_EQ(w.EditSrc.Text(), f.dir.Path("src"));  // the Escape was the scan's, not the field's
 }
 
+TEST(Win32Window, AskedToCloseDuringAScanItClosesWhenTheScanHasStopped) {
+    Window f;
+    f.WriteExample();
+    f.Open();
+    TMainForm& w = f.W();
+    ::PostMessageA(w.Handle(), WM_CLOSE, 0, 0);
+    test::Click(w.ButtonScan);
+    EXPECT_TRUE(w.Closing);
+    EXPECT_FALSE(f.Enabled(w.ButtonMove));  // stopped, nothing packed
+    test::FlushEvents(100);
+    EXPECT_EQ(w.Handle(), nullptr);
+    EXPECT_NE(f.dir.Read("stowra.ini").find("[Example]"), std::string::npos);
+}
+
 TEST(Win32Window, MessageBoxesSayWhatTheScanRefuses) {
     Window f;
     f.Open();
