@@ -8,3 +8,5 @@ for size in 16 24 32 48 64 128 256; do
   mkdir -p "hicolor/${size}x${size}/apps"
   rsvg-convert -w "$size" -h "$size" "$svg" -o "hicolor/${size}x${size}/apps/io.github.stowra.Stowra.png"
 done
+# The Windows program's icon resource, from the same sizes (ImageMagick).
+convert hicolor/{16x16,24x24,32x32,48x48,256x256}/apps/io.github.stowra.Stowra.png ../../src/win32/stowra.ico

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Cross-builds the engine, stowra-cli.exe and the engine tests for 64-bit Windows with mingw-w64,
-# and runs the tests under wine, headless, with a Japanese locale (code page 932).
+# Cross-builds the engine, stowra-cli.exe, the window stowra.exe and the tests for 64-bit Windows
+# with mingw-w64, and runs the tests under wine, headless (the window's on Xvfb), with a Japanese
+# locale (code page 932), in a wine prefix made fresh for the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,7 +10,7 @@ if [ "$(id -u)" -ne 0 ]; then
   SUDO="sudo"
 fi
 missing=()
-for p in mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 googletest locales; do
+for p in mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 googletest locales xvfb xauth fonts-noto-cjk fonts-wine nsis; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
     missing+=("$p")
   fi
@@ -27,11 +28,31 @@ fi
 jobs=${STOWRA_JOBS:-2}
 # Under a Japanese locale wine gives Windows programs the ANSI code page 932.
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-export WINEPREFIX=${WINEPREFIX:-$PWD/build/win-prefix}
+if [ -z "${WINEPREFIX:-}" ]; then
+  # Nothing of an earlier run (an installed program, a drive letter) is carried into this one.
+  export WINEPREFIX=$PWD/build/win-prefix
+  wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+fi
 export WINEDEBUG=-all
 # No desktop integration, no downloads of the .NET and HTML engines when the prefix is made.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-unset DISPLAY
+# The window's tests draw on a display of their own; nothing else of the run needs one.
+display=""
+for n in $(seq 101 199); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+    display=:$n
+    break
+  fi
+done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null || true' EXIT
+export DISPLAY=$display
+for _ in $(seq 1 50); do
+  [ -e "/tmp/.X11-unix/X${display#:}" ] && break
+  sleep 0.1
+done
 
 echo "== wine"
 if ! wine cmd /c exit 0 >/dev/null 2>&1 && ! wine cmd /c exit 0; then
@@ -40,6 +61,8 @@ if ! wine cmd /c exit 0 >/dev/null 2>&1 && ! wine cmd /c exit 0; then
 fi
 acp=$(wine cmd /c chcp 2>/dev/null | tr -dc '0-9' || true)
 echo "wine is up (console code page ${acp:-unknown})"
+# Windows without a window manager: wine would wait two seconds for one at every window it hides.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 
 echo "== win build"
 cmake --preset win >/dev/null
@@ -53,7 +76,7 @@ echo "== win tests"
 # would hand them its output, and ctest would wait for them to close it.
 wineserver -k 2>/dev/null || true
 wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
+trap 'wineserver -k 2>/dev/null || true; kill "$xvfb" 2>/dev/null || true' EXIT
 wine cmd /c exit 0 >/dev/null 2>&1 || true
 ctest --test-dir build/win --output-on-failure -j "$jobs" --timeout 300 --repeat until-pass:2
 
@@ -183,4 +206,41 @@ done
 rm -f "$WINEPREFIX/dosdevices/y:"
 echo "same: a destination inside the source through another drive letter is refused"
 cd - >/dev/null
+echo "== installer"
+# Built with NSIS, installed and uninstalled silently, as an administrator would from a script.
+cmake --build --preset win -j "$jobs" --target installer close_window >/dev/null
+setup=$(ls build/win/Stowra-*-setup.exe)
+installed="$WINEPREFIX/drive_c/Program Files/Stowra"
+entry="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Stowra.lnk"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Stowra'
+fail() { echo "installer: $*" >&2; exit 1; }
+wine "$setup" /S
+for f in stowra.exe stowra-cli.exe LICENSE.txt README.txt uninstall.exe; do
+  [ -f "$installed/$f" ] || fail "$f was not installed"
+done
+[ -f "$entry" ] || fail "no Start menu entry"
+wine reg query "$uninstall_key" /v QuietUninstallString >/dev/null 2>&1 || fail "no uninstaller registered"
+version=$(basename "$setup" -setup.exe)
+version=${version#Stowra-}
+wine 'C:\Program Files\Stowra\stowra-cli.exe' --version | tr -d '\r' | grep -qx "stowra $version" \
+  || fail "the installed stowra-cli.exe does not say its version $version"
+# The installed window opens, and closes when asked, writing its settings beside itself.
+wine 'C:\Program Files\Stowra\stowra.exe' &
+window=$!
+wine build/win/tests/win32/close_window.exe || fail "the installed window did not open"
+wait "$window" || fail "the installed window did not close cleanly"
+[ -f "$installed/stowra.ini" ] || fail "the window wrote no settings"
+wine 'C:\Program Files\Stowra\uninstall.exe' /S
+# The uninstaller runs from a copy of itself and returns at once: wait for it to finish.
+for _ in $(seq 1 300); do
+  [ -e "$installed/uninstall.exe" ] || break
+  sleep 0.2
+done
+left=$(cd "$installed" && ls -A)
+[ "$left" = stowra.ini ] || fail "the uninstaller left more than the settings: $left"
+[ ! -e "$entry" ] || fail "the Start menu entry is still there"
+if wine reg query "$uninstall_key" >/dev/null 2>&1; then
+  fail "the uninstaller is still registered"
+fi
+echo "same: installed, started, closed and uninstalled silently; the settings stay"
 echo "Windows tests passed."

@@ -1,5 +1,9 @@
 #include "platform/Translation.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cstdlib>
 #include <string_view>
 #include <unordered_map>
@@ -34,8 +38,19 @@ Language LanguageFromLocale(const char* lcAll, const char* lcMessages, const cha
 }
 
 Language ProgramLanguage() {
-    static const Language language =
-        LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+    static const Language language = [] {
+        const char* lcAll = std::getenv("LC_ALL");
+        const char* lcMessages = std::getenv("LC_MESSAGES");
+        const char* lang = std::getenv("LANG");
+#ifdef _WIN32
+        // Windows sets none of them: there the user's language of the system decides.
+        if (NonEmpty(lcAll) == nullptr && NonEmpty(lcMessages) == nullptr && NonEmpty(lang) == nullptr) {
+            return PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_JAPANESE ? Language::Japanese
+                                                                                : Language::English;
+        }
+#endif
+        return LanguageFromLocale(lcAll, lcMessages, lang);
+    }();
     return language;
 }
 
