@@ -177,6 +177,13 @@ void WriteCatalogueFiles(JsonWriter& json, const std::string& catalogue) {
             continue;
         }
         if (ParseCatalogueLine(line, entry)) {
+#ifdef _WIN32
+            // The catalogue is UTF-8 on every system; the document takes the system's own text.
+            std::string ansi;
+            if (Utf8ToAnsi(entry.path, ansi)) {
+                entry.path = std::move(ansi);
+            }
+#endif
             json.BeginObject();
             json.Key("disc").Unsigned(entry.disc);
             WriteText(json, "path", entry.path);

@@ -11,8 +11,9 @@ namespace stowra {
 namespace {
 
 constexpr std::size_t kChunk = std::size_t{4} << 20;
-// What the copy may run ahead of the hashing.
-constexpr std::size_t kMostQueued = std::size_t{32} << 20;
+// What the copy may run ahead of the hashing: a few of its buffers, which go round and round, so
+// that no chunk needs new memory and the buffers stay in the processor's caches.
+constexpr std::size_t kMostQueued = std::size_t{4} << 20;
 
 }  // namespace
 
@@ -71,7 +72,7 @@ void MoveChecksums::Run() {
         lock.lock();
         busy_ = false;
         queuedBytes_ -= heard.size;
-        if (heard.bytes.capacity() > 0 && spare_.size() < 16) {
+        if (heard.bytes.capacity() > 0 && spare_.size() < 8) {
             spare_.push_back(std::move(heard.bytes));
         }
         changed_.notify_all();

@@ -340,6 +340,7 @@ void TMainForm::BuildControls() {
 
     Menu = ::CreateMenu();
     ::AppendMenuA(Menu, MF_STRING, IDM_OPT, Tr("オプション(&O)"));
+    ::AppendMenuA(Menu, MF_STRING, IDM_VERIFY, Tr("確認(&V)"));
     ::SetMenu(hwnd_, Menu);
     log_.Attach(RichEdit, {TreeView, ListView});
     Layout();
@@ -463,6 +464,9 @@ void TMainForm::Command(int id, int code) {
     switch (id) {
         case IDM_OPT:
             model.EditOptions();
+            break;
+        case IDM_VERIFY:
+            MenuVerifyClick();
             break;
         case IDC_COMBO:
             if (code == CBN_SELCHANGE) {
@@ -717,6 +721,25 @@ void TMainForm::ButtonMoveClick() {
     ProgressWindow window(hwnd_, prompter_);
     MoveProgressModel progress(window, prompter_);
     model.Move(EditDst.Text(), progress, progress);
+    progress.Close();
+}
+
+void TMainForm::MenuVerifyClick() {
+    // Started in the destination field's folder, where the disc folders of the moves are.
+    FieldChooser chooser([this](const std::string& title) { return ChooseFolder(title, EditDst); });
+    const BusyWindow busy(busy_, hwnd_, closeWanted_);
+    ::EnableWindow(hwnd_, FALSE);
+    struct Restore {
+        TMainForm& form;
+        ~Restore() {
+            form.DropHeldInput();
+            ::EnableWindow(form.hwnd_, TRUE);
+            ::SetActiveWindow(form.hwnd_);
+        }
+    } restore{*this};
+    ProgressWindow window(hwnd_, prompter_);
+    MoveProgressModel progress(window, prompter_);
+    model.Verify(chooser, progress);
     progress.Close();
 }
 

@@ -23,6 +23,7 @@ namespace stowra {
 // Menu and control ids of the main window.
 enum MainControl : int {
     IDM_OPT = 100,
+    IDM_VERIFY,
     IDC_COMBO = 110,
     IDC_EDT,
     IDC_ADD,
@@ -106,6 +107,7 @@ private:
     void ButtonDstClick();
     void ButtonScanClick();
     void ButtonMoveClick();
+    void MenuVerifyClick();
     void TreeViewChange(const NMTREEVIEWA& change);
     void TreeViewCollapsed(const NMTREEVIEWA& change);
     void FormResize();

@@ -674,11 +674,27 @@ TEST(MoveFiles, DiscsPackedForAFileSystemFitUnderTheImageBuilders) {
         MediaProfile profile;
         int files;
         double medianBytes;
+        std::int32_t options;  // what the move writes onto each disc beside the files
     } cases[] = {
-        {"DVD-R, ISO 9660", FileSystem::Iso9660, {2048, 2298496, 256, 3840}, 2500, 3e6},
-        {"DVD-R, UDF", FileSystem::Udf, {2048, 2298496, 256, 3840}, 2500, 3e6},
-        {"CD-R, ISO 9660", FileSystem::Iso9660, {2048, 359850, 256, 3840}, 1500, 0.8e6},
-        {"CD-R, UDF", FileSystem::Udf, {2048, 359850, 256, 3840}, 1500, 0.8e6},
+        {"DVD-R, ISO 9660",
+         FileSystem::Iso9660,
+         {2048, 2298496, 256, 3840},
+         2500,
+         3e6,
+         OptionFlags::WriteIndex},
+        {"DVD-R, UDF", FileSystem::Udf, {2048, 2298496, 256, 3840}, 2500, 3e6, OptionFlags::WriteIndex},
+        {"CD-R, ISO 9660, checksums",
+         FileSystem::Iso9660,
+         {2048, 359850, 256, 3840},
+         1500,
+         0.8e6,
+         OptionFlags::WriteIndex | OptionFlags::WriteChecksums},
+        {"CD-R, UDF, checksums",
+         FileSystem::Udf,
+         {2048, 359850, 256, 3840},
+         1500,
+         0.8e6,
+         OptionFlags::WriteIndex | OptionFlags::WriteChecksums},
     };
     const char* names[] = {"photo", "写真の整理", "a b c", "x", "IMG_0001.JPG", "very-long-name-"};
     for (const Case& c : cases) {
@@ -704,7 +720,7 @@ TEST(MoveFiles, DiscsPackedForAFileSystemFitUnderTheImageBuilders) {
         in.sourceFolder = t.Path("src");
         in.profile = c.profile;
         in.profile.fileSystem = c.fs;
-        in.options = OptionFlags::WriteIndex;
+        in.options = c.options;
         ASSERT_TRUE(RunScan(in, w.state, w));
         const std::size_t discs = w.state.result.media.size();
         ASSERT_GE(discs, 2u);
@@ -716,8 +732,7 @@ TEST(MoveFiles, DiscsPackedForAFileSystemFitUnderTheImageBuilders) {
         }
         const std::string stamp = w.state.scanStamp;
         test::ProgressRecorder sink;
-        ASSERT_EQ(MoveFiles({t.Path("out"), OptionFlags::WriteIndex}, w.state, w, sink).outcome,
-                  MoveOutcome::Moved);
+        ASSERT_EQ(MoveFiles({t.Path("out"), c.options}, w.state, w, sink).outcome, MoveOutcome::Moved);
 
         const auto total = static_cast<long long>(c.profile.Total);
         for (std::size_t n = 1; n <= discs; ++n) {
