@@ -12,6 +12,7 @@ packages=(
   dpkg-dev file gzip groff-base desktop-file-utils appstream
   fpart bc locales
   xorriso genisoimage
+  libisofs-dev libburn-dev
 )
 
 missing=()
