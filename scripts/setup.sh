@@ -13,6 +13,7 @@ packages=(
   fpart bc locales
   xorriso genisoimage
   libisofs-dev libburn-dev
+  qemu-system-x86 qemu-block-extra tgt busybox-static cpio
 )
 
 missing=()
