@@ -62,6 +62,7 @@ public:
     QTreeWidget* TreeView;
     QTreeView* ListView;
     QAction* MenuOpt;
+    QAction* MenuBurn = nullptr;  // where burning is built
 
     // State.
     MainWindowModel model;
@@ -82,6 +83,7 @@ public:
     void ButtonAddClick();
     void ButtonDelClick();
     void MenuOptClick();
+    void MenuBurnClick();
     void ButtonGroupClick();
     void TreeViewChange();
     void FormResize();
