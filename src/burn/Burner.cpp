@@ -11,7 +11,7 @@
 
 #include "burn/BurnLibraries.h"
 #include "burn/DriveReader.h"
-#include "fileio/Sha256.h"
+#include "burn/Md5.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
@@ -23,8 +23,8 @@ using namespace ::burn;  // libburn declares itself in a namespace of that name 
 namespace {
 
 constexpr std::size_t kBlock = 2048;
-constexpr int kFifoChunks = 2048;  // 4 MiB, whatever the disc's size
-constexpr std::size_t kReadBlocks = 32;
+constexpr int kFifoChunks = 2048;         // 4 MiB, whatever the disc's size
+constexpr std::size_t kReadBlocks = 512;  // 1 MiB per read
 
 // The image as libburn reads it, hashed on its way to the drive.
 class HashingSource {
@@ -40,7 +40,7 @@ public:
             HashingSource* self = Self(s);
             const long n = self->image_.Read(buffer, static_cast<std::size_t>(size));
             if (n > 0) {
-                self->hash_.Update(buffer, static_cast<std::size_t>(n));
+                self->hash_.Add(buffer, static_cast<std::size_t>(n));
                 self->streamed_ += static_cast<std::uint64_t>(n);
             }
             if (n < 0) {
@@ -51,7 +51,7 @@ public:
         source_.cancel = [](burn_source*) { return 1; };
     }
     burn_source* Source() { return &source_; }
-    std::array<std::uint8_t, 32> Digest() { return hash_.Final(); }
+    std::array<char, 16> Digest() { return hash_.End(); }
     std::uint64_t Streamed() const { return streamed_; }
     bool Failed() const { return failed_; }
 
@@ -59,7 +59,7 @@ private:
     static HashingSource* Self(burn_source* s) { return static_cast<HashingSource*>(s->data); }
     ImageStream& image_;
     burn_source source_{};
-    Sha256 hash_;
+    Md5 hash_;
     std::uint64_t streamed_ = 0;
     bool failed_ = false;
 };
@@ -113,7 +113,7 @@ burn_disc_status WaitForDisc(burn_drive* drive) {
 }
 
 // Reads `bytes` of the disc from its start, hashing them.
-bool ReadBack(burn_drive* drive, std::uint64_t bytes, Sha256& hash, const BurnProgressSink& progress) {
+bool ReadBack(burn_drive* drive, std::uint64_t bytes, Md5& hash, const BurnProgressSink& progress) {
     std::vector<char> buffer(kBlock * kReadBlocks);
     BurnProgress p;
     p.total = bytes;
@@ -126,7 +126,7 @@ bool ReadBack(burn_drive* drive, std::uint64_t bytes, Sha256& hash, const BurnPr
             static_cast<std::uint64_t>(count) != want) {
             return false;
         }
-        hash.Update(buffer.data(), static_cast<std::size_t>(want));
+        hash.Add(buffer.data(), static_cast<std::size_t>(want));
         at += want;
         p.bytes = at;
         if (progress && !progress(p)) {
@@ -139,7 +139,7 @@ bool ReadBack(burn_drive* drive, std::uint64_t bytes, Sha256& hash, const BurnPr
 struct Attempt {
     bool ok = false;
     bool refusedType = false;  // the drive refused the write type before writing anything
-    std::array<std::uint8_t, 32> digest{};
+    std::array<char, 16> digest{};
 };
 
 Attempt Write(burn_drive* drive, ImageStream& image, const BurnOptions& options, WriteType type,
@@ -315,12 +315,12 @@ BurnResult BurnDisc(const ImageOpener& open, const BurnOptions& options, const B
         result.reason = OpenFailure(options.device);
         return result;
     }
-    Sha256 readBack;
+    Md5 readBack;
     if (!ReadBack(drive.Get(), image->Bytes(), readBack, progress)) {
         result.reason = Format(Tr("書き込んだディスクを読めません: %s"), TakeLibraryMessages().c_str());
         return result;
     }
-    if (readBack.Final() != attempt.digest) {
+    if (readBack.End() != attempt.digest) {
         drive.Release(false);
         const ImageCheckReport check = CheckDriveDisc(options.device, image->Folder());
         result.damaged = check.problems;

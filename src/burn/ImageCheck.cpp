@@ -3,6 +3,7 @@
 #include <libisofs/libisofs.h>
 #include <stdint.h>  // libisofs.h needs it first
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "burn/BurnLibraries.h"
+#include "burn/Md5.h"
 #include "packing/DiscFolder.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
@@ -39,26 +41,6 @@ void SourceFree(IsoDataSource*) {}
 
 struct ImageRelease {
     void operator()(IsoImage* image) const { iso_image_unref(image); }
-};
-
-class Md5 {
-public:
-    Md5() { iso_md5_start(&context_); }
-    ~Md5() {
-        if (context_ != nullptr) {
-            char unused[16];
-            iso_md5_end(&context_, unused);
-        }
-    }
-    Md5(const Md5&) = delete;
-    Md5& operator=(const Md5&) = delete;
-    void Add(const void* data, std::size_t size) {
-        iso_md5_compute(context_, static_cast<char*>(const_cast<void*>(data)), static_cast<int>(size));
-    }
-    void End(char out[16]) { iso_md5_end(&context_, out); }
-
-private:
-    void* context_ = nullptr;
 };
 
 class Checker {
@@ -129,9 +111,8 @@ private:
             }
             std::fclose(local);
         }
-        char computed[16];
-        md5.End(computed);
-        if (!readable || (hasMd5 && !iso_md5_match(recorded, computed))) {
+        std::array<char, 16> computed = md5.End();
+        if (!readable || (hasMd5 && !iso_md5_match(recorded, computed.data()))) {
             report_.problems.push_back({path, ImageFileState::Damaged});
         } else if (differs) {
             report_.problems.push_back({path, ImageFileState::Differs});
@@ -161,9 +142,8 @@ bool SessionMatches(IsoImage* image, const BlockReader& read, bool& present) {
         }
         md5.Add(block.data(), block.size());
     }
-    char computed[16];
-    md5.End(computed);
-    return iso_md5_match(recorded, computed) != 0;
+    std::array<char, 16> computed = md5.End();
+    return iso_md5_match(recorded, computed.data()) != 0;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <unordered_map>
 
 #include "burn/BurnLibraries.h"
@@ -299,7 +300,17 @@ bool IsoStream::Open(const ImageRequest& request, std::string& error) {
 
 }  // namespace
 
-std::unique_ptr<ImageStream> OpenImage(const ImageRequest& request, std::string& error) {
+std::unique_ptr<ImageStream> OpenImage(const ImageRequest& given, std::string& error) {
+    // libisofs finds a file by a relative path no better than "does not exist".
+    ImageRequest request = given;
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(given.folder, ec);
+    if (!ec) {
+        request.folder = absolute.lexically_normal().native();
+        while (request.folder.size() > 1 && request.folder.back() == '/') {
+            request.folder.pop_back();
+        }
+    }
     if (request.layout == FileSystem::Udf) {
         return OpenBridgeImage(request, error);
     }
