@@ -87,7 +87,8 @@ void BurnFromWindow(QWidget* owner, const BurnChoice& choice, Prompter& prompter
         BurnProgressWindow window(owner);
         window.show();
         const auto open = [&](std::string& error) {
-            return burning::OpenImage({folder, FileSystem::Iso9660, {}}, error);
+            return burning::OpenImage({folder, choice.udf ? FileSystem::Udf : FileSystem::Iso9660, {}},
+                                      error);
         };
         const auto progress = [&](const burning::BurnProgress& p) {
             window.Show(p);

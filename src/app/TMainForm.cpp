@@ -548,7 +548,9 @@ void TMainForm::MenuBurnClick() {
         return QFile::encodeName(services_.selectFolder(QTr("書き込むディスクフォルダ"), QString()))
             .toStdString();
     };
-    TBurnDialog dialog(model.LastMoveDiscs(), drives, choose, this);
+    const MediaProfile* profile = model.CurrentProfile();
+    const bool udf = profile != nullptr && profile->fileSystem == FileSystem::Udf;
+    TBurnDialog dialog(model.LastMoveDiscs(), drives, choose, udf, this);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }

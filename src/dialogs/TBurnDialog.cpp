@@ -11,7 +11,7 @@
 namespace stowra {
 
 TBurnDialog::TBurnDialog(const std::vector<std::string>& folders, const std::vector<std::string>& drives,
-                         std::function<std::string()> chooseFolder, QWidget* parent)
+                         std::function<std::string()> chooseFolder, bool udf, QWidget* parent)
     : QDialog(parent), chooseFolder_(std::move(chooseFolder)) {
     setWindowTitle(QTr("書き込み"));
     ListFolders = new QListWidget(this);
@@ -26,6 +26,9 @@ TBurnDialog::TBurnDialog(const std::vector<std::string>& folders, const std::vec
     EditSpeed->setSuffix(QStringLiteral(" kB/s"));
     ComboWriteType = new QComboBox(this);
     ComboWriteType->addItems({QTr("自動"), QStringLiteral("TAO"), QStringLiteral("SAO")});
+    ComboFileSystem = new QComboBox(this);
+    ComboFileSystem->addItems({QStringLiteral("ISO 9660 + Joliet"), QStringLiteral("UDF")});
+    ComboFileSystem->setCurrentIndex(udf ? 1 : 0);
     CheckVerify = new QCheckBox(QTr("書き込み後に確認する"), this);
     CheckVerify->setChecked(true);
     CheckSimulate = new QCheckBox(QTr("書き込みを試すだけ（何も書き込まない）"), this);
@@ -39,6 +42,7 @@ TBurnDialog::TBurnDialog(const std::vector<std::string>& folders, const std::vec
     form->addRow(QTr("ドライブ"), ComboDrive);
     form->addRow(QTr("速度（0 は最速）"), EditSpeed);
     form->addRow(QTr("書き込み方式"), ComboWriteType);
+    form->addRow(QTr("ファイルシステム"), ComboFileSystem);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ButtonAddFolder);
     buttons->addStretch();
@@ -78,6 +82,7 @@ BurnChoice TBurnDialog::Choice() const {
     c.device = QFile::encodeName(ComboDrive->currentText()).toStdString();
     c.speedKBs = EditSpeed->value();
     c.writeType = ComboWriteType->currentIndex();
+    c.udf = ComboFileSystem->currentIndex() == 1;
     c.verify = CheckVerify->isChecked();
     c.simulate = CheckSimulate->isChecked();
     return c;

@@ -18,6 +18,7 @@ struct BurnChoice {
     std::string device;
     int speedKBs = 0;
     int writeType = 0;  // 0 auto, 1 TAO, 2 SAO
+    bool udf = false;   // the ISO 9660/Joliet/UDF bridge instead of ISO 9660 with Joliet
     bool verify = true;
     bool simulate = false;
 };
@@ -28,8 +29,9 @@ class TBurnDialog : public QDialog {
     Q_OBJECT
 public:
     // `chooseFolder` is the folder browser ("" when the user closed it).
+    // `udf` preselects the bridge (the current disc type's file system).
     TBurnDialog(const std::vector<std::string>& folders, const std::vector<std::string>& drives,
-                std::function<std::string()> chooseFolder, QWidget* parent = nullptr);
+                std::function<std::string()> chooseFolder, bool udf, QWidget* parent = nullptr);
 
     BurnChoice Choice() const;
 
@@ -38,6 +40,7 @@ public:
     QComboBox* ComboDrive;
     QSpinBox* EditSpeed;
     QComboBox* ComboWriteType;
+    QComboBox* ComboFileSystem;
     QCheckBox* CheckVerify;
     QCheckBox* CheckSimulate;
     QPushButton* ButtonOk;

@@ -16,13 +16,15 @@ TEST(BurnFromWindow, OneLogLinePerDisc) {
     const struct {
         const char* what;
         bool written;  // the target already holds a disc
+        bool udf;
         MessageAnswer insert;
         std::size_t lines;
         LogColor color;
     } rows[] = {
-        {"verified", false, MessageAnswer::Ok, 1, LogColor::Blue},
-        {"not blank", true, MessageAnswer::Ok, 1, LogColor::Red},
-        {"no disc inserted", false, MessageAnswer::Cancel, 0, LogColor::WindowText},
+        {"verified", false, false, MessageAnswer::Ok, 1, LogColor::Blue},
+        {"UDF, verified", false, true, MessageAnswer::Ok, 1, LogColor::Blue},
+        {"not blank", true, false, MessageAnswer::Ok, 1, LogColor::Red},
+        {"no disc inserted", false, false, MessageAnswer::Cancel, 0, LogColor::WindowText},
     };
     for (const auto& row : rows) {
         TempTree t;
@@ -34,6 +36,7 @@ TEST(BurnFromWindow, OneLogLinePerDisc) {
         BurnChoice choice;
         choice.folders = {t.Path("20261209-120000/1")};
         choice.device = "stdio:" + t.Path("disc.iso");
+        choice.udf = row.udf;
         test::ScriptedPrompter prompter;
         prompter.answers = {row.insert};
         LogRecorder log;
