@@ -48,11 +48,11 @@ std::string TakeLibraryMessages() {
     int code = 0;
     int imageId = 0;
     while (iso_obtain_msgs(const_cast<char*>("SORRY"), &code, &imageId, text, severity) > 0) {
-        out += Format(Tr("イメージ作成: %s"), text) + "\n";
+        out += (out.empty() ? "" : "\n") + Format(Tr("イメージ作成: %s"), text);
     }
     int osErrno = 0;
     while (burn_msgs_obtain(const_cast<char*>("SORRY"), &code, text, &osErrno, severity) > 0) {
-        out += Format(Tr("書き込み: %s"), text) + "\n";
+        out += (out.empty() ? "" : "\n") + Format(Tr("書き込み: %s"), text);
     }
     return out;
 }

@@ -26,7 +26,8 @@ private:
 };
 
 // The libraries' messages queued since the last call, of at least "SORRY" severity (problems,
-// not chatter), one per line, each led by the translated name of what sent it.
+// not chatter), one per line (no line feed after the last), each led by the translated name of
+// what sent it.
 std::string TakeLibraryMessages();
 
 }  // namespace stowra::burning
