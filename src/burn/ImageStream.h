@@ -57,7 +57,7 @@ std::string DefaultVolumeId(const std::string& folder);
 std::string VolumeIdText(const std::string& text);
 
 // The image of the folder, ready to be read; none, with the reason in `error` (translated).
-// `sectors` is the length the packing counts for the folder (WrittenImageSectors).
+// Its length is what the packing counts for the folder (WrittenImageSectors), to the sector.
 std::unique_ptr<ImageStream> OpenImage(const ImageRequest& request, std::string& error);
 
 }  // namespace stowra::burning
