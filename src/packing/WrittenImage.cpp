@@ -117,15 +117,12 @@ std::uint64_t WrittenImageSectors(FileSystem layout, const image::BuilderSectors
 }
 
 std::uint64_t WrittenImageSectors(FileSystem layout, std::span<const ImageEntry> entries) {
-    if (layout != FileSystem::Iso9660 && layout != FileSystem::Udf) {
+    if (layout != FileSystem::Iso9660) {
         return ImageSectors(layout, entries);
     }
-    const std::uint64_t builders = ImageSectors(layout, entries);
-    if (layout == FileSystem::Udf) {
-        return builders;
-    }
+    // One count of the builders' layouts gives the figure ImageSectors gives for ISO 9660.
     const image::BuilderSectors each = image::EachBuilderSectors(entries);
-    return std::max(builders, WrittenImageSectors(layout, each, ChecksumRecordSectors(entries)));
+    return WrittenImageSectors(layout, each, ChecksumRecordSectors(entries));
 }
 
 }  // namespace stowra
