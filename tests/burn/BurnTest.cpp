@@ -166,3 +166,45 @@ TEST(Burn, ToAFilePseudoDrive) {
 
 }  // namespace
 }  // namespace stowra::burning
+
+namespace stowra::burning {
+namespace {
+
+TEST(VolumeId, NamesTheSetAndTheDisc) {
+    const struct {
+        const char* folder;
+        const char* id;
+    } rows[] = {
+        {"/out/20240315-093012/2", "20240315_093012_2"},
+        {"/out/20240315-093012/12/", "20240315_093012_12"},
+        {"/out/backup/2", "2"},
+        {"/out/写真 2024", "___2024"},
+        {"/out/a-very-long-folder-name-for-a-disc-of-photos", "A_VERY_LONG_FOLDER_NAME_FOR_A_DI"},
+        {"/", "STOWRA"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(DefaultVolumeId(row.folder), row.id) << row.folder;
+    }
+    EXPECT_EQ(VolumeIdText("my disc #1"), "MY_DISC__1");
+}
+
+// Links stay out of both layouts, as the scan leaves them out of disc folders.
+TEST(Image, LeavesLinksOut) {
+    BurnLibraries libraries;
+    for (FileSystem layout : {FileSystem::Iso9660, FileSystem::Udf}) {
+        TempTree t;
+        t.Write("disc/a.txt", "ab\n");
+        t.Link("disc/link", "a.txt");
+        auto image = Open(t.Path("disc"), layout);
+        std::string error;
+        ASSERT_TRUE(image && WriteImageFile(*image, t.Path("disc.iso"), {}, error)) << error;
+        ASSERT_EQ(Shell("xorriso -osirrox on -indev '" + t.Path("disc.iso") + "' -extract / '" +
+                        t.Path("out") + "'"),
+                  0);
+        EXPECT_TRUE(t.Exists("out/a.txt"));
+        EXPECT_FALSE(t.Exists("out/link")) << FileSystemName(layout);
+    }
+}
+
+}  // namespace
+}  // namespace stowra::burning
