@@ -12,6 +12,8 @@ packages=(
   dpkg-dev file gzip groff-base desktop-file-utils appstream
   fpart bc locales
   xorriso genisoimage
+  libisofs-dev libburn-dev
+  qemu-system-x86 qemu-block-extra tgt busybox-static cpio
 )
 
 missing=()

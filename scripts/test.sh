@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting, builds, and runs every test: once in the normal build and once
-# under AddressSanitizer and UndefinedBehaviorSanitizer; then builds the Debian package, checks
+# under AddressSanitizer and UndefinedBehaviorSanitizer; burns a disc on an emulated DVD+R burner in a
+# QEMU guest; then builds the Debian package, checks
 # it, installs it and runs the installed programs; last, cross-builds the engine, the command line
 # and their tests for Windows and runs them under wine.
 set -euo pipefail
@@ -22,6 +23,8 @@ for preset in dev asan; do
   echo "== $preset tests"
   ctest --test-dir "build/$preset" --output-on-failure -j "$jobs"
 done
+echo "== guest burn"
+scripts/test-burn-guest.sh build/dev/src/cli/stowra-cli
 echo "== package"
 scripts/check-package.sh
 scripts/install-test.sh

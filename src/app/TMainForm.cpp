@@ -14,6 +14,10 @@
 #include <QVBoxLayout>
 
 #include "app/InputHold.h"
+#ifdef STOWRA_WITH_BURN
+#include "app/BurnFromWindow.h"
+#include "drive/DriveList.h"
+#endif
 #include "app/MoveProgressDialog.h"
 #include "dialogs/BusyCursor.h"
 #include "dialogs/MediaProbeView.h"
@@ -170,6 +174,9 @@ void TMainForm::BuildControls() {
 
     MenuOpt = menuBar()->addAction(QTr("オプション(&O)"));
     MenuVerify = menuBar()->addAction(QTr("確認(&V)"));
+#ifdef STOWRA_WITH_BURN
+    MenuBurn = menuBar()->addAction(QTr("書き込み(&B)"));
+#endif
     statusBar()->setSizeGripEnabled(false);
     statusBar()->hide();  // shown while a scan collects the files
 
@@ -190,6 +197,9 @@ void TMainForm::BuildControls() {
     connect(ButtonGroup, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonGroupClick(); }); });
     connect(MenuOpt, &QAction::triggered, this, [this] { Guarded([this] { MenuOptClick(); }); });
     connect(MenuVerify, &QAction::triggered, this, [this] { Guarded([this] { MenuVerifyClick(); }); });
+    if (MenuBurn != nullptr) {
+        connect(MenuBurn, &QAction::triggered, this, [this] { Guarded([this] { MenuBurnClick(); }); });
+    }
     connect(TreeView, &QTreeWidget::itemSelectionChanged, this,
             [this] { Guarded([this] { TreeViewChange(); }); });
     connect(TreeView, &QTreeWidget::itemCollapsed, this,
@@ -536,6 +546,39 @@ void TMainForm::MenuVerifyClick() {
 
 void TMainForm::ButtonGroupClick() {
     model.EditGrouping();
+}
+
+}  // namespace stowra
+
+namespace stowra {
+
+// The disc folders of the last move are offered checked; others are added with the folder browser.
+void TMainForm::MenuBurnClick() {
+#ifdef STOWRA_WITH_BURN
+    std::vector<std::string> drives;
+    if (std::unique_ptr<SCSI> transport = services_.makeTransport()) {
+        for (const DriveLine& d : ListDriveLines(*transport)) {
+            if (d.problem.empty()) {
+                drives.push_back(d.address);
+            }
+        }
+    }
+    const auto choose = [this] {
+        return QFile::encodeName(services_.selectFolder(QTr("書き込むディスクフォルダ"), QString()))
+            .toStdString();
+    };
+    const MediaProfile* profile = model.CurrentProfile();
+    const bool udf = profile != nullptr && profile->fileSystem == FileSystem::Udf;
+    TBurnDialog dialog(model.LastMoveDiscs(), drives, choose, udf, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    menuBar()->setEnabled(false);
+    centralWidget()->setEnabled(false);
+    BurnFromWindow(this, dialog.Choice(), *prompter_, log_);
+    menuBar()->setEnabled(true);
+    centralWidget()->setEnabled(true);
+#endif
 }
 
 }  // namespace stowra

@@ -63,6 +63,7 @@ public:
     QTreeView* ListView;
     QAction* MenuOpt;
     QAction* MenuVerify;
+    QAction* MenuBurn = nullptr;  // where burning is built
 
     // State.
     MainWindowModel model;
@@ -84,6 +85,7 @@ public:
     void ButtonDelClick();
     void MenuOptClick();
     void MenuVerifyClick();
+    void MenuBurnClick();
     void ButtonGroupClick();
     void TreeViewChange();
     void FormResize();

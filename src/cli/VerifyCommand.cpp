@@ -69,12 +69,26 @@ private:
 }  // namespace
 
 void AddVerifyOptions(CLI::App& command, VerifyOptions& o) {
-    command.add_option("FOLDER", o.folder, "A mounted disc or a disc folder with its checksum file")
-        ->required();
+    command.add_option("FOLDER", o.folder, "A mounted disc or a disc folder with its checksum file");
+#ifdef STOWRA_WITH_BURN
+    command.add_option("--image", o.image,
+                       "Check this disc image (and, given FOLDER, every file against it)");
+    command.add_option("--device", o.device, "Read back the disc in this drive and check it the same way");
+#endif
     command.add_flag("--json", o.json, "Print one JSON document");
 }
 
 int RunVerifyCommand(const VerifyOptions& options, std::ostream& out, std::ostream& err) {
+#ifdef STOWRA_WITH_BURN
+    if (!options.image.empty() || !options.device.empty()) {
+        return RunVerifyImageCommand(options, out, err);
+    }
+#endif
+    if (options.folder.empty()) {
+        err << Tr("確認するフォルダ、イメージ (--image) またはドライブ (--device) を指定してください")
+            << '\n';
+        return 2;
+    }
     CatchInterrupts();
     VerifyReport report;
     {

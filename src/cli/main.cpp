@@ -8,6 +8,10 @@
 #include <vector>
 
 #include "Version.h"
+#ifdef STOWRA_WITH_BURN
+#include "cli/BurnCommand.h"
+#include "cli/ImageCommand.h"
+#endif
 #include "cli/DriveCommands.h"
 #include "cli/ImageSizeCommand.h"
 #include "cli/MoveCommand.h"
@@ -75,6 +79,16 @@ int main(int argc, char** argv) {
     CLI::App* whereCommand = app.add_subcommand(
         "where", "Which disc holds the files whose path matches, from the move's catalogues");
     stowra::cli::AddWhereOptions(*whereCommand, where);
+#ifdef STOWRA_WITH_BURN
+    stowra::cli::ImageOptions image;
+    CLI::App* imageCommand = app.add_subcommand("image", "Write the disc image of a disc folder to a file");
+    stowra::cli::AddImageOptions(*imageCommand, image);
+
+    stowra::cli::BurnCommandOptions burn;
+    CLI::App* burnCommand =
+        app.add_subcommand("burn", "Burn each disc folder onto a blank disc and read it back to check it");
+    stowra::cli::AddBurnOptions(*burnCommand, burn);
+#endif
 
     std::vector<std::string> arguments;
     std::string refused;
@@ -112,6 +126,12 @@ int main(int argc, char** argv) {
             code = stowra::cli::RunVerifyCommand(verify, std::cout, std::cerr);
         } else if (whereCommand->parsed()) {
             code = stowra::cli::RunWhereCommand(where, std::cout, std::cerr);
+#ifdef STOWRA_WITH_BURN
+        } else if (imageCommand->parsed()) {
+            code = stowra::cli::RunImageCommand(image, std::cout, std::cerr);
+        } else if (burnCommand->parsed()) {
+            code = stowra::cli::RunBurnCommand(burn, std::cin, std::cout, std::cerr);
+#endif
         } else if (profilesCommand->parsed()) {
             code = stowra::cli::RunProfilesCommand(profiles);
         }

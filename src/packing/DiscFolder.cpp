@@ -5,6 +5,7 @@
 #include <system_error>
 #include <unordered_set>
 
+#include "packing/WrittenImage.h"
 #include "platform/Folder.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
@@ -176,7 +177,7 @@ std::optional<std::uint64_t> DiscFolderSectors(const std::string& folder, FileSy
         }
         return sectors;
     }
-    return ToProfileSectors(ImageSectors(layout, entries), cluster);
+    return ToProfileSectors(WrittenImageSectors(layout, entries), cluster);
 }
 
 }  // namespace stowra

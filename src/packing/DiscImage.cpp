@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "image/ImageTree.h"
+#include "packing/WrittenImage.h"
 #include "platform/Text.h"
 
 namespace stowra {
@@ -170,7 +171,7 @@ std::uint64_t DiscImageSectors(FileSystem layout, const std::vector<FileItem*>& 
                                const DiscContents& contents, std::size_t medium) {
     std::deque<std::string> texts;
     std::string indexName;
-    return ImageSectors(layout, DiscEntries(units, contents, medium, texts, indexName));
+    return WrittenImageSectors(layout, DiscEntries(units, contents, medium, texts, indexName));
 }
 
 std::vector<std::uint64_t> DiscImagesSectors(FileSystem layout,
@@ -188,9 +189,10 @@ std::vector<DiscLayouts> DiscImagesBothLayouts(const std::vector<const std::vect
     OnThreads(discs.size(), threads, [&](std::size_t i) {
         std::deque<std::string> texts;
         std::string indexName;
-        const image::BuilderSectors each =
-            image::EachBuilderSectors(DiscEntries(*discs[i], contents, i + 1, texts, indexName));
-        sectors[i] = {std::max(each.xorriso, each.genisoimage), each.udf};
+        const std::vector<ImageEntry> entries = DiscEntries(*discs[i], contents, i + 1, texts, indexName);
+        const image::BuilderSectors each = image::EachBuilderSectors(entries);
+        const std::uint64_t records = ChecksumRecordSectors(entries);
+        sectors[i] = {WrittenImageSectors(FileSystem::Iso9660, each, records), each.udf};
     });
     return sectors;
 }

@@ -203,7 +203,14 @@ void MainWindowModel::Move(const std::string& destinationText, Prompter& moveMes
         Prompter*& messages;
         ~Unhook() { messages = nullptr; }
     } unhook{moveMessages_};
-    MoveFiles({destinationText, settings.Options}, state, *this, progress);
+    const std::size_t discs = state.result.media.size();
+    const MoveReport report = MoveFiles({destinationText, settings.Options}, state, *this, progress);
+    if (!report.destinationRoot.empty()) {
+        lastMoveDiscs_.clear();
+        for (std::size_t n = 1; n <= discs; ++n) {
+            lastMoveDiscs_.push_back(report.destinationRoot + std::to_string(n));
+        }
+    }
 }
 
 void MainWindowModel::Verify(FolderChooser& chooser, ProgressSink& progress) {

@@ -85,6 +85,8 @@ public:
     // The verify menu item: a disc or disc folder chosen in the folder browser is checked against
     // its checksum files, with progress, and the outcome written into the log.
     void Verify(FolderChooser& chooser, ProgressSink& progress);
+    // The disc folders the last move made, in disc order (offered for burning).
+    const std::vector<std::string>& LastMoveDiscs() const { return lastMoveDiscs_; }
 
     // The tree of the result shown now, and the node the user selected in it.
     const std::vector<TreeNode>& Tree() const { return tree_; }
@@ -112,6 +114,7 @@ private:
     MainWindowView& view_;
     ResultList list_;
     std::vector<TreeNode> tree_;
+    std::vector<std::string> lastMoveDiscs_;
     Prompter* moveMessages_ = nullptr;  // the move's progress while it runs
     bool keepSettingsFile_ = false;     // it could not be read: never replaced by the defaults
     std::chrono::steady_clock::time_point progressShown_{};

@@ -13,6 +13,7 @@
 #include "image/ImageTree.h"
 #include "packing/DiscFolder.h"
 #include "packing/ScanSession.h"
+#include "packing/WrittenImage.h"
 #include "support/Recorders.h"
 #include "support/TempTree.h"
 
@@ -544,6 +545,9 @@ TEST(ImageSectors, KnownImages) {
         EXPECT_EQ(ImageSectors(FileSystem::Iso9660, c.entries), c.iso9660) << c.name;
         EXPECT_EQ(ImageSectors(FileSystem::Udf, c.entries), c.udf) << c.name;
         EXPECT_EQ(ImageSectors(FileSystem::None, c.entries), c.none) << c.name;
+        // The writer's MD5 records fit in the padding the builders end in: the same figures.
+        EXPECT_EQ(WrittenImageSectors(FileSystem::Iso9660, c.entries), c.iso9660) << c.name;
+        EXPECT_EQ(WrittenImageSectors(FileSystem::Udf, c.entries), c.udf) << c.name;
     }
 }
 
