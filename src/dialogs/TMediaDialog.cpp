@@ -11,21 +11,6 @@ namespace stowra {
 
 namespace {
 
-const char* const kComment =
-    "オプションで\n"
-    "スラックサイズを有効にすると、\n"
-    "詰め込み率の下限を設定できます。\n"
-    "\n"
-    "総サイズをＡ、システムサイズをＢ、\n"
-    "スラックサイズをＣとしたときに、\n"
-    "Ａ－（Ｂ＋Ｃ）≦ Ｘ ≦Ａ－Ｂ\n"
-    "の範囲のＸになるように\n"
-    "ファイルを詰め込みます。\n"
-    "\n"
-    "ただし詰め込み率を高めに誘導すると、\n"
-    "うまい組み合わせが見つからない\n"
-    "可能性も高くなります。\n";
-
 QLabel* Tipped(const QString& text, const QString& tip, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setToolTip(tip);
@@ -71,7 +56,7 @@ TMediaDialog::TMediaDialog(Prompter& messages, QWidget* parent) : QDialog(parent
         {QTr("なし（システムサイズを予約）"), QStringLiteral("ISO9660 + Joliet"), QStringLiteral("UDF")});
     ComboFileSystem->setToolTip(LabelFileSystem->toolTip());
 
-    LabelComment = new QLabel(QTr(kComment), this);
+    LabelComment = new QLabel(QTr(kMediaComment), this);
     QPalette blue = LabelComment->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     LabelComment->setPalette(blue);

@@ -14,6 +14,22 @@
 
 namespace stowra {
 
+// The note under the media dialog's fields, the same in every front end.
+inline constexpr char kMediaComment[] =
+    "オプションで\n"
+    "スラックサイズを有効にすると、\n"
+    "詰め込み率の下限を設定できます。\n"
+    "\n"
+    "総サイズをＡ、システムサイズをＢ、\n"
+    "スラックサイズをＣとしたときに、\n"
+    "Ａ－（Ｂ＋Ｃ）≦ Ｘ ≦Ａ－Ｂ\n"
+    "の範囲のＸになるように\n"
+    "ファイルを詰め込みます。\n"
+    "\n"
+    "ただし詰め込み率を高めに誘導すると、\n"
+    "うまい組み合わせが見つからない\n"
+    "可能性も高くなります。\n";
+
 enum class MediaField { Name, Cluster, Total, System, Slack };
 
 struct MediaValues {

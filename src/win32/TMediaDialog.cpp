@@ -8,25 +8,6 @@
 
 namespace stowra {
 
-namespace {
-
-const char* const kComment =
-    "オプションで\n"
-    "スラックサイズを有効にすると、\n"
-    "詰め込み率の下限を設定できます。\n"
-    "\n"
-    "総サイズをＡ、システムサイズをＢ、\n"
-    "スラックサイズをＣとしたときに、\n"
-    "Ａ－（Ｂ＋Ｃ）≦ Ｘ ≦Ａ－Ｂ\n"
-    "の範囲のＸになるように\n"
-    "ファイルを詰め込みます。\n"
-    "\n"
-    "ただし詰め込み率を高めに誘導すると、\n"
-    "うまい組み合わせが見つからない\n"
-    "可能性も高くなります。\n";
-
-}  // namespace
-
 TMediaDialog::TMediaDialog(WinPrompter& prompter) : ModalDialog(prompter, IDD_MEDIA) {}
 
 void TMediaDialog::Init() {
@@ -58,7 +39,7 @@ void TMediaDialog::Init() {
     for (const auto& c : captions) {
         ::SetDlgItemTextA(d, c.id, Tr(c.text));
     }
-    ::SetDlgItemTextA(d, IDC_COMMENT, Tr(kComment));
+    ::SetDlgItemTextA(d, IDC_COMMENT, Tr(kMediaComment));
     for (const std::string& item : PresetItems()) {
         ::SendDlgItemMessageA(d, IDC_PRESET, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
     }
