@@ -137,6 +137,12 @@ public:
     Model(const ImageTree& tree, bool xorriso) : tree_(tree), nodes_(tree.Nodes()), xorriso_(xorriso) {}
 
     void Run();
+    // A part of Run for several threads: the folders from `first` up to `end` (node indices).
+    // Finish then counts the files and the relocated folders once, into the model that the
+    // other parts are added to.
+    void RunFolders(std::uint32_t first, std::uint32_t end);
+    void Finish();
+    void Add(const Model& part);
     std::uint64_t Xorriso() const;
     std::uint64_t Genisoimage() const;
     std::uint64_t Udf() const;

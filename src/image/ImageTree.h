@@ -30,6 +30,8 @@ public:
     std::span<const std::uint32_t> Children(std::uint32_t folder) const {
         return {children_.data() + first_[folder], children_.data() + first_[folder + 1]};
     }
+    // How many entries are children of the nodes before `node` (all of them: Nodes().size()).
+    std::uint32_t ChildrenBefore(std::uint32_t node) const { return first_[node]; }
 
 private:
     std::vector<TreeNode> nodes_;  // parents come before their children
@@ -45,5 +47,7 @@ struct BuilderSectors {
     std::uint64_t udf = 0;
 };
 BuilderSectors EachBuilderSectors(std::span<const ImageEntry> entries);
+// The same of a tree already built of entries whose names are UTF-8.
+BuilderSectors EachBuilderSectors(const ImageTree& tree);
 
 }  // namespace stowra::image

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "image/ImageNames.h"
+#include "platform/Text.h"
 
 namespace stowra {
 
@@ -91,7 +92,10 @@ std::uint64_t FolderGrowth(const image::ImageTree& tree, std::uint32_t folder) {
 }  // namespace
 
 std::uint64_t ChecksumRecordSectors(std::span<const ImageEntry> entries) {
-    const image::ImageTree tree(entries);
+    return ChecksumRecordSectors(image::ImageTree(entries));
+}
+
+std::uint64_t ChecksumRecordSectors(const image::ImageTree& tree) {
     std::uint64_t files = 0;
     std::uint64_t sectors = 3;  // the superblock, tree and session tags
     for (std::uint32_t i = 0; i < tree.Nodes().size(); ++i) {
@@ -121,8 +125,14 @@ std::uint64_t WrittenImageSectors(FileSystem layout, std::span<const ImageEntry>
         return ImageSectors(layout, entries);
     }
     // One count of the builders' layouts gives the figure ImageSectors gives for ISO 9660.
-    const image::BuilderSectors each = image::EachBuilderSectors(entries);
-    return WrittenImageSectors(layout, each, ChecksumRecordSectors(entries));
+    if constexpr (kNativeCodepage == Codepage::Utf8) {
+        // The names are the builders' own already: one tree serves both counts.
+        const image::ImageTree tree(entries);
+        return WrittenImageSectors(layout, image::EachBuilderSectors(tree), ChecksumRecordSectors(tree));
+    } else {
+        const image::BuilderSectors each = image::EachBuilderSectors(entries);
+        return WrittenImageSectors(layout, each, ChecksumRecordSectors(entries));
+    }
 }
 
 }  // namespace stowra

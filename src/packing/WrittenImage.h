@@ -16,6 +16,7 @@ namespace stowra {
 // file), and the AAIP fields that name each file's checksum in its Rock Ridge entry, which make
 // directory records longer and so can push records into further sectors.
 std::uint64_t ChecksumRecordSectors(std::span<const ImageEntry> entries);
+std::uint64_t ChecksumRecordSectors(const image::ImageTree& tree);
 
 // The sectors of the image the writer makes of these entries with the layout, padding included:
 // never below the builders' figure (ImageSectors), so every disc packed to that figure stays

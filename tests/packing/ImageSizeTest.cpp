@@ -294,6 +294,12 @@ TEST(ImageSectors, CoversBothBuildersOnGeneratedTrees) {
         RandomTree(t, seed, 10 + static_cast<int>(seed) * 15, 300, seed % 3 == 0 ? 200 : 30);
         ExpectModelCoversBuilders(t.Root(), "random tree " + std::to_string(seed));
     }
+    {
+        // Large enough to be counted in two halves on two threads, with relocated folders.
+        TempTree t;
+        RandomTree(t, 8, 900, 6000, 40);
+        ExpectModelCoversBuilders(t.Root(), "random tree of 6,900 entries");
+    }
 }
 
 // genisoimage makes no image of these; xorriso does.
