@@ -2,23 +2,86 @@
 
 #include <cstring>
 #include <functional>
-#include <unordered_map>
+#include <vector>
 
 namespace stowra::image {
 
 namespace {
 
-struct ChildKey {
-    std::uint32_t parent;
-    std::string_view name;
-    bool operator==(const ChildKey&) const = default;
-};
-
-struct ChildKeyHash {
-    std::size_t operator()(const ChildKey& k) const {
-        return std::hash<std::string_view>{}(k.name) ^
-               (static_cast<std::size_t>(k.parent) * 0x9E3779B97F4A7C15ull);
+// A node's index under a key of its path or of its parent and name, by open addressing: a disc's
+// tree is built anew for every count of a pack, and a map's allocation per folder would cost
+// more than the rest of the build.
+class NodeIndex {
+public:
+    explicit NodeIndex(std::size_t expected) {
+        std::size_t size = 64;
+        while (size < 2 * expected) {
+            size *= 2;
+        }
+        slots_.resize(size);
     }
+
+    // The node under the key, or kNone.
+    std::uint32_t Find(std::uint32_t parent, std::string_view name) const {
+        const std::size_t hash = Hash(parent, name);
+        for (std::size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+            const Slot& s = slots_[i];
+            if (s.node == kNone) {
+                return kNone;
+            }
+            if (s.hash == hash && s.parent == parent && s.name == name) {
+                return s.node;
+            }
+        }
+    }
+
+    // The key's node; `node` when the key was new.
+    std::uint32_t Add(std::uint32_t parent, std::string_view name, std::uint32_t node) {
+        if (2 * (used_ + 1) > slots_.size()) {
+            Grow();
+        }
+        const std::size_t hash = Hash(parent, name);
+        for (std::size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+            Slot& s = slots_[i];
+            if (s.node == kNone) {
+                s = {hash, name, parent, node};
+                ++used_;
+                return node;
+            }
+            if (s.hash == hash && s.parent == parent && s.name == name) {
+                return s.node;
+            }
+        }
+    }
+
+    static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+
+private:
+    struct Slot {
+        std::size_t hash = 0;
+        std::string_view name;
+        std::uint32_t parent = 0;
+        std::uint32_t node = kNone;
+    };
+
+    static std::size_t Hash(std::uint32_t parent, std::string_view name) {
+        return std::hash<std::string_view>{}(name) ^
+               (static_cast<std::size_t>(parent) * 0x9E3779B97F4A7C15ull);
+    }
+
+    void Grow() {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        used_ = 0;
+        for (const Slot& s : old) {
+            if (s.node != kNone) {
+                Add(s.parent, s.name, s.node);
+            }
+        }
+    }
+
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
 };
 
 std::string_view WithoutTrailingDelimiters(std::string_view path) {
@@ -38,7 +101,8 @@ void Split(std::string_view path, std::string_view& head, std::string_view& name
 
 class Builder {
 public:
-    explicit Builder(std::vector<TreeNode>& nodes) : nodes_(nodes) {
+    Builder(std::vector<TreeNode>& nodes, std::size_t entries)
+        : nodes_(nodes), byPath_(entries / 8), byName_(entries / 8) {
         nodes_.push_back(TreeNode{{}, 0, 0, true});
     }
 
@@ -53,9 +117,9 @@ public:
         std::uint32_t folder = 0;
         pending_.clear();
         for (std::string_view p = path; !p.empty();) {
-            auto it = byPath_.find(p);
-            if (it != byPath_.end()) {
-                folder = it->second;
+            const std::uint32_t known = byPath_.Find(0, p);
+            if (known != NodeIndex::kNone) {
+                folder = known;
                 break;
             }
             pending_.push_back(p);
@@ -66,7 +130,7 @@ public:
             std::string_view head, name;
             Split(*p, head, name);
             folder = Child(folder, name);
-            byPath_.emplace(*p, folder);
+            byPath_.Add(0, *p, folder);
         }
         lastPath_ = path;
         lastFolder_ = folder;
@@ -97,17 +161,17 @@ private:
         if (name.empty() || name == ".") {
             return parent;
         }
-        auto [it, added] =
-            byName_.try_emplace(ChildKey{parent, name}, static_cast<std::uint32_t>(nodes_.size()));
-        if (added) {
+        const auto next = static_cast<std::uint32_t>(nodes_.size());
+        const std::uint32_t node = byName_.Add(parent, name, next);
+        if (node == next) {
             nodes_.push_back(TreeNode{name, 0, parent, true});
         }
-        return it->second;
+        return node;
     }
 
     std::vector<TreeNode>& nodes_;
-    std::unordered_map<std::string_view, std::uint32_t> byPath_;
-    std::unordered_map<ChildKey, std::uint32_t, ChildKeyHash> byName_;
+    NodeIndex byPath_;  // folders by their whole path (parent 0)
+    NodeIndex byName_;  // folders by parent and name
     std::vector<std::string_view> pending_;
     std::string_view lastPath_;
     std::uint32_t lastFolder_ = 0;
@@ -118,7 +182,7 @@ private:
 ImageTree::ImageTree(std::span<const ImageEntry> entries) {
     nodes_.reserve(entries.size() + 1);
     {
-        Builder builder(nodes_);
+        Builder builder(nodes_, entries.size());
         for (const ImageEntry& e : entries) {
             if (e.folder) {
                 builder.Folder(WithoutTrailingDelimiters(e.path));
