@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <string_view>
+#include <unordered_set>
 
 #include "packing/DiscFolder.h"
 #include "packing/DiscImage.h"
@@ -67,6 +69,45 @@ std::uint32_t SectorsOf(const std::vector<FileItem*>& units) {
         s += u->sectors;
     }
     return s;
+}
+
+// A rough figure of the image of these units (profile sectors): their data, a directory record
+// in each tree per file and per folder, and a folder's own directories. Only the first disc's
+// first try uses it; a try at the whole disc would overshoot by the structures of every small
+// file and folder, and be the largest count of the pack.
+std::uint64_t RoughImageSectors(FileSystem fs, const std::vector<FileItem*>& units, std::uint32_t cluster) {
+    const bool udf = fs == FileSystem::Udf;
+    std::unordered_set<std::string_view> folders;
+    std::uint64_t data = 0;
+    std::uint64_t recordBytes = 0;
+    std::uint64_t files = 0;
+    auto add = [&](const FileItem* f) {
+        const std::string_view path = f->path();
+        const std::size_t slash = path.rfind(kPathDelimiter);
+        const std::size_t name = slash == std::string_view::npos ? path.size() : path.size() - slash - 1;
+        data += (f->fullSectors * cluster + 2047) / 2048;
+        recordBytes += udf ? 183 + 5 * name : 143 + 4 * name;
+        ++files;
+        for (std::string_view p = slash == std::string_view::npos ? std::string_view()
+                                                                  : path.substr(0, slash);
+             !p.empty() && folders.insert(p).second;) {
+            const std::size_t up = p.rfind(kPathDelimiter);
+            p = up == std::string_view::npos ? std::string_view() : p.substr(0, up);
+        }
+    };
+    for (const FileItem* unit : units) {
+        if (unit->IsGroup()) {
+            for (const FileItem* m = unit->link.group->first; m != nullptr; m = m->link.nextMember) {
+                add(m);
+            }
+        } else {
+            add(unit);
+        }
+    }
+    recordBytes += folders.size() * (udf ? 340 : 300);
+    const std::uint64_t sectors =
+        data + (recordBytes + 2047) / 2048 + folders.size() * (udf ? 4 : 2) + (udf ? 450 + files : 200);
+    return ToProfileSectors(sectors, cluster);
 }
 
 // `image`: the sectors of the disc's whole image when packed for a file system, else 0.
@@ -179,6 +220,12 @@ public:
             estimate = static_cast<std::uint64_t>(aim * ratio_);
             capacity =
                 std::clamp<std::uint64_t>(estimate > drift_ ? estimate - drift_ : estimate / 2, 1, limit);
+        } else if (const std::vector<FileItem*> all = search_.Choose(firstFit, limit); !all.empty()) {
+            const auto rough = static_cast<double>(RoughImageSectors(fs, all, cluster));
+            if (rough > aim) {
+                capacity = std::clamp<std::uint64_t>(
+                    static_cast<std::uint64_t>(aim * static_cast<double>(SectorsOf(all)) / rough), 1, limit);
+            }
         }
         for (int attempt = 0; attempt < 64; ++attempt) {
             std::vector<FileItem*> chosen = search_.Choose(firstFit, static_cast<std::uint32_t>(capacity));
