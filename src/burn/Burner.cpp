@@ -11,7 +11,7 @@
 
 #include "burn/BurnLibraries.h"
 #include "burn/DriveReader.h"
-#include "burn/Md5.h"
+#include "fileio/Sha256.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
@@ -40,7 +40,7 @@ public:
             HashingSource* self = Self(s);
             const long n = self->image_.Read(buffer, static_cast<std::size_t>(size));
             if (n > 0) {
-                self->hash_.Add(buffer, static_cast<std::size_t>(n));
+                self->hash_.Update(buffer, static_cast<std::size_t>(n));
                 self->streamed_ += static_cast<std::uint64_t>(n);
             }
             if (n < 0) {
@@ -51,7 +51,7 @@ public:
         source_.cancel = [](burn_source*) { return 1; };
     }
     burn_source* Source() { return &source_; }
-    std::array<char, 16> Digest() { return hash_.End(); }
+    std::array<std::uint8_t, 32> Digest() { return hash_.Final(); }
     std::uint64_t Streamed() const { return streamed_; }
     bool Failed() const { return failed_; }
 
@@ -59,7 +59,9 @@ private:
     static HashingSource* Self(burn_source* s) { return static_cast<HashingSource*>(s->data); }
     ImageStream& image_;
     burn_source source_{};
-    Md5 hash_;
+    // What went to the drive against what comes back: any strong hash will do, and SHA-256 runs
+    // on the processor's own instructions, a few times faster than MD5 in plain code.
+    Sha256 hash_;
     std::uint64_t streamed_ = 0;
     bool failed_ = false;
 };
@@ -113,7 +115,7 @@ burn_disc_status WaitForDisc(burn_drive* drive) {
 }
 
 // Reads `bytes` of the disc from its start, hashing them.
-bool ReadBack(burn_drive* drive, std::uint64_t bytes, Md5& hash, const BurnProgressSink& progress) {
+bool ReadBack(burn_drive* drive, std::uint64_t bytes, Sha256& hash, const BurnProgressSink& progress) {
     std::vector<char> buffer(kBlock * kReadBlocks);
     BurnProgress p;
     p.total = bytes;
@@ -126,7 +128,7 @@ bool ReadBack(burn_drive* drive, std::uint64_t bytes, Md5& hash, const BurnProgr
             static_cast<std::uint64_t>(count) != want) {
             return false;
         }
-        hash.Add(buffer.data(), static_cast<std::size_t>(want));
+        hash.Update(buffer.data(), static_cast<std::size_t>(want));
         at += want;
         p.bytes = at;
         if (progress && !progress(p)) {
@@ -139,7 +141,7 @@ bool ReadBack(burn_drive* drive, std::uint64_t bytes, Md5& hash, const BurnProgr
 struct Attempt {
     bool ok = false;
     bool refusedType = false;  // the drive refused the write type before writing anything
-    std::array<char, 16> digest{};
+    std::array<std::uint8_t, 32> digest{};
 };
 
 Attempt Write(burn_drive* drive, ImageStream& image, const BurnOptions& options, WriteType type,
@@ -315,12 +317,12 @@ BurnResult BurnDisc(const ImageOpener& open, const BurnOptions& options, const B
         result.reason = OpenFailure(options.device);
         return result;
     }
-    Md5 readBack;
+    Sha256 readBack;
     if (!ReadBack(drive.Get(), image->Bytes(), readBack, progress)) {
         result.reason = Format(Tr("書き込んだディスクを読めません: %s"), TakeLibraryMessages().c_str());
         return result;
     }
-    if (readBack.End() != attempt.digest) {
+    if (readBack.Final() != attempt.digest) {
         drive.Release(false);
         const ImageCheckReport check = CheckDriveDisc(options.device, image->Folder());
         result.damaged = check.problems;
