@@ -186,10 +186,10 @@ private:
 // Runs the model over the tree, the folders split in two halves of about as many entries each,
 // the second half on a thread of its own when the tree is large enough to repay starting one:
 // a pack counts a disc of tens of thousands of entries several times over.
-void RunModel(Model& model, const ImageTree& tree, bool xorriso) {
+void RunModel(Model& model, const ImageTree& tree, bool xorriso, bool oneThread = false) {
     constexpr std::size_t kWorthAThread = 4096;
     const auto nodes = static_cast<std::uint32_t>(tree.Nodes().size());
-    if (nodes < kWorthAThread || std::thread::hardware_concurrency() < 2) {
+    if (oneThread || nodes < kWorthAThread || std::thread::hardware_concurrency() < 2) {
         model.Run();
         return;
     }
@@ -220,15 +220,15 @@ void RunModel(Model& model, const ImageTree& tree, bool xorriso) {
 
 namespace image {
 
-BuilderSectors EachBuilderSectors(const ImageTree& tree) {
+BuilderSectors EachBuilderSectors(const ImageTree& tree, bool oneThread) {
     Model model(tree, true);
-    RunModel(model, tree, true);
+    RunModel(model, tree, true, oneThread);
     return {model.Xorriso(), model.Genisoimage(), model.Udf()};
 }
 
-BuilderSectors EachBuilderSectors(std::span<const ImageEntry> input) {
+BuilderSectors EachBuilderSectors(std::span<const ImageEntry> input, bool oneThread) {
     const Utf8Entries utf8(input);
-    return EachBuilderSectors(ImageTree(utf8.Entries()));
+    return EachBuilderSectors(ImageTree(utf8.Entries()), oneThread);
 }
 
 }  // namespace image

@@ -46,8 +46,9 @@ struct BuilderSectors {
     std::uint64_t genisoimage = 0;
     std::uint64_t udf = 0;
 };
-BuilderSectors EachBuilderSectors(std::span<const ImageEntry> entries);
+// `oneThread`: for callers that already count several discs on every core.
+BuilderSectors EachBuilderSectors(std::span<const ImageEntry> entries, bool oneThread = false);
 // The same of a tree already built of entries whose names are UTF-8.
-BuilderSectors EachBuilderSectors(const ImageTree& tree);
+BuilderSectors EachBuilderSectors(const ImageTree& tree, bool oneThread = false);
 
 }  // namespace stowra::image

@@ -186,11 +186,14 @@ std::vector<std::uint64_t> DiscImagesSectors(FileSystem layout,
 std::vector<DiscLayouts> DiscImagesBothLayouts(const std::vector<const std::vector<FileItem*>*>& discs,
                                                const DiscContents& contents, unsigned threads) {
     std::vector<DiscLayouts> sectors(discs.size());
+    // With a disc for every core, a disc's count on two threads would only crowd them.
+    const unsigned cores = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+    const bool oneThread = discs.size() >= cores;
     OnThreads(discs.size(), threads, [&](std::size_t i) {
         std::deque<std::string> texts;
         std::string indexName;
         const std::vector<ImageEntry> entries = DiscEntries(*discs[i], contents, i + 1, texts, indexName);
-        const image::BuilderSectors each = image::EachBuilderSectors(entries);
+        const image::BuilderSectors each = image::EachBuilderSectors(entries, oneThread);
         const std::uint64_t records = ChecksumRecordSectors(entries);
         sectors[i] = {WrittenImageSectors(FileSystem::Iso9660, each, records), each.udf};
     });
