@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -220,6 +221,20 @@ public:
             estimate = static_cast<std::uint64_t>(aim * ratio_);
             capacity =
                 std::clamp<std::uint64_t>(estimate > drift_ ? estimate - drift_ : estimate / 2, 1, limit);
+            // The units left are smaller than the last disc's, with more records per sector: the
+            // rough figure, scaled to what the last disc's count made of it, follows that at a
+            // fraction of a count's cost.
+            for (int step = 0; step < 2 && roughScale_ > 0 && slope_ > 0; ++step) {
+                const std::vector<FileItem*> guess =
+                    search_.Choose(firstFit, static_cast<std::uint32_t>(capacity));
+                const double rough = roughScale_ * static_cast<double>(RoughImageSectors(fs, guess, cluster));
+                if (guess.empty() || std::abs(rough - aim) <= static_cast<double>(close) / 2) {
+                    break;
+                }
+                const double next = static_cast<double>(capacity) + (aim - rough) * slope_;
+                capacity =
+                    std::clamp<std::uint64_t>(static_cast<std::uint64_t>(std::max(next, 1.0)), 1, limit);
+            }
         } else if (const std::vector<FileItem*> all = search_.Choose(firstFit, limit); !all.empty()) {
             const auto rough = static_cast<double>(RoughImageSectors(fs, all, cluster));
             if (rough > aim) {
@@ -281,6 +296,9 @@ public:
             ratio_ = static_cast<double>(low.files) / static_cast<double>(low.image);
         }
         drift_ = estimate > low.capacity ? estimate - low.capacity : 0;
+        if (const std::uint64_t rough = RoughImageSectors(fs, best, cluster); rough > 0) {
+            roughScale_ = static_cast<double>(low.image) / static_cast<double>(rough);
+        }
         image = static_cast<std::uint32_t>(std::min<std::uint64_t>(low.image, 0xFFFFFFFFu));
         return best;
     }
@@ -291,6 +309,7 @@ private:
     DiscContents contents_;
     double ratio_ = 0;         // sectors of files per sector of image on the last disc
     std::uint64_t drift_ = 0;  // how much that ratio's capacity was above the last disc's
+    double roughScale_ = 0;    // the last disc's image per sector of its rough figure
     double slope_ = 0;         // capacity per image sector between the last two tries that differed
 };
 
