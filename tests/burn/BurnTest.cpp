@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -162,6 +163,49 @@ TEST(Burn, ToAFilePseudoDrive) {
             EXPECT_TRUE(CheckImageFile(t.Path("disc.iso"), folder).AllOk()) << row.what;
         }
     }
+}
+
+// A small file system mounted on a folder for as long as the guard lives.
+class SmallFileSystem {
+public:
+    SmallFileSystem(const std::string& folder, const char* size) : folder_(folder) {
+        mounted_ = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) == 0;
+    }
+    ~SmallFileSystem() {
+        if (mounted_) {
+            ::umount2(folder_.c_str(), MNT_DETACH);
+        }
+    }
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+    bool Mounted() const { return mounted_; }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+// A file pseudo-drive has the room of its file system: a disc folder larger than that is refused
+// before anything is written.
+TEST(Burn, ATooSmallDiscIsRefusedUnwritten) {
+    BurnLibraries libraries;
+    TempTree t;
+    t.Write("disc/big.bin", std::string(6000000, 'b'));
+    t.Folder("small");
+    const SmallFileSystem small(t.Path("small"), "4m");
+    if (!small.Mounted()) {
+        GTEST_SKIP() << "a tmpfs cannot be mounted here (root only)";
+    }
+    BurnOptions options;
+    options.device = "stdio:" + t.Path("small/disc.iso");
+    const auto open = [&](std::string& error) {
+        return OpenImage({t.Path("disc"), FileSystem::Iso9660, {}}, error);
+    };
+    const BurnResult r = BurnDisc(open, options, {});
+    EXPECT_EQ(r.outcome, BurnOutcome::Refused) << r.reason;
+    EXPECT_NE(r.reason.find("4194304"), std::string::npos) << "names the room: " << r.reason;
+    std::ifstream in(t.Path("small/disc.iso"), std::ios::binary | std::ios::ate);
+    EXPECT_LE(static_cast<long long>(in.tellg()), 0) << "nothing written";
 }
 
 }  // namespace
