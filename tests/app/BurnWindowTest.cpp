@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QMenuBar>
+#include <QTest>
+#include <QTextBlock>
+
 #include "app/BurnFromWindow.h"
+#include "app/TMainForm.h"
 #include "burn/BurnLibraries.h"
 #include "burn/ImageFile.h"
 #include "frontend/LogRecorder.h"
@@ -120,6 +125,43 @@ TEST(VerifyDiscFromWindow, OneLogLine) {
         EXPECT_EQ(lines, 1u) << row.what;
         EXPECT_GT(view.shown, 0) << row.what;
         EXPECT_EQ(view.closed, 1) << row.what;
+    }
+}
+
+// The window's entry: the image from the file browser, the question whether to compare with a
+// folder, and the line in the log pane, in the check's colour.
+TEST(VerifyDiscFromWindow, TheWindowsImageEntry) {
+    TempTree t;
+    t.Write("disc/a.txt", "ab\n");
+    {
+        burning::BurnLibraries libraries;
+        std::string error;
+        auto image = burning::OpenImage({t.Path("disc"), FileSystem::Iso9660, {}}, error);
+        ASSERT_TRUE(image && burning::WriteImageFile(*image, t.Path("disc.iso"), {}, error)) << error;
+    }
+    t.Write("disc/a.txt", "xy\n");
+    test::ScriptedPrompter prompter;
+    TMainForm::Services s;
+    s.settingsPath = t.Path("stowra.ini");
+    s.prompter = &prompter;
+    s.selectFile = [&](const QString&, const QString&) { return ToQt(t.Path("disc.iso")); };
+    s.selectFolder = [&](const QString&, const QString&) { return ToQt(t.Path("disc")); };
+    TMainForm form(std::move(s));
+    const struct {
+        MessageAnswer compare;
+        QColor color;
+    } rows[] = {{MessageAnswer::No, QColor(0, 0, 255)}, {MessageAnswer::Yes, QColor(255, 0, 0)}};
+    for (const auto& row : rows) {
+        prompter.answers = {row.compare};
+        form.MenuVerifyImage->trigger();
+        ASSERT_FALSE(prompter.asked.empty());
+        EXPECT_EQ(prompter.asked.back().buttons, MessageButtons::YesNo);
+        const QTextBlock last = form.RichEdit->document()->lastBlock().previous();
+        EXPECT_TRUE(last.text().contains(QStringLiteral("disc.iso"))) << last.text().toStdString();
+        QTextCursor c(last);
+        c.setPosition(last.position() + 2);
+        EXPECT_EQ(c.charFormat().foreground().color(), row.color) << last.text().toStdString();
+        EXPECT_TRUE(form.menuBar()->isEnabled());
     }
 }
 
