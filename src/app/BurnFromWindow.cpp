@@ -6,9 +6,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <chrono>
 
 #include "burn/BurnLibraries.h"
 #include "burn/Burner.h"
+#include "burn/DiscCheck.h"
 #include "dialogs/QtPrompter.h"
 #include "platform/Text.h"
 #include "platform/Translation.h"
@@ -140,6 +143,36 @@ void BurnFromWindow(QWidget* owner, const BurnChoice& choice, Prompter& prompter
             return;
         }
     }
+}
+
+void VerifyDiscFromWindow(const burning::DiscCheckRequest& request, ProgressView& view, LogPane& log) {
+    burning::BurnLibraries libraries;
+    burning::ImageCheckReport report;
+    if (!libraries.Ready()) {
+        report.error = libraries.Error();
+    } else {
+        // Redrawn a few times a second: the check reads thousands of blocks a second.
+        std::chrono::steady_clock::time_point shown{};
+        const auto progress = [&](std::uint64_t blocks, std::uint64_t total) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - shown >= std::chrono::milliseconds(100)) {
+                shown = now;
+                const auto permille = static_cast<int>(total > 0 ? blocks * 1000 / total : 0);
+                view.ShowProgress(Format(Tr("確認しています・・・\n%s"), request.What().c_str()),
+                                  std::min(permille, 1000));
+            }
+            return !view.CancelRequested();
+        };
+        report = burning::CheckDisc(request, progress);
+        view.CloseProgress();
+    }
+    const burning::CheckOutcome outcome = burning::DiscCheckOutcome(request, report);
+    log.SetColor(outcome.verdict == burning::CheckVerdict::Verified ? LogColor::Blue
+                 : outcome.verdict == burning::CheckVerdict::Failed ? LogColor::Red
+                                                                    : LogColor::WindowText);
+    log.Insert(outcome.line + "\n");
+    log.SetColor(LogColor::WindowText);
+    log.Repaint();
 }
 
 }  // namespace stowra

@@ -15,6 +15,8 @@
 
 #include "app/InputHold.h"
 #ifdef STOWRA_WITH_BURN
+#include <QInputDialog>
+
 #include "app/BurnFromWindow.h"
 #include "drive/DriveList.h"
 #endif
@@ -68,6 +70,11 @@ TMainForm::TMainForm(Services services, QWidget* parent)
     if (!services_.selectFolder) {
         services_.selectFolder = [this](const QString& title, const QString& start) {
             return BrowseForFolder(this, title, start);
+        };
+    }
+    if (!services_.selectFile) {
+        services_.selectFile = [this](const QString& title, const QString& start) {
+            return QFileDialog::getOpenFileName(this, title, start.isEmpty() ? QDir::homePath() : start);
         };
     }
     BuildControls();
@@ -175,6 +182,8 @@ void TMainForm::BuildControls() {
     MenuOpt = menuBar()->addAction(QTr("オプション(&O)"));
     MenuVerify = menuBar()->addAction(QTr("確認(&V)"));
 #ifdef STOWRA_WITH_BURN
+    MenuVerifyImage = menuBar()->addAction(QTr("イメージを確認(&I)..."));
+    MenuVerifyDrive = menuBar()->addAction(QTr("ディスクを確認(&D)..."));
     MenuBurn = menuBar()->addAction(QTr("書き込み(&B)"));
 #endif
     statusBar()->setSizeGripEnabled(false);
@@ -197,6 +206,12 @@ void TMainForm::BuildControls() {
     connect(ButtonGroup, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonGroupClick(); }); });
     connect(MenuOpt, &QAction::triggered, this, [this] { Guarded([this] { MenuOptClick(); }); });
     connect(MenuVerify, &QAction::triggered, this, [this] { Guarded([this] { MenuVerifyClick(); }); });
+    if (MenuVerifyImage != nullptr) {
+        connect(MenuVerifyImage, &QAction::triggered, this,
+                [this] { Guarded([this] { MenuVerifyImageClick(); }); });
+        connect(MenuVerifyDrive, &QAction::triggered, this,
+                [this] { Guarded([this] { MenuVerifyDriveClick(); }); });
+    }
     if (MenuBurn != nullptr) {
         connect(MenuBurn, &QAction::triggered, this, [this] { Guarded([this] { MenuBurnClick(); }); });
     }
@@ -578,6 +593,73 @@ void TMainForm::MenuBurnClick() {
     BurnFromWindow(this, dialog.Choice(), *prompter_, log_);
     menuBar()->setEnabled(true);
     centralWidget()->setEnabled(true);
+#endif
+}
+
+}  // namespace stowra
+
+namespace stowra {
+
+void TMainForm::MenuVerifyImageClick() {
+#ifdef STOWRA_WITH_BURN
+    const QString chosen = services_.selectFile(QTr("確認するディスクイメージ"), QString());
+    if (!chosen.isEmpty()) {
+        VerifyDisc(QFile::encodeName(chosen).toStdString(), {});
+    }
+#endif
+}
+
+// The drives the burn dialog offers; with several, the user picks one.
+void TMainForm::MenuVerifyDriveClick() {
+#ifdef STOWRA_WITH_BURN
+    QStringList drives;
+    if (std::unique_ptr<SCSI> transport = services_.makeTransport()) {
+        for (const DriveLine& d : ListDriveLines(*transport)) {
+            if (d.problem.empty()) {
+                drives.push_back(ToQt(d.address));
+            }
+        }
+    }
+    if (drives.isEmpty()) {
+        prompter_->Ask(Tr("ドライブがみつかりませんでした"), "", MessageIcon::Stop, MessageButtons::Ok);
+        return;
+    }
+    QString drive = drives.front();
+    if (drives.size() > 1) {
+        bool ok = false;
+        drive = QInputDialog::getItem(this, QTr("ディスクを確認"), QTr("ドライブ"), drives, 0, false, &ok);
+        if (!ok) {
+            return;
+        }
+    }
+    VerifyDisc({}, FromQt(drive));
+#endif
+}
+
+void TMainForm::VerifyDisc(std::string image, std::string device) {
+#ifdef STOWRA_WITH_BURN
+    burning::DiscCheckRequest request{std::move(image), std::move(device), {}};
+    if (prompter_->Ask(Tr("ディスクフォルダのファイルとも一つずつ比べますか？"), Tr("確認"),
+                       MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes) {
+        request.folder = ChooseFolder(Tr("比べるディスクフォルダ"), *EditDst);
+        if (request.folder.empty()) {
+            return;
+        }
+    }
+    centralWidget()->setEnabled(false);
+    menuBar()->setEnabled(false);
+    struct Restore {
+        TMainForm* form;
+        ~Restore() {
+            form->centralWidget()->setEnabled(true);
+            form->menuBar()->setEnabled(true);
+        }
+    } restore{this};
+    MoveProgressDialog progress(this, *prompter_);
+    VerifyDiscFromWindow(request, progress, log_);
+#else
+    (void)image;
+    (void)device;
 #endif
 }
 

@@ -35,6 +35,9 @@ public:
         // the chosen folder as the browser hands it over, or an empty text when cancelled.
         std::function<QString(const QString& title, const QString& start)> selectFolder;
         std::function<std::unique_ptr<SCSI>()> makeTransport;  // the drive transport of "自動取得"
+        // The file browser: shows `title`, opens at `start`, returns the chosen file or an empty
+        // text when cancelled.
+        std::function<QString(const QString& title, const QString& start)> selectFile;
     };
 
     explicit TMainForm(Services services, QWidget* parent = nullptr);
@@ -63,7 +66,9 @@ public:
     QTreeView* ListView;
     QAction* MenuOpt;
     QAction* MenuVerify;
-    QAction* MenuBurn = nullptr;  // where burning is built
+    QAction* MenuVerifyImage = nullptr;  // where burning is built
+    QAction* MenuVerifyDrive = nullptr;  // where burning is built
+    QAction* MenuBurn = nullptr;         // where burning is built
 
     // State.
     MainWindowModel model;
@@ -85,6 +90,8 @@ public:
     void ButtonDelClick();
     void MenuOptClick();
     void MenuVerifyClick();
+    void MenuVerifyImageClick();
+    void MenuVerifyDriveClick();
     void MenuBurnClick();
     void ButtonGroupClick();
     void TreeViewChange();
@@ -123,6 +130,8 @@ private:
     void SizeSummaryColumns();
     void TreeViewCollapsed(QTreeWidgetItem* item);
     std::string ChooseFolder(const std::string& title, const FolderEdit& field);
+    // The image or drive check: asks for a disc folder to compare with, then checks and logs.
+    void VerifyDisc(std::string image, std::string device);
 
     Services services_;
     QtPrompter ownPrompter_;

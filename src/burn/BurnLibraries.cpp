@@ -41,7 +41,7 @@ BurnLibraries::~BurnLibraries() {
     }
 }
 
-std::string TakeLibraryMessages() {
+std::string TakeImageMessages() {
     std::string out;
     char text[4096];
     char severity[80];
@@ -50,6 +50,14 @@ std::string TakeLibraryMessages() {
     while (iso_obtain_msgs(const_cast<char*>("SORRY"), &code, &imageId, text, severity) > 0) {
         out += (out.empty() ? "" : "\n") + Format(Tr("イメージ作成: %s"), text);
     }
+    return out;
+}
+
+std::string TakeLibraryMessages() {
+    std::string out = TakeImageMessages();
+    char text[4096];
+    char severity[80];
+    int code = 0;
     int osErrno = 0;
     while (burn_msgs_obtain(const_cast<char*>("SORRY"), &code, text, &osErrno, severity) > 0) {
         out += (out.empty() ? "" : "\n") + Format(Tr("書き込み: %s"), text);

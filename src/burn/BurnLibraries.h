@@ -29,5 +29,8 @@ private:
 // not chatter), one per line (no line feed after the last), each led by the translated name of
 // what sent it.
 std::string TakeLibraryMessages();
+// libisofs's alone: its complaints about the files it read into an image (a size that changed, an
+// early end, a read error), each naming the file.
+std::string TakeImageMessages();
 
 }  // namespace stowra::burning

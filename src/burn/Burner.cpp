@@ -11,6 +11,7 @@
 
 #include "burn/BurnLibraries.h"
 #include "burn/DriveReader.h"
+#include "burn/MovedFiles.h"
 #include "fileio/Sha256.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
@@ -212,10 +213,17 @@ Attempt Write(burn_drive* drive, ImageStream& image, const BurnOptions& options,
     }
     const bool wroteWell = burn_drive_wrote_well(drive) != 0;
     burn_source_free(fifo);
+    // libisofs goes on past a file that changed size or ended early, padding it: the disc is
+    // whole, but that file on it is not the file.
+    const std::string complaints = TakeImageMessages();
     const std::string messages = TakeLibraryMessages();
     if (cancelled) {
         result.outcome = BurnOutcome::Cancelled;
         result.reason = Tr("書き込みを中止しました: このディスクは使えません");
+        return attempt;
+    }
+    if (wroteWell && !complaints.empty()) {
+        result.reason = complaints;
         return attempt;
     }
     if (!wroteWell || hashing.Failed() || (!options.simulate && hashing.Streamed() != image.Bytes())) {
@@ -239,6 +247,12 @@ BurnResult BurnDisc(const ImageOpener& open, const BurnOptions& options, const B
     if (!image) {
         result.outcome = BurnOutcome::Refused;
         result.reason = error;
+        return result;
+    }
+    if (const std::vector<std::string> moved = FilesChangedSinceMove(image->Folder(), image->Files());
+        !moved.empty()) {
+        result.outcome = BurnOutcome::Refused;
+        result.reason = Format(Tr("移動の後に変更されたファイルがあります: %s"), moved.front().c_str());
         return result;
     }
     const std::string address = DriveAddress(options.device);
@@ -278,6 +292,13 @@ BurnResult BurnDisc(const ImageOpener& open, const BurnOptions& options, const B
             return result;
         }
     }
+    // Planned moments ago, but the disc may have taken a while to load.
+    if (const std::vector<std::string> changed = image->ChangedFiles(); !changed.empty()) {
+        result.outcome = BurnOutcome::Refused;
+        result.reason =
+            Format(Tr("イメージを数えた後に変更されたファイルがあります: %s"), changed.front().c_str());
+        return result;
+    }
     Attempt attempt = Write(drive.Get(), *image, options, options.writeType, progress, result);
     if (!attempt.ok && attempt.refusedType && result.outcome != BurnOutcome::Cancelled &&
         WaitForDisc(drive.Get()) == BURN_DISC_BLANK) {
@@ -290,16 +311,20 @@ BurnResult BurnDisc(const ImageOpener& open, const BurnOptions& options, const B
         result.reason.clear();
         attempt = Write(drive.Get(), *image, options, WriteType::Tao, progress, result);
     }
+    // A file changed while it was read is named by its path in the folder, whatever else failed.
+    const std::vector<std::string> changed = image->ChangedFiles();
+    if (!changed.empty() && result.outcome != BurnOutcome::Cancelled) {
+        result.outcome = BurnOutcome::Failed;
+        // libisofs's own words follow, when it noticed too.
+        const std::string also = result.reason.empty() ? std::string() : "\n" + result.reason;
+        result.reason =
+            Format(Tr("書き込み中に変更されたファイルがあります: %s"), changed.front().c_str()) + also;
+        return result;
+    }
     if (!attempt.ok) {
         if (result.outcome != BurnOutcome::Cancelled) {
             result.outcome = BurnOutcome::Failed;
         }
-        return result;
-    }
-    const std::vector<std::string> changed = image->ChangedFiles();
-    if (!changed.empty()) {
-        result.outcome = BurnOutcome::Failed;
-        result.reason = Format(Tr("書き込み中に変更されたファイルがあります: %s"), changed.front().c_str());
         return result;
     }
     if (options.simulate) {

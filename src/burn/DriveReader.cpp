@@ -17,7 +17,8 @@ std::string DriveAddress(const std::string& device) {
     return "stdio:" + device;
 }
 
-ImageCheckReport CheckDriveDisc(const std::string& device, const std::string& folder) {
+ImageCheckReport CheckDriveDisc(const std::string& device, const std::string& folder,
+                                const CheckProgress& progress) {
     ImageCheckReport report;
     burn_drive_info* info = nullptr;
     const std::string address = DriveAddress(device);
@@ -35,7 +36,7 @@ ImageCheckReport CheckDriveDisc(const std::string& device, const std::string& fo
                               &count, 2) > 0 &&
                count == 2048;
     };
-    report = CheckImage(read, folder);
+    report = CheckImage(read, folder, progress);
     burn_drive_release(drive, 0);
     burn_drive_info_free(info);
     return report;

@@ -11,6 +11,7 @@ namespace stowra::burning {
 std::string DriveAddress(const std::string& device);
 
 // The disc's image checked by its MD5 records and, given the folder, against every file.
-ImageCheckReport CheckDriveDisc(const std::string& device, const std::string& folder);
+ImageCheckReport CheckDriveDisc(const std::string& device, const std::string& folder,
+                                const CheckProgress& progress = {});
 
 }  // namespace stowra::burning

@@ -253,8 +253,32 @@ bool SessionMatches(IsoImage* image, const BlockReader& read, bool& present) {
 
 }  // namespace
 
-ImageCheckReport CheckImage(const BlockReader& read, const std::string& folder) {
+ImageCheckReport CheckImage(const BlockReader& given, const std::string& folder,
+                            const CheckProgress& progress) {
     ImageCheckReport report;
+    BlockReader read = given;
+    std::uint64_t blocks = 0;
+    std::uint64_t total = 0;
+    if (progress) {
+        // The volume space size in the primary volume descriptor: the image's length in blocks.
+        std::array<unsigned char, kBlock> pvd{};
+        if (given(16, pvd.data())) {
+            total = static_cast<std::uint64_t>(pvd[80]) | static_cast<std::uint64_t>(pvd[81]) << 8 |
+                    static_cast<std::uint64_t>(pvd[82]) << 16 | static_cast<std::uint64_t>(pvd[83]) << 24;
+        }
+        total *= folder.empty() ? 1 : 2;
+        // Once stopped, every read fails at once and the check runs out quickly.
+        read = [&](std::uint32_t block, unsigned char* data) {
+            if (report.stopped) {
+                return false;
+            }
+            if (++blocks % 256 == 0 && !progress(blocks, std::max(total, blocks))) {
+                report.stopped = true;
+                return false;
+            }
+            return given(block, data);
+        };
+    }
     SourceData data{&read};
     IsoDataSource source{0, 1, SourceOpen, SourceClose, SourceRead, SourceFree, &data};
     IsoReadOpts* opts = nullptr;
@@ -302,10 +326,14 @@ ImageCheckReport CheckImage(const BlockReader& read, const std::string& folder) 
         }
     }
     TakeLibraryMessages();
+    if (report.stopped) {
+        report.problems.clear();  // what the stop made unreadable is not known to be damaged
+    }
     return report;
 }
 
-ImageCheckReport CheckImageFile(const std::string& path, const std::string& folder) {
+ImageCheckReport CheckImageFile(const std::string& path, const std::string& folder,
+                                const CheckProgress& progress) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) {
         ImageCheckReport report;
@@ -326,7 +354,7 @@ ImageCheckReport CheckImageFile(const std::string& path, const std::string& fold
         at = ok ? want + static_cast<std::int64_t>(kBlock) : -1;
         return ok;
     };
-    ImageCheckReport report = CheckImage(read, folder);
+    ImageCheckReport report = CheckImage(read, folder, progress);
     std::fclose(f);
     return report;
 }

@@ -53,6 +53,12 @@ void AddBurnOptions(CLI::App& command, BurnCommandOptions& o) {
     command.add_flag("--eject", o.eject, "Eject each disc when it is done");
     command.add_flag("--yes", o.yes, "Do not wait for Enter before each disc");
     command.add_flag("--json", o.json, "Print one JSON document");
+    command.footer(
+        "A disc is refused before anything is written when it is not blank or too small, or when a\n"
+        "file of its folder is not as the move left it (another size than the move's catalogue gives,\n"
+        "or gone from its checksum file) or changed after the image was planned. A file that changes\n"
+        "while it is written fails its disc. To compare every file's contents with the checksum file\n"
+        "first, run 'stowra-cli verify DISC_FOLDER'.");
 }
 
 int RunBurnCommand(const BurnCommandOptions& options, std::istream& in, std::ostream& out,

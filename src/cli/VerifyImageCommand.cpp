@@ -1,8 +1,7 @@
 #include <nlohmann/json.hpp>
 
 #include "burn/BurnLibraries.h"
-#include "burn/DriveReader.h"
-#include "burn/ImageCheck.h"
+#include "burn/DiscCheck.h"
 #include "cli/CliWindow.h"
 #include "cli/JsonWriter.h"
 #include "cli/VerifyCommand.h"
@@ -28,21 +27,6 @@ const char* StateName(burning::ImageFileState s) {
     }
 }
 
-const char* StateText(burning::ImageFileState s) {
-    switch (s) {
-        case burning::ImageFileState::Damaged:
-            return Tr("壊れています (MD5 が合いません)");
-        case burning::ImageFileState::Differs:
-            return Tr("フォルダのファイルと違います");
-        case burning::ImageFileState::Missing:
-            return Tr("ディスクにありません");
-        case burning::ImageFileState::Unlisted:
-            return Tr("フォルダにありません");
-        default:
-            return "OK";
-    }
-}
-
 }  // namespace
 
 int RunVerifyImageCommand(const VerifyOptions& options, std::ostream& out, std::ostream& err) {
@@ -51,13 +35,9 @@ int RunVerifyImageCommand(const VerifyOptions& options, std::ostream& out, std::
         err << libraries.Error() << '\n';
         return 2;
     }
-    burning::ImageCheckReport report;
-    if (!options.image.empty()) {
-        report = burning::CheckImageFile(options.image, options.folder);
-    } else {
-        report = burning::CheckDriveDisc(options.device, options.folder);
-    }
-    const std::string what = options.image.empty() ? options.device : options.image;
+    const burning::DiscCheckRequest request{options.image, options.device, options.folder};
+    const burning::ImageCheckReport report = burning::CheckDisc(request);
+    const std::string& what = request.What();
     if (!report.error.empty()) {
         err << ForStream(2, report.error, false) << '\n';
         if (options.json) {
@@ -79,7 +59,8 @@ int RunVerifyImageCommand(const VerifyOptions& options, std::ostream& out, std::
             << '\n';
     } else {
         for (const burning::ImageFileCheck& p : report.problems) {
-            out << ForStream(1, Format("%s: %s", StateText(p.state), p.path.c_str()), false) << '\n';
+            out << ForStream(1, Format("%s: %s", burning::ImageFileStateText(p.state), p.path.c_str()), false)
+                << '\n';
         }
         if (!report.sessionOk) {
             out << Tr("セッション全体の MD5 が合いません: ディスクのどこかが壊れています") << '\n';

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "burn/ImageFile.h"
 #include "burn/ImageStream.h"
 #include "packing/DiscFolder.h"
+#include "relocate/IndexFiles.h"
 #include "support/TempTree.h"
 
 namespace stowra::burning {
@@ -118,31 +120,49 @@ TEST(Image, AFlippedByteNamesItsFile) {
 
 TEST(Burn, ToAFilePseudoDrive) {
     BurnLibraries libraries;
+    enum class Change { None, WhileWritten, AfterPlanned, SinceMoved };
     const struct {
         const char* what;
         bool simulate;
-        bool changeSource;
+        Change change;
         BurnOutcome outcome;
     } rows[] = {
-        {"verified", false, false, BurnOutcome::Verified},
-        {"simulated: nothing written", true, false, BurnOutcome::Simulated},
-        {"a source file changed meanwhile", false, true, BurnOutcome::Failed},
+        {"verified", false, Change::None, BurnOutcome::Verified},
+        {"simulated: nothing written", true, Change::None, BurnOutcome::Simulated},
+        {"a source file changed meanwhile", false, Change::WhileWritten, BurnOutcome::Failed},
+        {"a source file grown after the image was planned", false, Change::AfterPlanned,
+         BurnOutcome::Refused},
+        {"a source file of another size than the move left", false, Change::SinceMoved, BurnOutcome::Refused},
     };
     for (const auto& row : rows) {
         TempTree t;
-        MakeDisc(t, "disc", 7, 60);
-        t.Write("disc/z.bin", std::string(3000000, 'z'));
+        // A disc folder as the move leaves it: its checksum file inside, the catalogue beside it.
+        const std::string disc = "20261209-120000/1";
+        MakeDisc(t, disc, 7, 60);
+        t.Write(disc + "/z.bin", std::string(3000000, 'z'));
+        if (row.change == Change::WhileWritten) {
+            // Ahead of z.bin on the disc, so that z.bin is read after it changed.
+            t.Write(disc + "/0000-first.bin", std::string(40000000, 'a'));
+        }
+        t.Write(disc + "/_sha256_20261209-120000-1.txt", std::string(64, '0') + "  z.bin\n");
+        const std::string moved = row.change == Change::SinceMoved ? "2999999" : "3000000";
+        t.Write("20261209-120000/_catalog_20261209-120000.tsv",
+                std::string(kCatalogueHeader) + "1\tz.bin\t" + moved + "\t2026-12-09 12:00:00\t\n");
         BurnOptions options;
         options.device = "stdio:" + t.Path("disc.iso");
         options.simulate = row.simulate;
-        const std::string folder = t.Path("disc");
+        const std::string folder = t.Path(disc);
         const auto open = [&](std::string& error) {
-            return OpenImage({folder, FileSystem::Iso9660, {}}, error);
+            auto image = OpenImage({folder, FileSystem::Iso9660, {}}, error);
+            if (row.change == Change::AfterPlanned) {
+                t.Write(disc + "/z.bin", std::string(3000001, 'z'));
+            }
+            return image;
         };
         bool changed = false;
         const auto progress = [&](const BurnProgress&) {
-            if (row.changeSource && !changed) {
-                t.Write("disc/z.bin", "changed");
+            if (row.change == Change::WhileWritten && !changed) {
+                t.Write(disc + "/z.bin", "changed");
                 changed = true;
             }
             return true;
@@ -150,11 +170,15 @@ TEST(Burn, ToAFilePseudoDrive) {
         const BurnResult r = BurnDisc(open, options, progress);
         EXPECT_EQ(r.outcome, row.outcome) << row.what << ": " << r.reason;
         std::ifstream in(t.Path("disc.iso"), std::ios::binary | std::ios::ate);
-        if (row.simulate) {
-            EXPECT_EQ(in.tellg(), 0) << row.what;
+        if (row.simulate || row.outcome == BurnOutcome::Refused) {
+            EXPECT_LE(static_cast<long long>(in.tellg()), 0) << row.what << ": nothing written";
         }
-        if (row.changeSource) {
-            EXPECT_NE(r.reason.find("z.bin"), std::string::npos) << r.reason;
+        if (row.change != Change::None) {
+            EXPECT_NE(r.reason.find("z.bin"), std::string::npos) << row.what << ": " << r.reason;
+        }
+        if (row.change == Change::WhileWritten) {
+            // libisofs padded the file it found shorter, and said so: that alone fails the disc.
+            EXPECT_NE(r.reason.find("has changed"), std::string::npos) << r.reason;
         }
         if (row.outcome == BurnOutcome::Verified) {
             // A written disc is never written again.
@@ -162,6 +186,49 @@ TEST(Burn, ToAFilePseudoDrive) {
             EXPECT_TRUE(CheckImageFile(t.Path("disc.iso"), folder).AllOk()) << row.what;
         }
     }
+}
+
+// A small file system mounted on a folder for as long as the guard lives.
+class SmallFileSystem {
+public:
+    SmallFileSystem(const std::string& folder, const char* size) : folder_(folder) {
+        mounted_ = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) == 0;
+    }
+    ~SmallFileSystem() {
+        if (mounted_) {
+            ::umount2(folder_.c_str(), MNT_DETACH);
+        }
+    }
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+    bool Mounted() const { return mounted_; }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+// A file pseudo-drive has the room of its file system: a disc folder larger than that is refused
+// before anything is written.
+TEST(Burn, ATooSmallDiscIsRefusedUnwritten) {
+    BurnLibraries libraries;
+    TempTree t;
+    t.Write("disc/big.bin", std::string(6000000, 'b'));
+    t.Folder("small");
+    const SmallFileSystem small(t.Path("small"), "4m");
+    if (!small.Mounted()) {
+        GTEST_SKIP() << "a tmpfs cannot be mounted here (root only)";
+    }
+    BurnOptions options;
+    options.device = "stdio:" + t.Path("small/disc.iso");
+    const auto open = [&](std::string& error) {
+        return OpenImage({t.Path("disc"), FileSystem::Iso9660, {}}, error);
+    };
+    const BurnResult r = BurnDisc(open, options, {});
+    EXPECT_EQ(r.outcome, BurnOutcome::Refused) << r.reason;
+    EXPECT_NE(r.reason.find("4194304"), std::string::npos) << "names the room: " << r.reason;
+    std::ifstream in(t.Path("small/disc.iso"), std::ios::binary | std::ios::ate);
+    EXPECT_LE(static_cast<long long>(in.tellg()), 0) << "nothing written";
 }
 
 }  // namespace
