@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -527,6 +528,44 @@ TEST(ImageSectors, PathsSpeltDifferentlyMakeTheSameDisc) {
             EXPECT_EQ(ImageSectors(fs, c.entries), ImageSectors(fs, c.same))
                 << c.name << " " << FileSystemName(fs);
         }
+    }
+}
+
+// A large disc is counted in two halves on two threads; the halves must add up to the whole.
+TEST(ImageSectors, TwoThreadsCountWhatOneCounts) {
+    struct Shape {
+        const char* name;
+        int folders;
+        int files;
+        int depth;  // folders chained this deep, below which genisoimage relocates
+    };
+    const Shape shapes[] = {
+        {"many small folders", 6000, 20000, 1},
+        {"one large folder and a few", 3, 9000, 1},
+        {"folders twelve deep", 800, 8000, 12},
+    };
+    for (const Shape& shape : shapes) {
+        std::mt19937 rng(static_cast<unsigned>(shape.files));
+        std::deque<std::string> paths;
+        std::vector<std::string> folders;
+        for (int i = 0; i < shape.folders; ++i) {
+            std::string path =
+                i % 7 == 0 ? Japanese(rng, 1 + static_cast<int>(rng() % 9)) : "f" + std::to_string(i);
+            for (int d = 1; d < shape.depth; ++d) {
+                path += "/" + std::to_string(d);
+            }
+            folders.push_back(path);
+        }
+        std::vector<ImageEntry> entries;
+        for (int i = 0; i < shape.files; ++i) {
+            paths.push_back(folders[rng() % folders.size()] + "/" + RandomName(rng, 60));
+            entries.push_back({paths.back(), rng() % 100000});
+        }
+        const image::BuilderSectors one = image::EachBuilderSectors(entries, true);
+        const image::BuilderSectors two = image::EachBuilderSectors(entries);
+        EXPECT_EQ(one.xorriso, two.xorriso) << shape.name;
+        EXPECT_EQ(one.genisoimage, two.genisoimage) << shape.name;
+        EXPECT_EQ(one.udf, two.udf) << shape.name;
     }
 }
 
