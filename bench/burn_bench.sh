@@ -3,7 +3,8 @@
 # 64 files: best of 3 wall times of
 #   stowra-cli image -o             against xorriso -as mkisofs -iso-level 3 -r -J --joliet-long -o
 #   stowra-cli verify --image       against sha256sum of the same image
-#   stowra-cli burn to a stdio: file against dd of the same image
+#   stowra-cli burn to a stdio: file against dd of the same image, and against libburn's own
+#   write of that finished image (xorriso -as cdrecord)
 # and the peak memory (maximum resident set) of the burn, for this disc and for one a quarter
 # of its size. Every run reads a folder or image that is in the page cache.
 # Usage: bench/burn_bench.sh [STOWRA_CLI]   (default build/dev/src/cli/stowra-cli)
@@ -51,6 +52,10 @@ echo "verify: stowra-cli $ours s, sha256sum $theirs s, ratio $(ratio "$ours" "$t
 ours=$(best "rm -f $work/c.iso" "$cli" burn --yes --device "stdio:$work/c.iso" "$disc")
 theirs=$(best "rm -f $work/d.iso" dd if="$work/a.iso" of="$work/d.iso" bs=1M)
 echo "burn: stowra-cli $ours s (writes, then reads back), dd $theirs s, ratio $(ratio "$ours" "$theirs")"
+# The same library writing the finished image to the same kind of pseudo-drive: libburn's own
+# pace on a stdio: file, which no burn through it can beat.
+library=$(best "rm -f $work/d.iso" xorriso -as cdrecord dev="stdio:$work/d.iso" "$work/a.iso")
+echo "burn: stowra-cli $ours s, xorriso -as cdrecord of the finished image $library s, ratio $(ratio "$ours" "$library")"
 ours=$(best "rm -f $work/c.iso" "$cli" burn --yes --no-verify --device "stdio:$work/c.iso" "$disc")
 echo "burn --no-verify: stowra-cli $ours s, dd $theirs s, ratio $(ratio "$ours" "$theirs")"
 rm -f "$work/d.iso"
