@@ -33,6 +33,25 @@ namespace stowra {
 
 namespace {
 
+// The window's controls and menu, off while a check runs from its handler and on again however
+// the handler ends.
+class ControlsOff {
+public:
+    explicit ControlsOff(QMainWindow& window) : window_(window) {
+        window_.centralWidget()->setEnabled(false);
+        window_.menuBar()->setEnabled(false);
+    }
+    ~ControlsOff() {
+        window_.centralWidget()->setEnabled(true);
+        window_.menuBar()->setEnabled(true);
+    }
+    ControlsOff(const ControlsOff&) = delete;
+    ControlsOff& operator=(const ControlsOff&) = delete;
+
+private:
+    QMainWindow& window_;
+};
+
 constexpr int kNodeIndexRole = Qt::UserRole + 1;
 
 QString BrowseForFolder(QWidget* owner, const QString& title, const QString& start) {
@@ -546,15 +565,7 @@ void TMainForm::MenuVerifyClick() {
     // Started in the destination field's folder, where the disc folders of the moves are.
     ServiceChooser chooser(
         [this](std::string_view title) { return ChooseFolder(std::string(title), *EditDst); });
-    centralWidget()->setEnabled(false);
-    menuBar()->setEnabled(false);
-    struct Restore {
-        TMainForm* form;
-        ~Restore() {
-            form->centralWidget()->setEnabled(true);
-            form->menuBar()->setEnabled(true);
-        }
-    } restore{this};
+    const ControlsOff off(*this);
     MoveProgressDialog progress(this, *prompter_);
     model.Verify(chooser, progress);
 }
@@ -646,15 +657,7 @@ void TMainForm::VerifyDisc(std::string image, std::string device) {
             return;
         }
     }
-    centralWidget()->setEnabled(false);
-    menuBar()->setEnabled(false);
-    struct Restore {
-        TMainForm* form;
-        ~Restore() {
-            form->centralWidget()->setEnabled(true);
-            form->menuBar()->setEnabled(true);
-        }
-    } restore{this};
+    const ControlsOff off(*this);
     MoveProgressDialog progress(this, *prompter_);
     VerifyDiscFromWindow(request, progress, log_);
 #else

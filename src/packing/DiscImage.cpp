@@ -118,15 +118,7 @@ std::vector<ImageEntry> DiscEntries(const std::vector<FileItem*>& units, const D
             checksumBytes += ChecksumLineSize(f->path());
         }
     };
-    for (const FileItem* unit : units) {
-        if (unit->IsGroup()) {
-            for (const FileItem* m = unit->link.group->first; m != nullptr; m = m->link.nextMember) {
-                add(m);
-            }
-        } else {
-            add(unit);
-        }
-    }
+    ForEachFile(units, add);
     if (contents.withIndex) {
         indexName = IndexLeafName(contents.scanStamp, medium);
         entries.push_back({indexName, indexBytes, false});

@@ -41,6 +41,20 @@ struct GroupInfo {
     std::uint32_t count = 0;
 };
 
+// Calls `f` with every file of these units: a group unit's members, any other unit itself.
+template <class F>
+void ForEachFile(const std::vector<FileItem*>& units, F f) {
+    for (const FileItem* unit : units) {
+        if (unit->IsGroup()) {
+            for (const FileItem* m = unit->link.group->first; m != nullptr; m = m->link.nextMember) {
+                f(m);
+            }
+        } else {
+            f(unit);
+        }
+    }
+}
+
 class FileInventory {
 public:
     FileInventory();

@@ -10,15 +10,7 @@ namespace stowra {
 void BuildFileList(const UnitRecord& record, std::vector<const FileItem*>& fileList) {
     fileList.clear();
     fileList.reserve(record.files);
-    for (const FileItem* unit : record.units) {
-        if (unit->IsGroup()) {
-            for (const FileItem* m = unit->link.group->first; m != nullptr; m = m->link.nextMember) {
-                fileList.push_back(m);
-            }
-        } else {
-            fileList.push_back(unit);
-        }
-    }
+    ForEachFile(record.units, [&](const FileItem* f) { fileList.push_back(f); });
     if (fileList.size() != record.files) {
         throw std::logic_error("file list does not match the medium's file count");
     }

@@ -96,15 +96,7 @@ std::uint64_t RoughImageSectors(FileSystem fs, const std::vector<FileItem*>& uni
             p = up == std::string_view::npos ? std::string_view() : p.substr(0, up);
         }
     };
-    for (const FileItem* unit : units) {
-        if (unit->IsGroup()) {
-            for (const FileItem* m = unit->link.group->first; m != nullptr; m = m->link.nextMember) {
-                add(m);
-            }
-        } else {
-            add(unit);
-        }
-    }
+    ForEachFile(units, add);
     recordBytes += folders.size() * (udf ? 340 : 300);
     const std::uint64_t sectors =
         data + (recordBytes + 2047) / 2048 + folders.size() * (udf ? 4 : 2) + (udf ? 450 + files : 200);
