@@ -303,6 +303,10 @@ BurnResult BurnDisc(const ImageOpener& open, const BurnOptions& options, const B
     if (!attempt.ok && attempt.refusedType && result.outcome != BurnOutcome::Cancelled &&
         WaitForDisc(drive.Get()) == BURN_DISC_BLANK) {
         result.notes.push_back(Tr("ドライブがこの書き込み方式を受け付けないため、TAO で書き込みます"));
+        // The refused attempt's image ends with libisofs's "cancelled": dropped here, or the
+        // next write would take it for a complaint about a file.
+        image.reset();
+        TakeLibraryMessages();
         image = open(error);
         if (!image) {
             result.reason = error;
