@@ -502,35 +502,6 @@ TEST(PackedDiscs, FitUnderTheImageBuilders) {
     }
 }
 
-// ---- the model without the builders -----------------------------------------------------------
-
-#endif
-
-struct PathCase {
-    const char* name;
-    std::vector<ImageEntry> entries;
-    std::vector<ImageEntry> same;  // the same disc spelt plainly
-};
-
-TEST(ImageSectors, PathsSpeltDifferentlyMakeTheSameDisc) {
-    const PathCase cases[] = {
-        {"doubled, leading and trailing delimiters",
-         {{"/a//b/", 0, true}, {"a/b//c.txt", 5000}},
-         {{"a/b/c.txt", 5000}}},
-        {"\".\" components", {{"./a/./b.txt", 1}}, {{"a/b.txt", 1}}},
-        {"folders listed before, after or not at all",
-         {{"x", 0, true}, {"x/y/z", 10}, {"x/y", 0, true}},
-         {{"x/y/z", 10}}},
-        {"an empty folder entry for the root", {{"", 0, true}, {"f", 3}}, {{"f", 3}}},
-    };
-    for (const PathCase& c : cases) {
-        for (FileSystem fs : {FileSystem::Iso9660, FileSystem::Udf, FileSystem::None}) {
-            EXPECT_EQ(ImageSectors(fs, c.entries), ImageSectors(fs, c.same))
-                << c.name << " " << FileSystemName(fs);
-        }
-    }
-}
-
 // A large disc is counted in two halves on two threads; the halves must add up to the whole.
 TEST(ImageSectors, TwoThreadsCountWhatOneCounts) {
     struct Shape {
@@ -566,6 +537,35 @@ TEST(ImageSectors, TwoThreadsCountWhatOneCounts) {
         EXPECT_EQ(one.xorriso, two.xorriso) << shape.name;
         EXPECT_EQ(one.genisoimage, two.genisoimage) << shape.name;
         EXPECT_EQ(one.udf, two.udf) << shape.name;
+    }
+}
+
+#endif
+
+// ---- the model without the builders -----------------------------------------------------------
+
+struct PathCase {
+    const char* name;
+    std::vector<ImageEntry> entries;
+    std::vector<ImageEntry> same;  // the same disc spelt plainly
+};
+
+TEST(ImageSectors, PathsSpeltDifferentlyMakeTheSameDisc) {
+    const PathCase cases[] = {
+        {"doubled, leading and trailing delimiters",
+         {{"/a//b/", 0, true}, {"a/b//c.txt", 5000}},
+         {{"a/b/c.txt", 5000}}},
+        {"\".\" components", {{"./a/./b.txt", 1}}, {{"a/b.txt", 1}}},
+        {"folders listed before, after or not at all",
+         {{"x", 0, true}, {"x/y/z", 10}, {"x/y", 0, true}},
+         {{"x/y/z", 10}}},
+        {"an empty folder entry for the root", {{"", 0, true}, {"f", 3}}, {{"f", 3}}},
+    };
+    for (const PathCase& c : cases) {
+        for (FileSystem fs : {FileSystem::Iso9660, FileSystem::Udf, FileSystem::None}) {
+            EXPECT_EQ(ImageSectors(fs, c.entries), ImageSectors(fs, c.same))
+                << c.name << " " << FileSystemName(fs);
+        }
     }
 }
 
