@@ -73,27 +73,45 @@ std::uint32_t SectorsOf(const std::vector<FileItem*>& units) {
 }
 
 // A rough figure of the image of these units (profile sectors): their data, a directory record
-// in each tree per file and per folder, and a folder's own directories. Only the first disc's
-// first try uses it; a try at the whole disc would overshoot by the structures of every small
-// file and folder, and be the largest count of the pack.
+// in each tree per file (by its name's characters) and per folder, and each folder's own
+// directories. It only chooses where the capacity search tries first; a try at the whole disc
+// would overshoot by the structures of every small file and folder, and be the largest count of
+// the pack.
 std::uint64_t RoughImageSectors(FileSystem fs, const std::vector<FileItem*>& units, std::uint32_t cluster) {
     const bool udf = fs == FileSystem::Udf;
     std::unordered_set<std::string_view> folders;
     std::uint64_t data = 0;
     std::uint64_t recordBytes = 0;
     std::uint64_t files = 0;
+    std::vector<std::size_t> delimiters;
     auto add = [&](const FileItem* f) {
+        // One pass over the path, character by character (a trail byte of code page 932 can equal
+        // the delimiter): where its folders end, and its name's characters, not bytes, since the
+        // bytes differ between the code pages and every system must pack the same discs.
         const std::string_view path = f->path();
-        const std::size_t slash = path.rfind(kPathDelimiter);
-        const std::size_t name = slash == std::string_view::npos ? path.size() : path.size() - slash - 1;
+        delimiters.clear();
+        std::uint64_t name = 0;
+        for (std::size_t i = 0; i < path.size(); ++i) {
+            const auto c = static_cast<unsigned char>(path[i]);
+            if (path[i] == kPathDelimiter) {
+                delimiters.push_back(i);
+                name = 0;
+                continue;
+            }
+            ++name;
+            if constexpr (kNativeCodepage == Codepage::Utf8) {
+                while (i + 1 < path.size() && (static_cast<unsigned char>(path[i + 1]) & 0xC0) == 0x80) {
+                    ++i;
+                }
+            } else if (IsLeadByte(c, kNativeCodepage) && i + 1 < path.size()) {
+                ++i;
+            }
+        }
         data += (f->fullSectors * cluster + 2047) / 2048;
         recordBytes += udf ? 183 + 5 * name : 143 + 4 * name;
         ++files;
-        for (std::string_view p = slash == std::string_view::npos ? std::string_view()
-                                                                  : path.substr(0, slash);
-             !p.empty() && folders.insert(p).second;) {
-            const std::size_t up = p.rfind(kPathDelimiter);
-            p = up == std::string_view::npos ? std::string_view() : p.substr(0, up);
+        for (auto d = delimiters.rbegin();
+             d != delimiters.rend() && folders.insert(path.substr(0, *d)).second; ++d) {
         }
     };
     ForEachFile(units, add);
