@@ -338,9 +338,10 @@ ModalScript::Step Browse(const std::string& title, const std::string& startName,
         EXPECT_TRUE(titled) << title;
         if (HWND tree = ::FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
             tree != nullptr && !startName.empty()) {
-            // On a busy machine the browser takes its time to reach the start folder.
+            // On a busy machine the browser takes its time to reach the start folder (it lists
+            // every folder on the way, and wine has been seen to take more than 5 s).
             char text[MAX_PATH] = {};
-            for (int wait = 0; wait < 100 && text != startName; ++wait) {
+            for (int wait = 0; wait < 400 && text != startName; ++wait) {
                 TVITEMA item{};
                 item.mask = TVIF_TEXT;
                 item.hItem = TreeView_GetSelection(tree);
