@@ -65,12 +65,18 @@ std::string ParentOf(const std::string& path) {
     return path.substr(0, path.find_last_of('\\'));
 }
 
-}  // namespace
-
-TempTree::TempTree() {
+std::string SystemTempFolder() {
     char temp[MAX_PATH + 1];
     DWORD n = ::GetTempPathA(sizeof temp, temp);
-    std::string base(temp, n);
+    return std::string(temp, n);
+}
+
+}  // namespace
+
+TempTree::TempTree() : TempTree(SystemTempFolder()) {}
+
+TempTree::TempTree(const std::string& parent) {
+    const std::string base = parent.empty() || parent.back() == '\\' ? parent : parent + "\\";
     for (unsigned attempt = 0;; ++attempt) {
         std::string candidate =
             base + "stowra-test-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt);
@@ -200,8 +206,10 @@ void RemoveTree(const std::string& path) {
 }
 
 #else
-TempTree::TempTree() {
-    std::string base = fs::temp_directory_path().string() + "/stowra-test-XXXXXX";
+TempTree::TempTree() : TempTree(fs::temp_directory_path().string()) {}
+
+TempTree::TempTree(const std::string& parent) {
+    std::string base = parent + "/stowra-test-XXXXXX";
     if (::mkdtemp(base.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }

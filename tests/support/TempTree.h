@@ -12,6 +12,8 @@ namespace stowra::test {
 class TempTree {
 public:
     TempTree();
+    // Under a folder of the caller's choosing instead of the system's temporary folder.
+    explicit TempTree(const std::string& parent);
     ~TempTree();
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
