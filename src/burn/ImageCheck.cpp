@@ -6,11 +6,15 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "burn/BurnLibraries.h"
@@ -155,6 +159,64 @@ private:
     std::vector<Span> spans_;
 };
 
+// The session's MD5 on a thread of its own, fed a batch at a time while the next batch is read
+// and fed to the files' sums: the two hashes of every block then take about the time of one.
+class SessionSum {
+public:
+    SessionSum() : worker_([this] { Run(); }) {}
+    ~SessionSum() {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+    SessionSum(const SessionSum&) = delete;
+    SessionSum& operator=(const SessionSum&) = delete;
+
+    // Returns once the batch before is hashed: with two buffers taken in turn, the caller may
+    // refill the other one as soon as this returns.
+    void Add(const unsigned char* data, std::size_t size) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return pending_ == nullptr; });
+        pending_ = data;
+        size_ = size;
+        changed_.notify_all();
+    }
+    std::array<char, 16> End() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return pending_ == nullptr; });
+        return md5_.End();
+    }
+
+private:
+    void Run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return quit_ || pending_ != nullptr; });
+            if (pending_ == nullptr) {
+                return;
+            }
+            const unsigned char* data = pending_;
+            const std::size_t size = size_;
+            lock.unlock();
+            md5_.Add(data, size);
+            lock.lock();
+            pending_ = nullptr;
+            changed_.notify_all();
+        }
+    }
+
+    Md5 md5_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    const unsigned char* pending_ = nullptr;
+    std::size_t size_ = 0;
+    bool quit_ = false;
+    std::thread worker_;  // last: it starts on the members above
+};
+
 // Reads the blocks once, from the first the session or a file covers to the last, feeding the
 // session's MD5 and every file's as its data goes by: a check as fast as one read of the image.
 void CheckInOnePass(IsoImage* image, const BlockReader& read, std::vector<Checker::Span>& spans,
@@ -187,40 +249,59 @@ void CheckInOnePass(IsoImage* image, const BlockReader& read, std::vector<Checke
         m = std::make_unique<Md5>();
     }
     std::vector<bool> unreadable(spans.size(), false);
-    Md5 session;
+    constexpr uint64_t kBatch = 256;  // blocks handed to the session's thread at a time
+    std::array<std::vector<unsigned char>, 2> buffers;
+    for (auto& buffer : buffers) {
+        buffer.resize(kBatch * kBlock);
+    }
+    // After the buffers: on the way out its thread finishes with them before they go.
+    std::optional<SessionSum> session;
+    if (report.checksums) {
+        session.emplace();
+    }
     std::vector<Piece> active;
     std::size_t next = 0;
-    std::vector<unsigned char> block(kBlock);
-    for (uint64_t b = first; b < last; ++b) {
-        const bool ok = read(static_cast<uint32_t>(b), block.data());
-        if (report.checksums && b >= sessionStart && b < sessionEnd) {
-            if (!ok) {
+    std::size_t turn = 0;
+    for (uint64_t start = first; start < last; start += kBatch, turn ^= 1) {
+        unsigned char* const batch = buffers[turn].data();
+        const uint64_t count = std::min(kBatch, last - start);
+        for (uint64_t i = 0; i < count; ++i) {
+            const uint64_t b = start + i;
+            unsigned char* const block = batch + i * kBlock;
+            const bool ok = read(static_cast<uint32_t>(b), block);
+            if (!ok && report.checksums && b >= sessionStart && b < sessionEnd) {
                 report.sessionOk = false;
             }
-            session.Add(block.data(), block.size());
-        }
-        while (next < pieces.size() && pieces[next].block <= b) {
-            active.push_back(pieces[next++]);
-        }
-        for (std::size_t k = 0; k < active.size();) {
-            Piece& p = active[k];
-            const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(p.bytes, kBlock));
-            if (!ok) {
-                unreadable[p.span] = true;
+            while (next < pieces.size() && pieces[next].block <= b) {
+                active.push_back(pieces[next++]);
             }
-            sums[p.span]->Add(block.data(), n);
-            p.bytes -= n;
-            if (p.bytes == 0) {
-                active[k] = active.back();
-                active.pop_back();
-            } else {
-                ++k;
+            for (std::size_t k = 0; k < active.size();) {
+                Piece& p = active[k];
+                const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(p.bytes, kBlock));
+                if (!ok) {
+                    unreadable[p.span] = true;
+                }
+                sums[p.span]->Add(block, n);
+                p.bytes -= n;
+                if (p.bytes == 0) {
+                    active[k] = active.back();
+                    active.pop_back();
+                } else {
+                    ++k;
+                }
             }
+        }
+        const uint64_t from = std::max<uint64_t>(start, sessionStart);
+        const uint64_t to = std::min<uint64_t>(start + count, sessionEnd);
+        if (session && from < to) {
+            session->Add(batch + (from - start) * kBlock, static_cast<std::size_t>(to - from) * kBlock);
         }
     }
-    if (report.checksums && report.sessionOk) {
-        std::array<char, 16> computed = session.End();
-        report.sessionOk = iso_md5_match(recorded, computed.data()) != 0;
+    if (session) {
+        std::array<char, 16> computed = session->End();
+        if (report.sessionOk) {
+            report.sessionOk = iso_md5_match(recorded, computed.data()) != 0;
+        }
     }
     for (std::size_t i = 0; i < spans.size(); ++i) {
         std::array<char, 16> computed = sums[i]->End();

@@ -101,21 +101,25 @@ TEST(Image, AFlippedByteNamesItsFile) {
     BurnLibraries libraries;
     TempTree t;
     t.Write("disc/a.txt", "ab\n");
-    t.Write("disc/big.bin", std::string(100000, 'b'));
+    t.Write("disc/big.bin", std::string(1000000, 'b'));
     const std::string file = t.Path("disc.iso");
     std::string error;
     auto image = Open(t.Path("disc"), FileSystem::Iso9660);
     ASSERT_TRUE(image && WriteImageFile(*image, file, {}, error)) << error;
-    std::string bytes = t.Read("disc.iso");
-    const std::size_t at = bytes.find(std::string(2048, 'b'));
-    ASSERT_NE(at, std::string::npos);
-    bytes[at + 1000] = 'X';
-    t.Write("disc.iso", bytes);
-    const ImageCheckReport report = CheckImageFile(file, "");
-    ASSERT_EQ(report.problems.size(), 1u);
-    EXPECT_EQ(report.problems[0].path, "big.bin");
-    EXPECT_EQ(report.problems[0].state, ImageFileState::Damaged);
-    EXPECT_FALSE(report.sessionOk);
+    const std::string bytes = t.Read("disc.iso");
+    const std::size_t data = bytes.find(std::string(2048, 'b'));
+    ASSERT_NE(data, std::string::npos);
+    // The check reads in batches of blocks: a flip in the first batch and one well past it.
+    for (const std::size_t at : {data + 1000, data + 900000}) {
+        std::string flipped = bytes;
+        flipped[at] = 'X';
+        t.Write("disc.iso", flipped);
+        const ImageCheckReport report = CheckImageFile(file, "");
+        ASSERT_EQ(report.problems.size(), 1u) << at;
+        EXPECT_EQ(report.problems[0].path, "big.bin");
+        EXPECT_EQ(report.problems[0].state, ImageFileState::Damaged);
+        EXPECT_FALSE(report.sessionOk) << at;
+    }
 }
 
 TEST(Burn, ToAFilePseudoDrive) {
